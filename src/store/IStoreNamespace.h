@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/IStoreFolder.h"
+#include "store/StoreTypes.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace parcelo {
+
+// A mail store: a tree of folders, 0 the root, each folder's sub-folders in name order.
+class IStoreNamespace {
+public:
+    virtual ~IStoreNamespace() = default;
+
+    virtual HRESULT Initialize() = 0;
+    virtual HRESULT GetDirectory(QString* directory) = 0;
+
+    virtual HRESULT GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,
+                                      HENUMSTORE* handle) = 0;
+    virtual HRESULT GetNextSubFolder(HENUMSTORE handle, FOLDERPROPS* props) = 0;
+    virtual HRESULT GetSubFolderClose(HENUMSTORE handle) = 0;
+
+    virtual HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) = 0;
+    virtual HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) = 0;
+};
+
+// Opens the store at path: a Maildir (cur/ or Maildir++ folders), an mbox tree, or one
+// mbox file. Returns null with a reason in error when the path is not a readable store.
+std::unique_ptr<IStoreNamespace> CreateStoreNamespace(const QString& path, QString* error);
+
+} // namespace parcelo
