@@ -1,0 +1,9 @@
+#pragma once
+
+namespace parcelo {
+
+// 2 asks for the highest priority, 1 for a raised one, anything else normal.
+// A refusal (no privilege) is ignored.
+void ApplyProcessPriority(int processPriority);
+
+} // namespace parcelo

@@ -1,0 +1,103 @@
+#include "app/CParceloApp.h"
+#include "app/SettingsStore.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace parcelo;
+
+namespace {
+
+QString iniPath() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Parcelo/Parcelo.ini");
+}
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { QFile::remove(iniPath()); }
+    void TearDown() override { QFile::remove(iniPath()); }
+    void writeIni(const QByteArray& text) { ASSERT_TRUE(test::writeFile(iniPath(), text)); }
+};
+
+} // namespace
+
+TEST_F(SettingsStoreTest, MissingStoreReadsDefaultsAndFirstWriteCreatesIt) {
+    EXPECT_EQ(ReadSettingInt("Settings", "FolderOption", 1), 1);
+    EXPECT_EQ(ReadSettingString("Settings", "ExtensionMessages", "eml"), "eml");
+    WriteSettingInt("Settings", "FolderOption", 4);
+    WriteSettingString("Destination", "FolderPath", "/tmp/out, with comma/");
+    EXPECT_TRUE(QFile::exists(iniPath()));
+    EXPECT_EQ(ReadSettingInt("Settings", "FolderOption", 1), 4);
+    EXPECT_EQ(ReadSettingString("Destination", "FolderPath", "x"), "/tmp/out, with comma/");
+}
+
+TEST_F(SettingsStoreTest, ReadsFallBackLikeTheStoredForm) {
+    const QString long255(255, QLatin1Char('a'));
+    const QString long254(254, QLatin1Char('b'));
+    writeIni("[Settings]\n"
+             "ExtensionMessages=\n"
+             "FileOption=abcdef\n"
+             "MessageOption=99999999999\n"
+             "AntiDateFiles=-7\n"
+             "CompactMailboxes= 1 \n"
+             "[Destination]\n"
+             "FolderPath=" + long255.toUtf8() + "\n"
+             "[Paths]\n"
+             "Filters=" + long254.toUtf8() + "\n");
+    EXPECT_EQ(ReadSettingString("Settings", "ExtensionMessages", "eml"), "eml");
+    EXPECT_EQ(ReadSettingInt("Settings", "FileOption", 2), 2);       // not a number
+    EXPECT_EQ(ReadSettingInt("Settings", "MessageOption", 0), 0);    // not 32-bit
+    EXPECT_EQ(ReadSettingInt("Settings", "AntiDateFiles", 1), -7);
+    EXPECT_EQ(ReadSettingInt("Settings", "CompactMailboxes", 0), 1);
+    EXPECT_EQ(ReadSettingString("Destination", "FolderPath", "dflt"), "dflt"); // over 254
+    EXPECT_EQ(ReadSettingString("Paths", "Filters", "dflt"), long254);
+}
+
+TEST_F(SettingsStoreTest, AppReadsEverySectionWithDesignDefaults) {
+    CParceloApp app;
+    app.Paths = AppPaths::ForFolder("/tmp/parcelo-app");
+    app.ReadStartupSettings();
+    app.ReadWindowSettings();
+    EXPECT_EQ(app.FolderPath, "/tmp/parcelo-app/");
+    EXPECT_EQ(app.FiltersFolder, "/tmp/parcelo-app/");
+    EXPECT_EQ(app.FolderOption, 1);
+    EXPECT_EQ(app.FileOption, 2);
+    EXPECT_EQ(app.ExtensionMessages, "eml");
+    EXPECT_EQ(app.MessageOption, 0);
+    EXPECT_EQ(app.AntiDateFiles, 1);
+    EXPECT_EQ(app.ExportHeaders, 2);
+    EXPECT_EQ(app.ExportAttachments, 2);
+    EXPECT_EQ(app.CompactMailboxes, 0);
+    EXPECT_EQ(app.ActionMarkRead, 0);
+    EXPECT_EQ(app.ActionDelete, 0);
+    EXPECT_EQ(app.MatchAllFilters, 0);
+    EXPECT_EQ(app.MatchAllMessages, 0);
+
+    writeIni("[Settings]\nFileOption=7\nActionDelete=1\nExtensionMessages=txt\n"
+             "[Filters]\nMatchAllFilters=1\n[Destination]\nFolderPath=/srv/mail/\n");
+    app.ReadStartupSettings();
+    app.ReadWindowSettings();
+    EXPECT_EQ(app.FileOption, 7);
+    EXPECT_EQ(app.ActionDelete, 1);
+    EXPECT_EQ(app.ExtensionMessages, "txt");
+    EXPECT_EQ(app.MatchAllFilters, 1);
+    EXPECT_EQ(app.FolderPath, "/srv/mail/");
+}
+
+TEST(CParceloApp, OverrideSettingActsLikeAStoredValue) {
+    CParceloApp app;
+    QString error;
+    EXPECT_TRUE(app.OverrideSetting("FileOption", "4", &error));
+    EXPECT_EQ(app.FileOption, 4);
+    EXPECT_TRUE(app.OverrideSetting("MatchAllMessages", "1", &error));
+    EXPECT_EQ(app.MatchAllMessages, 1);
+    EXPECT_TRUE(app.OverrideSetting("ExtensionMessages", "", &error));
+    EXPECT_EQ(app.ExtensionMessages, "eml");
+    EXPECT_FALSE(app.OverrideSetting("ActionDelete", "yes", &error));
+    EXPECT_TRUE(error.contains("ActionDelete"));
+    EXPECT_FALSE(app.OverrideSetting("LastCategory", "1", &error));
+    EXPECT_FALSE(app.OverrideSetting("Width", "1", &error));
+}
