@@ -44,3 +44,8 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 bool copyTree(const QString& from, const QString& to);
 
 } // namespace parcelo::test
+
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

@@ -1,0 +1,147 @@
+#include "store/FolderTreeModel.h"
+#include "support/FakeStore.h"
+#include "support/TestEnv.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+using namespace parcelo;
+using parcelo::test::FakeStore;
+using Entry = FolderTreeModel::Entry;
+
+namespace {
+
+void dump(const Entry* entry, int depth, QStringList* lines) {
+    lines->append(QString(depth * 2, QLatin1Char(' ')) + entry->Text + (entry->Checked ? " *" : ""));
+    for (const auto& child : entry->Children)
+        dump(child.get(), depth + 1, lines);
+}
+
+QString dump(const FolderTreeModel& model) {
+    QStringList lines;
+    dump(model.Root(), 0, &lines);
+    return lines.join('\n');
+}
+
+class FolderTreeModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto inbox = store.AddFolder(0, "Inbox");
+        for (int i = 0; i < 12; ++i)
+            store.AddMessage(inbox, "Subject: x\n\nbody\n");
+        store.AddFolder(0, "Drafts");
+        const auto deleted = store.AddFolder(0, "deleted items");
+        store.AddFolder(deleted, "Old");
+        projects = store.AddFolder(0, "Projects");
+        store.AddMessage(projects, "Subject: p\n\nbody\n");
+        const auto beta = store.AddFolder(projects, "beta");
+        store.AddMessage(beta, "Subject: b\n\nbody\n");
+        store.AddFolder(beta, "Archive");
+        store.AddFolder(projects, "Alpha");
+        const auto empty = store.AddFolder(0, "Holder");
+        store.AddFolder(empty, "Deleted Items");
+        model.PopulateFolderTree(store);
+    }
+
+    FakeStore store;
+    StoreFolderId projects = 0;
+    FolderTreeModel model;
+};
+
+} // namespace
+
+TEST_F(FolderTreeModelTest, BuildsSortedTreeWithDoubleEntriesAndNoDeletedItems) {
+    EXPECT_EQ(dump(model).toStdString(), R"(Local Folders
+  Drafts
+  Holder
+  Holder
+  Inbox [12]
+  Projects
+    Alpha
+    beta
+      Archive
+    beta [1]
+  Projects [1])");
+    EXPECT_EQ(model.Root()->Record.Type, kTreeRoot);
+    EXPECT_EQ(model.Root()->Record.Path, store.directory);
+    const Entry* projectsFolder = model.FindEntry("Local Folders\\Projects", kTreeFolder);
+    const Entry* projectsMailbox = model.FindEntry("Local Folders\\Projects", kTreeMailbox);
+    ASSERT_TRUE(projectsFolder && projectsMailbox);
+    EXPECT_EQ(projectsFolder->Record.FolderId, projectsMailbox->Record.FolderId);
+    EXPECT_EQ(projectsFolder->Record.MessageCount, -1);
+    EXPECT_EQ(projectsMailbox->Image, kImageMailboxFull);
+    EXPECT_EQ(model.FindEntry("Local Folders\\Drafts", kTreeMailbox)->Image, kImageMailboxEmpty);
+}
+
+TEST(FolderTreeModelStatic, RootNameIsTheLastComponent) {
+    EXPECT_EQ(FolderTreeModel::RootName("/home/u/.thunderbird/x.default/Mail/Local Folders/"), "Local Folders");
+    EXPECT_EQ(FolderTreeModel::RootName("/home/u/Maildir  "), "Maildir");
+    EXPECT_EQ(FolderTreeModel::RootName(""), "Local Folders");
+    EXPECT_EQ(FolderTreeModel::RootName("/"), "Local Folders");
+}
+
+TEST_F(FolderTreeModelTest, CheckPropagationUpAndDown) {
+    Entry* projectsFolder = model.FindEntry("Local Folders\\Projects", kTreeFolder);
+    model.OnCheckToggle(projectsFolder);
+    // The folder entry checks its sub-folders, not its own mailbox entry.
+    EXPECT_TRUE(model.FindEntry("Local Folders\\Projects\\Alpha", kTreeMailbox)->Checked);
+    EXPECT_TRUE(model.FindEntry("Local Folders\\Projects\\beta\\Archive", kTreeMailbox)->Checked);
+    EXPECT_FALSE(model.FindEntry("Local Folders\\Projects", kTreeMailbox)->Checked);
+    EXPECT_FALSE(model.Root()->Checked);
+    EXPECT_EQ(model.CheckedCount(), 3); // Alpha, Archive, beta [1]
+    EXPECT_EQ(model.CheckedCountText(), "3 mailboxes checked.");
+
+    // Unchecking a leaf unchecks every ancestor, the root included.
+    model.CheckAll();
+    model.OnCheckToggle(model.FindEntry("Local Folders\\Projects\\beta\\Archive", kTreeMailbox));
+    EXPECT_FALSE(model.FindEntry("Local Folders\\Projects\\beta", kTreeFolder)->Checked);
+    EXPECT_FALSE(projectsFolder->Checked);
+    EXPECT_FALSE(model.Root()->Checked);
+    EXPECT_TRUE(model.FindEntry("Local Folders\\Projects\\beta", kTreeMailbox)->Checked);
+
+    // Checking the last unchecked child checks each complete ancestor upwards.
+    model.OnCheckToggle(model.FindEntry("Local Folders\\Projects\\beta\\Archive", kTreeMailbox));
+    EXPECT_TRUE(model.FindEntry("Local Folders\\Projects\\beta", kTreeFolder)->Checked);
+    EXPECT_TRUE(projectsFolder->Checked);
+    EXPECT_TRUE(model.Root()->Checked);
+}
+
+TEST_F(FolderTreeModelTest, CheckedCountTextsAndExportLock) {
+    EXPECT_EQ(model.CheckedCountText(), "No checked mailboxes.");
+    model.OnCheckToggle(model.FindEntry("Local Folders\\Inbox", kTreeMailbox));
+    EXPECT_EQ(model.CheckedCountText(), "One mailbox checked.");
+    model.CheckAll(/*exportRunning=*/true);
+    EXPECT_EQ(model.CheckedCount(), 1);
+    model.CheckAll();
+    // Holder's folder entry has no children left and counts as a leaf.
+    EXPECT_EQ(model.CheckedCount(), 8);
+    model.ClearAll(true);
+    EXPECT_EQ(model.CheckedCount(), 8);
+    model.ClearAll();
+    EXPECT_EQ(model.CheckedCountText(), "No checked mailboxes.");
+}
+
+TEST(FolderTreeModelTwoMailboxes, CheckAllThenClearAll) {
+    FakeStore store;
+    store.AddFolder(0, "A");
+    store.AddFolder(0, "B");
+    FolderTreeModel model;
+    model.PopulateFolderTree(store);
+    model.CheckAll();
+    EXPECT_EQ(model.CheckedCountText(), "2 mailboxes checked.");
+    model.ClearAll();
+    EXPECT_EQ(model.CheckedCountText(), "No checked mailboxes.");
+}
+
+TEST_F(FolderTreeModelTest, EntryStatistics) {
+    EXPECT_EQ(FolderTreeModel::EntryStatisticsText(model.Root()),
+              "Local Folders\r\nSubfolders: 2 \u2022 Mailboxes: 8");
+    const Entry* inbox = model.FindEntry("Local Folders\\Inbox", kTreeMailbox);
+    EXPECT_EQ(FolderTreeModel::EntryStatisticsText(inbox), "Inbox\r\nUnread messages: 12");
+    Entry* projectsFolder = model.FindEntry("Local Folders\\Projects", kTreeFolder);
+    EXPECT_EQ(FolderTreeModel::EntryStatisticsImage(projectsFolder), kImageFolderClosed);
+    model.SetExpanded(projectsFolder, true);
+    EXPECT_EQ(projectsFolder->Image, kImageFolderOpen);
+    EXPECT_EQ(FolderTreeModel::EntryStatisticsImage(projectsFolder), kImageFolderOpen);
+}
