@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StoreTypes.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -19,5 +21,7 @@ struct MessageFilterFacts {
     int statusCode = 1;       // 0 unread, 1 read
     int flagCode = 0;         // 1 flagged
 };
+
+MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props);
 
 } // namespace parcelo

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and exports a copy of the sample store with parcelo-cli.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/install-packages.sh"
+"$root/scripts/build.sh" default
+cli="$root/build/default/src/cli/parcelo-cli"
+[ -x "$cli" ] || cli="$root/build/default/parcelo-cli"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/parcelo-demo.XXXXXX")"
+cp -R "$root/examples/Local Folders" "$work/store"
+mkdir -p "$work/out" "$work/app"
+
+echo "Folder tree of the sample store:"
+"$cli" tree --store "$work/store"
+echo
+echo "Exporting..."
+"$cli" export --store "$work/store" --dest "$work/out" --app-folder "$work/app" "$@"
+echo
+echo "Message files: $work/out"
+echo "Export log:    $work/app/Parcelo.log"
+echo "Index page:    $work/app/Index.htm"

@@ -1,0 +1,42 @@
+#include "cli/TerminalProgress.h"
+
+#include <unistd.h>
+
+namespace parcelo::cli {
+
+TerminalProgress::TerminalProgress(std::FILE* stream)
+    : stream_(stream), enabled_(isatty(fileno(stream)) == 1) {}
+
+TerminalProgress::~TerminalProgress() {
+    if (enabled_ && drawn_) {
+        std::fputs("\r\033[K", stream_);
+        std::fflush(stream_);
+    }
+}
+
+void TerminalProgress::SetProgress(int percent) {
+    if (percent == percent_)
+        return;
+    percent_ = percent;
+    Draw();
+}
+
+void TerminalProgress::SetStatusText(const QString& text) {
+    if (text == status_)
+        return;
+    status_ = text;
+    Draw();
+}
+
+void TerminalProgress::Draw() {
+    if (!enabled_)
+        return;
+    constexpr int kWidth = 30;
+    const int filled = percent_ * kWidth / 100;
+    const QByteArray bar = QByteArray(filled, '#') + QByteArray(kWidth - filled, ' ');
+    std::fprintf(stream_, "\r\033[K[%s] %3d%% %s", bar.constData(), percent_, status_.left(60).toLocal8Bit().constData());
+    std::fflush(stream_);
+    drawn_ = true;
+}
+
+} // namespace parcelo::cli

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace parcelo {
+
+// How the export run reports to its front end. The window pauses 4 ms and dispatches
+// its events after every message; the command line does neither.
+class IExportObserver {
+public:
+    virtual ~IExportObserver() = default;
+    virtual void SetProgress(int percent) = 0; // 0..100
+    virtual void SetStatusText(const QString& text) = 0;
+    virtual void Pause() {}
+    virtual void PumpEvents() {}
+};
+
+} // namespace parcelo
