@@ -1,0 +1,140 @@
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace parcelo;
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs parcelo-cli from outside, with its own settings and data folders.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        store = tmp.filePath("store");
+        dest = tmp.filePath("out");
+        appFolder = tmp.filePath("app");
+        ASSERT_TRUE(QDir().mkpath(store) && QDir().mkpath(dest));
+        ASSERT_TRUE(test::copyTree(test::examplesDir() + "/Local Folders", store));
+    }
+
+    CliResult run(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
+        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+        env.insert("TZ", "UTC");
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(PARCELO_CLI_PATH), arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    CliResult exportStore(QStringList extra = {}) {
+        return run(QStringList{"export", "--store", store, "--dest", dest, "--app-folder", appFolder} + extra);
+    }
+
+    QStringList exportedFiles() const {
+        QStringList files;
+        QDirIterator it(dest, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(QDir(dest).relativeFilePath(it.next()));
+        files.sort();
+        return files;
+    }
+
+    QTemporaryDir tmp;
+    QString store, dest, appFolder;
+};
+
+} // namespace
+
+TEST_F(CliTest, TreePrintsTheSortedFolderTree) {
+    const CliResult mbox = run({"tree", "--store", test::examplesDir() + "/Local Folders"});
+    EXPECT_EQ(mbox.exitCode, 0) << mbox.err.toStdString();
+    EXPECT_EQ(mbox.out, "Local Folders\n"
+                        "  Archives\n"
+                        "    2008 [2]\n"
+                        "  Archives\n"
+                        "  Drafts\n"
+                        "  Inbox [12]\n"
+                        "  Newsletters [3]\n"
+                        "  Projects\n"
+                        "    Alpha [3]\n"
+                        "    Beta\n"
+                        "      Archive [2]\n"
+                        "    Beta [2]\n"
+                        "  Projects [3]\n"
+                        "  Sent [4]\n");
+    const CliResult maildir = run({"tree", "--store", test::examplesDir() + "/Maildir"});
+    EXPECT_EQ(maildir.exitCode, 0) << maildir.err.toStdString();
+    EXPECT_EQ(maildir.out, QString::fromUtf8("Maildir\n"
+                                             "  Café [1]\n"
+                                             "  Inbox [4]\n"
+                                             "  Work\n"
+                                             "    Reports [1]\n"
+                                             "  Work [2]\n"));
+}
+
+TEST_F(CliTest, ExportWritesOneFilePerMessageOfEveryMailbox) {
+    const CliResult result = exportStore();
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "Task completed. 31 messages exported.\n");
+    EXPECT_EQ(exportedFiles().size(), 31);
+}
+
+TEST_F(CliTest, ExportOfChosenFoldersOnly) {
+    const CliResult result = exportStore({"--folder", "Local Folders\\Projects\\Beta", "--folder",
+                                          "Local Folders\\Projects\\Beta", "--folder",
+                                          "Local Folders\\Sent"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "Task completed. 6 messages exported.\n");
+}
+
+TEST_F(CliTest, ErrorsAndExitCodes) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* errorText;
+    } cases[] = {
+        {{"export", "--store", "STORE", "--dest", "DEST/missing"}, 2, "Please specify the root folder."},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Nope"}, 2, "no mailbox"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Projects"}, 0, ""},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "Colour=1"}, 2, "unknown setting"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "LastCategory=1"}, 2, "unknown setting"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "FileOption=four"}, 2, "whole number"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "FileOption"}, 2, "KEY=VALUE"},
+        {{"export", "--store", "STORE/nothing-here"}, 1, "cannot open the store"},
+        {{"tree"}, 2, "--store"},
+        {{"frobnicate"}, 2, "unknown command"},
+        {{"tree", "--store", "STORE", "--dest", "DEST"}, 2, "unknown option"},
+    };
+    for (const Case& c : cases) {
+        QStringList arguments;
+        for (QString a : c.arguments)
+            arguments.append(a.replace("STORE", store).replace("DEST", dest));
+        arguments << "--app-folder" << appFolder;
+        if (c.arguments.front() != "export")
+            arguments.resize(arguments.size() - 2);
+        const CliResult result = run(arguments);
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(c.errorText)) << result.err.toStdString();
+        if (c.exitCode != 0)
+            EXPECT_TRUE(result.out.isEmpty());
+    }
+    EXPECT_EQ(run({"--version"}).exitCode, 0);
+    EXPECT_TRUE(run({"--help"}).out.contains("parcelo-cli export"));
+}
