@@ -9,7 +9,5 @@ inline const QString kProductName = QStringLiteral("Parcelo");
 inline const QString kProductVersion = QStringLiteral(PARCELO_VERSION);
 inline const QString kProductDescription = QStringLiteral("Exports e-mail from a local mail store to message files");
 inline const QString kProductCopyright = QStringLiteral("Copyright (C) 2026 the Parcelo developers");
-// Linked from the heading of the index page.
-inline const QString kHomePageUrl = QStringLiteral("https://parcelo.example.org/");
 
 } // namespace parcelo
