@@ -25,7 +25,9 @@ bool WriteTextFile(const QString& path, const QString& text) {
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
+    // A short write may only show when the buffer is flushed, which commit() does not
+    // always report.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }

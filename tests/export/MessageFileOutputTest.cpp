@@ -1,5 +1,6 @@
 #include "export/MessageFileOutput.h"
 
+#include "ScopedFileSizeLimit.h"
 #include "export/MessageDestination.h"
 #include "support/TestEnv.h"
 
@@ -31,26 +32,6 @@ QString dateField(const QByteArray& bytes) {
     }
     return {};
 }
-
-// Files larger than the limit cannot be written while it is in force: writes come up short.
-class ScopedFileSizeLimit {
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 class MessageFileOutputTest : public ::testing::Test {
 protected:
@@ -170,26 +151,33 @@ TEST_F(MessageFileOutputTest, ReplacingAFileOfThisRunNamesTheEarlierMessage) {
 TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {
     MessageFileOutput output(1, dateField);
     ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "old"), {1, 1}).written());
-    MessageFileResult result;
-    {
-        ScopedFileSizeLimit limit(4096);
-        result = output.write(destination(), kNew, message(kNew, QByteArray(20000, 'x')), {1, 2});
+    // A short write shows at once for large messages and only on the final flush for small.
+    for (int size : {300, 20000}) {
+        MessageFileResult result;
+        {
+            test::ScopedFileSizeLimit limit(64);
+            result =
+                output.write(destination(), kNew, message(kNew, QByteArray(size, 'x')), {1, 2});
+        }
+        EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_FALSE(result.replaced);
+        EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")}); // no temporary left
+        EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kOld, "old"));
     }
-    EXPECT_EQ(result.status, Status::Failed);
-    EXPECT_FALSE(result.replaced);
-    EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")}); // no temporary left
-    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kOld, "old"));
 }
 
 TEST_F(MessageFileOutputTest, ShortWriteLeavesNoFile) {
     MessageFileOutput output(0, dateField);
-    MessageFileResult result;
-    {
-        ScopedFileSizeLimit limit(4096);
-        result = output.write(destination(), kOld, message(kOld, QByteArray(20000, 'x')), {1, 1});
+    for (int size : {300, 20000}) {
+        MessageFileResult result;
+        {
+            test::ScopedFileSizeLimit limit(64);
+            result =
+                output.write(destination(), kOld, message(kOld, QByteArray(size, 'x')), {1, 1});
+        }
+        EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_TRUE(inboxFiles().isEmpty()) << size;
     }
-    EXPECT_EQ(result.status, Status::Failed);
-    EXPECT_TRUE(inboxFiles().isEmpty());
 }
 
 TEST_F(MessageFileOutputTest, NoFileWithoutItsDirectoryOrName) {
