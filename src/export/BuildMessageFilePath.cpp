@@ -32,7 +32,8 @@ bool isTaken(const QString& path) {
 } // namespace
 
 QString BuildMessageFilePath(const QString& directory, const QString& name,
-                             const QString& extension, bool makeUnique, bool reserve) {
+                             const QString& extension, bool makeUnique, bool reserve,
+                             int firstNumber, int* numberUsed) {
     if (extension.contains(u'/') || extension.contains(QChar(u'\0')))
         return {};
     QString dir = directory;
@@ -41,7 +42,7 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
     const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
     const QString base = SanitizeName(name);
 
-    for (int n = 0; n < std::numeric_limits<int>::max(); ++n) {
+    for (int n = makeUnique ? qMax(firstNumber, 0) : 0; n < std::numeric_limits<int>::max(); ++n) {
         const QString suffix = n == 0 ? QString() : u'_' + QString::number(n);
         const QString fileName = candidateName(base, suffix, extension);
         if (fileName.isEmpty())
@@ -49,6 +50,8 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
         const QString candidate = prefix + fileName;
         if (makeUnique && FileExists(candidate))
             continue;
+        if (numberUsed)
+            *numberUsed = n;
         if (!reserve)
             return candidate;
         QFile file(candidate);

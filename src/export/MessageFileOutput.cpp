@@ -44,9 +44,14 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
             return replaceIfNewer(firstPath, messageDate, bytes, key);
     }
 
-    const QString path =
-        BuildMessageFilePath(dir, destination.name, destination.extension, true, true);
-    if (path.isEmpty() || !WriteReservedMessageFile(path, bytes))
+    const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
+    int number = 0;
+    const QString path = BuildMessageFilePath(dir, destination.name, destination.extension, true,
+                                              true, nextNumber_.value(numberKey), &number);
+    if (path.isEmpty())
+        return resultOf(Status::Failed);
+    nextNumber_.insert(numberKey, number + 1);
+    if (!WriteReservedMessageFile(path, bytes))
         return resultOf(Status::Failed, path);
     written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);

@@ -65,6 +65,10 @@ private:
     int messageOption_;
     FileDateReader dateOfFile_;
     QHash<QString, WrittenFile> written_;
+    // Per directory, name and extension: the next number to try. Files of the run are only
+    // ever added, so the numbers below it stay taken; this keeps a run of many equal names
+    // from probing every earlier number again.
+    QHash<QString, int> nextNumber_;
 };
 
 } // namespace parcelo

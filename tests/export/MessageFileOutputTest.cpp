@@ -80,6 +80,19 @@ TEST_F(MessageFileOutputTest, NumberedNamesUnderOptionZeroAndUnknownOptions) {
     }
 }
 
+TEST_F(MessageFileOutputTest, NumberingFillsTheFirstFreeNameThenGoesOn) {
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/Hello.eml")), "before"));
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/Hello_2.eml")), "before"));
+    MessageFileOutput output(0, dateField);
+    QStringList names;
+    for (quint32 i = 0; i < 3; ++i)
+        names
+            << QFileInfo(output.write(destination(), kOld, message(kOld), {1, i}).path).fileName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Hello_1.eml"), QStringLiteral("Hello_3.eml"),
+                                  QStringLiteral("Hello_4.eml")}));
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello_2.eml"))), "before");
+}
+
 TEST_F(MessageFileOutputTest, SkipLeavesTheExistingFile) {
     MessageFileOutput output(2, dateField);
     ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "first"), {1, 1}).written());
