@@ -52,6 +52,8 @@ TEST(DateAgeMinutes, CountsMinutesToNow) {
         {QStringLiteral("Mon, 05 Jan 2009 13:00:00 -0500"), -60},
         {QStringLiteral("Mon, 05 Jan 2009 12:00:00 +0900"), 0},
         {QStringLiteral("garbage that does not parse"), 0},
+        {QStringLiteral("Tue, 05 Jan 0999 10:00:00 +0000"),
+         int(QDateTime(QDate(1980, 1, 1), QTime(0, 0)).secsTo(kNow) / 60)},
         {QStringLiteral("Thu, 01 Jan 1970 00:00:00 +0000"),
          int(QDateTime(QDate(1980, 1, 1), QTime(0, 0)).secsTo(kNow) / 60)},
     };
