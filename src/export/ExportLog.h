@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace parcelo {
+
+// The counts and actions of one exported mail folder, as its log block shows them.
+struct FolderLogBlock {
+    QString folderName;        // the store's name of the folder
+    int storeMessageCount = 0; // the folder's message count as the store reports it
+    int exported = 0;
+    bool markedRead = false; // ActionMarkRead was on
+    bool deleted = false;    // ActionDelete was on
+};
+
+struct RunLogFooter {
+    QString filterDescription; // DescribeFilters
+    int exported = 0;
+    int scanned = 0;
+};
+
+// The three records of a run, each without its closing CR LF; dates and times in the
+// user's formats.
+QString RunHeaderText(const QDateTime& now);
+QString FolderBlockText(const FolderLogBlock& block);
+QString RunFooterText(const RunLogFooter& footer, const QDateTime& now);
+
+// The export log file: each record is written by one append, ended by CR LF.
+class ExportLog {
+public:
+    explicit ExportLog(QString path) : path_(std::move(path)) {}
+
+    bool writeRunHeader(const QDateTime& now = QDateTime::currentDateTime()) const;
+    bool writeFolderBlock(const FolderLogBlock& block) const;
+    bool writeRunFooter(const RunLogFooter& footer,
+                        const QDateTime& now = QDateTime::currentDateTime()) const;
+
+    const QString& path() const { return path_; }
+
+private:
+    bool append(const QString& record) const;
+
+    QString path_;
+};
+
+} // namespace parcelo

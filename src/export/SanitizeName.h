@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace parcelo {
+
+// Cleans a text for use as a file or folder name: letters and digits of any script stay,
+// the characters \ / : * ? ! " ' < > | go, trailing white space goes, the result is cut at
+// 250 UTF-16 units (never inside a surrogate pair) and an empty result becomes "No Name".
+QString SanitizeName(const QString& text);
+
+// One directory name under the destination: not empty, not "." or "..", at most 255 bytes
+// of UTF-8, none of \ / : * ? " < > | and no NUL.
+bool IsValidPathComponent(const QString& name);
+
+} // namespace parcelo

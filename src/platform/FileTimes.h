@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace parcelo {
+
+// Sets a file's modification and access times to the given instant (the nearest this
+// platform has to a settable creation time). False when the file cannot be changed.
+bool SetFileTimes(const QString& path, const QDateTime& instant);
+
+} // namespace parcelo

@@ -1,0 +1,138 @@
+#include "export/IndexPage.h"
+
+#include "export/HtmlEscape.h"
+#include "platform/LocaleFormats.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace parcelo;
+
+namespace {
+
+class IndexPageTest : public ::testing::Test {
+protected:
+    void SetUp() override { LocaleFormats::setCurrent(QLocale(QStringLiteral("en_US"))); }
+    void TearDown() override { LocaleFormats::resetCurrent(); }
+
+    QString pagePath() const { return QDir(dir_.path()).filePath(QStringLiteral("Index.htm")); }
+
+    static IndexEntry plainEntry() {
+        IndexEntry e;
+        e.filePath = QStringLiteral("/home/u/Mail/Inbox/Hello.eml");
+        e.sender = QStringLiteral("Pat Smith");
+        e.fromValue = QStringLiteral("Pat Smith <pat@example.org>");
+        e.subject = QStringLiteral("Hello");
+        e.toValue = QStringLiteral("jo@example.org");
+        e.ccValue = QStringLiteral("\"Al (home)\" <al@example.org>");
+        e.sentDateText = QStringLiteral("March 05. 2009 07h 41m");
+        return e;
+    }
+
+    QTemporaryDir dir_;
+    const QDateTime now_{QDate(2026, 12, 10), QTime(9, 30)};
+    const QString home_ = QStringLiteral("https://parcelo.test/home");
+};
+
+TEST_F(IndexPageTest, HtmlEscapeAddressReplacesSevenCharacters) {
+    EXPECT_EQ(HtmlEscapeAddress(QStringLiteral("<\"A B's\" (x)>&é")),
+              QStringLiteral("&#60;&#34;A&#32;B&#39;s&#34;&#32;&#40;x&#41;&#62;&é"));
+    EXPECT_EQ(HtmlEscapeText(QStringLiteral("<a href=\"x\">&'")),
+              QStringLiteral("&lt;a href=&quot;x&quot;&gt;&amp;'"));
+}
+
+TEST_F(IndexPageTest, EntryOfAPlainMessage) {
+    EXPECT_EQ(IndexEntryText(plainEntry()),
+              QStringLiteral(
+                  "<p><table><tr><td width=\"300\"><i>Message</i></td>"
+                  "<td width=\"300\"><i>Sender</i></td><td width=\"300\"><i>Date</i></td>"
+                  "<td width=\"300\"><i>Recipient(s)</i></td></tr><tr>"
+                  "<td><a href=\"file:///home/u/Mail/Inbox/Hello.eml\">Hello</a></td>"
+                  "<td><a href=\"mailto:Pat&#32;Smith&#32;&#60;pat@example.org&#62;\">Pat "
+                  "Smith</a></td>"
+                  "<td>March 05. 2009 07h 41m</td>"
+                  "<td><a href=\"mailto:jo@example.org\">jo@example.org</a>"
+                  "<a href=\"mailto:&#34;Al&#32;&#40;home&#41;&#34;&#32;&#60;al@example.org&#62;\">"
+                  "&#34;Al&#32;&#40;home&#41;&#34;&#32;&#60;al@example.org&#62;</a></td>"
+                  "</tr></table></p><hr>"));
+    IndexEntry none = plainEntry();
+    none.toValue.clear();
+    none.ccValue.clear();
+    EXPECT_TRUE(IndexEntryText(none).endsWith(QStringLiteral("<td></td></tr></table></p><hr>")));
+}
+
+TEST_F(IndexPageTest, PageIsCreatedOnceThenGrows) {
+    ASSERT_TRUE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
+    const LocaleFormats& f = LocaleFormats::current();
+    const QString heading =
+        QStringLiteral("<head>\r\n"
+                       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
+                       "<title>Exported Messages Index</title>\r\n"
+                       "</head>\r\n"
+                       "<h2><center><b>Exported Messages Index</b></center></h2>\r\n"
+                       "<i><center><a href=\"https://parcelo.test/home\">Parcelo</a></i></center>"
+                       "\r\n<br><center><i>Index created on ") +
+        f.formatDate(now_.date()) + QStringLiteral(" at ") + f.formatTime(now_.time()) +
+        QStringLiteral("</i></center><hr>");
+    const QString entry = IndexEntryText(plainEntry()) + QStringLiteral("\r\n");
+    EXPECT_EQ(test::readFile(pagePath()), (heading + entry).toUtf8());
+
+    IndexEntry second = plainEntry();
+    second.subject = QStringLiteral("Привет, 世界");
+    ASSERT_TRUE(WriteIndexEntry(pagePath(), second, now_.addDays(1), home_));
+    EXPECT_EQ(test::readFile(pagePath()),
+              (heading + entry + IndexEntryText(second) + QStringLiteral("\r\n")).toUtf8());
+
+    // A page deleted by hand starts again with a fresh heading.
+    ASSERT_TRUE(QFile::remove(pagePath()));
+    ASSERT_TRUE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
+    EXPECT_EQ(test::readFile(pagePath()), (heading + entry).toUtf8());
+}
+
+TEST_F(IndexPageTest, HostileTextsShowAsText) {
+    IndexEntry e = plainEntry();
+    e.subject = QStringLiteral("<script>alert(1)</script>");
+    e.sender = QStringLiteral("<img src=x onerror=alert(2)>");
+    e.sentDateText = QStringLiteral("\"><script>alert(3)</script>");
+    e.fromValue = QStringLiteral("\"><script>alert(4)</script>");
+    e.toValue = QStringLiteral("x\" onmouseover=\"alert(5)");
+    ASSERT_TRUE(WriteIndexEntry(pagePath(), e, now_, home_));
+    const QString page = QString::fromUtf8(test::readFile(pagePath()));
+    EXPECT_FALSE(page.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
+    EXPECT_FALSE(page.contains(QStringLiteral("<img"), Qt::CaseInsensitive));
+    EXPECT_FALSE(page.contains(QStringLiteral("\" onmouseover")));
+    EXPECT_TRUE(page.contains(QStringLiteral(">&lt;script&gt;alert(1)&lt;/script&gt;</a>")));
+    EXPECT_TRUE(page.contains(QStringLiteral(">&lt;img src=x onerror=alert(2)&gt;</a>")));
+}
+
+TEST_F(IndexPageTest, FileLinkIsAPercentEncodedFileUrl) {
+    IndexEntry e = plainEntry();
+    e.filePath = QStringLiteral("/home/u/Mail/My Inbox/R&D #5 \"x\" 100% Привет?.eml");
+    const QString text = IndexEntryText(e);
+    static const QRegularExpression link(QStringLiteral("<td><a href=\"([^\"]*)\">"));
+    const QRegularExpressionMatch m = link.match(text);
+    ASSERT_TRUE(m.hasMatch());
+    const QString href = m.captured(1);
+    EXPECT_TRUE(href.startsWith(QStringLiteral("file:///home/u/Mail/My%20Inbox/")));
+    EXPECT_FALSE(href.contains(u' '));
+    EXPECT_FALSE(href.contains(u'#'));
+    EXPECT_FALSE(href.contains(u'?'));
+    // The attribute, read back as HTML, is the URL of exactly this file.
+    QString url = href;
+    url.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    EXPECT_EQ(QUrl(url, QUrl::StrictMode).toLocalFile(), e.filePath);
+}
+
+TEST_F(IndexPageTest, PageThatCannotBeCreatedTakesNoEntries) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("Index.htm")));
+    EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
+    EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
+    EXPECT_TRUE(QDir(pagePath()).isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,227 @@
+#include "export/MessageFileOutput.h"
+
+#include "ScopedFileSizeLimit.h"
+#include "export/MessageDestination.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using namespace parcelo;
+using Status = MessageFileResult::Status;
+
+namespace {
+
+QByteArray message(const QString& date, const QByteArray& body = "Body") {
+    QByteArray bytes;
+    if (!date.isEmpty())
+        bytes += "Date: " + date.toUtf8() + "\r\n";
+    return bytes + "Subject: Hello\r\n\r\n" + body + "\r\n\r\n\r\n";
+}
+
+// Stands in for the MIME parser: the value of the first Date field of the header.
+QString dateField(const QByteArray& bytes) {
+    const qsizetype end = bytes.indexOf("\r\n\r\n");
+    for (const QByteArray& line : bytes.left(end).split('\n')) {
+        if (line.startsWith("Date:"))
+            return QString::fromUtf8(line.mid(5).trimmed());
+    }
+    return {};
+}
+
+class MessageFileOutputTest : public ::testing::Test {
+protected:
+    MessageDestination destination(int folderOption = 2, const QString& subject = "Hello") const {
+        DestinationRequest r;
+        r.folderOption = folderOption;
+        r.fileOption = 2;
+        r.extension = QStringLiteral("eml");
+        r.root = dir_.path() + u'/';
+        r.folderName = QStringLiteral("Inbox");
+        r.treePath = QStringLiteral("Local Folders\\Inbox");
+        r.subject = subject;
+        return DestinationOfMessage(r);
+    }
+    QString path(const QString& relative) const { return QDir(dir_.path()).filePath(relative); }
+    QStringList inboxFiles() const {
+        return QDir(path(QStringLiteral("Inbox"))).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    QTemporaryDir dir_;
+};
+
+const QString kOld = QStringLiteral("Mon, 05 Jan 2009 10:00:00 +0000");
+const QString kNew = QStringLiteral("Tue, 06 Jan 2009 10:00:00 +0000");
+
+TEST_F(MessageFileOutputTest, NumberedNamesUnderOptionZeroAndUnknownOptions) {
+    for (int option : {0, 7}) {
+        QTemporaryDir dir;
+        MessageFileOutput output(option, dateField);
+        DestinationRequest r;
+        r.folderOption = 0;
+        r.extension = QStringLiteral("eml");
+        r.root = dir.path();
+        r.subject = QStringLiteral("Hello");
+        const MessageDestination dest = DestinationOfMessage(r);
+        for (int i = 0; i < 3; ++i) {
+            const MessageFileResult result =
+                output.write(dest, kOld, message(kOld, QByteArray::number(i)), {1, quint32(i)});
+            ASSERT_TRUE(result.written());
+            EXPECT_FALSE(result.replaced);
+            const QString expected =
+                i == 0 ? QStringLiteral("Hello.eml") : QStringLiteral("Hello_%1.eml").arg(i);
+            EXPECT_EQ(result.path, QDir(dir.path()).filePath(expected));
+            EXPECT_EQ(test::readFile(result.path), message(kOld, QByteArray::number(i)));
+        }
+    }
+}
+
+TEST_F(MessageFileOutputTest, NumberingFillsTheFirstFreeNameThenGoesOn) {
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/Hello.eml")), "before"));
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/Hello_2.eml")), "before"));
+    MessageFileOutput output(0, dateField);
+    QStringList names;
+    for (quint32 i = 0; i < 3; ++i)
+        names
+            << QFileInfo(output.write(destination(), kOld, message(kOld), {1, i}).path).fileName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Hello_1.eml"), QStringLiteral("Hello_3.eml"),
+                                  QStringLiteral("Hello_4.eml")}));
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello_2.eml"))), "before");
+}
+
+TEST_F(MessageFileOutputTest, SkipLeavesTheExistingFile) {
+    MessageFileOutput output(2, dateField);
+    ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "first"), {1, 1}).written());
+    const MessageFileResult second = output.write(destination(), kNew, message(kNew), {1, 2});
+    EXPECT_EQ(second.status, Status::Skipped);
+    EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")});
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kOld, "first"));
+}
+
+TEST_F(MessageFileOutputTest, OverwriteIfNewerAgeCases) {
+    const QString future =
+        QDateTime::currentDateTime().addDays(2).toString(QStringLiteral("dd MMM yyyy HH:mm:ss"));
+    const QString garbage = QStringLiteral("sometime last week");
+    struct Case {
+        const char* label;
+        QString existing;
+        QString current;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"current is newer", kOld, kNew, true},
+        {"current is older", kNew, kOld, false},
+        {"same date", kOld, kOld, false},
+        {"existing has no Date", QString(), kNew, false},
+        {"current has no Date", kOld, QString(), false},
+        {"unparsed current counts as now", kOld, garbage, true},
+        {"unparsed existing beaten only by the future", garbage, future, true},
+        {"unparsed existing kept against the past", garbage, kNew, false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString existing = QDir(dir.path()).filePath(QStringLiteral("Hello.eml"));
+        ASSERT_TRUE(test::writeFile(existing, message(c.existing, "existing")));
+        DestinationRequest r;
+        r.folderOption = 0;
+        r.extension = QStringLiteral("eml");
+        r.root = dir.path();
+        r.subject = QStringLiteral("Hello");
+        MessageFileOutput output(1, dateField);
+        const MessageFileResult result =
+            output.write(DestinationOfMessage(r), c.current, message(c.current, "current"), {});
+        EXPECT_EQ(result.status, c.replaced ? Status::Written : Status::Skipped) << c.label;
+        EXPECT_EQ(test::readFile(existing),
+                  message(c.replaced ? c.current : c.existing, c.replaced ? "current" : "existing"))
+            << c.label;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << c.label;
+    }
+}
+
+TEST_F(MessageFileOutputTest, ReplacingAFileOfThisRunNamesTheEarlierMessage) {
+    MessageFileOutput output(1, dateField);
+    const ExportedMessageKey a{1, 10}, b{1, 11}, c{2, 20};
+    ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "a"), a).written());
+
+    const MessageFileResult second = output.write(destination(), kNew, message(kNew, "b"), b);
+    ASSERT_TRUE(second.written());
+    ASSERT_TRUE(second.replaced.has_value());
+    EXPECT_EQ(*second.replaced, a);
+
+    // Once folder 1's sources were acted on (and maybe deleted), its files are the only
+    // copies: a newer message of another folder no longer replaces them.
+    output.sourceActionsApplied(1);
+    const QString newest = QStringLiteral("Wed, 07 Jan 2009 10:00:00 +0000");
+    const MessageFileResult third = output.write(destination(), newest, message(newest, "c"), c);
+    EXPECT_EQ(third.status, Status::Skipped);
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kNew, "b"));
+}
+
+TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {
+    MessageFileOutput output(1, dateField);
+    ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "old"), {1, 1}).written());
+    // A short write shows at once for large messages and only on the final flush for small.
+    for (int size : {300, 20000}) {
+        MessageFileResult result;
+        {
+            test::ScopedFileSizeLimit limit(64);
+            result =
+                output.write(destination(), kNew, message(kNew, QByteArray(size, 'x')), {1, 2});
+        }
+        EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_FALSE(result.replaced);
+        EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")}); // no temporary left
+        EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kOld, "old"));
+    }
+}
+
+TEST_F(MessageFileOutputTest, ShortWriteLeavesNoFile) {
+    MessageFileOutput output(0, dateField);
+    for (int size : {300, 20000}) {
+        MessageFileResult result;
+        {
+            test::ScopedFileSizeLimit limit(64);
+            result =
+                output.write(destination(), kOld, message(kOld, QByteArray(size, 'x')), {1, 1});
+        }
+        EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_TRUE(inboxFiles().isEmpty()) << size;
+    }
+}
+
+TEST_F(MessageFileOutputTest, NoFileWithoutItsDirectoryOrName) {
+    MessageFileOutput output(0, dateField);
+    // A tree path with a colon in one name: nothing is created at all.
+    DestinationRequest r;
+    r.folderOption = 1;
+    r.extension = QStringLiteral("eml");
+    r.root = dir_.path();
+    r.treePath = QStringLiteral("Local Folders\\Bad:Name\\Sub");
+    EXPECT_EQ(output.write(DestinationOfMessage(r), kOld, message(kOld), {}).status,
+              Status::Failed);
+    EXPECT_TRUE(QDir(dir_.path()).isEmpty());
+
+    // A file where the sub-folder should be.
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox")), "not a folder"));
+    EXPECT_EQ(output.write(destination(), kOld, message(kOld), {}).status, Status::Failed);
+
+    // An extension that leaves no room for a name.
+    r.treePath = QStringLiteral("Local Folders");
+    r.extension = QString(300, u'e');
+    EXPECT_EQ(output.write(DestinationOfMessage(r), kOld, message(kOld), {}).status,
+              Status::Failed);
+    EXPECT_TRUE(QDir(path(QStringLiteral("Local Folders"))).isEmpty());
+}
+
+TEST_F(MessageFileOutputTest, TreePathBecomesDirectories) {
+    MessageFileOutput output(0, dateField);
+    const MessageFileResult result = output.write(destination(1), kOld, message(kOld), {});
+    ASSERT_TRUE(result.written());
+    EXPECT_EQ(result.path, path(QStringLiteral("Local Folders/Inbox/Hello.eml")));
+}
+
+} // namespace
