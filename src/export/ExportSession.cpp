@@ -1,18 +1,18 @@
 #include "export/ExportSession.h"
 
+#include "export/AntiDateFile.h"
 #include "export/CountText.h"
-#include "export/MessageFilterFacts.h"
+#include "export/FileChecks.h"
+#include "export/IndexPage.h"
+#include "export/MessageDestination.h"
 #include "export/SentDateText.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
 namespace parcelo {
 
 ExportSession::ExportSession(CParceloApp& app, IStoreNamespace& store, IExportObserver& observer)
-    : app_(app), store_(store), observer_(observer) {}
+    : app_(app), store_(store), observer_(observer), log_(app.Paths.LogFile) {}
 
 ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
     ExportCommandResult result;
@@ -23,7 +23,7 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
 
     if (checked_.Empty()) {
         result.ValidationMessage = QStringLiteral("Please check at least one mailfolder.");
-    } else if (app_.FolderPath.size() < 3 || !QFileInfo(app_.FolderPath).isDir()) {
+    } else if (!DirectoryExists(app_.FolderPath)) {
         result.ValidationMessage = QStringLiteral("Please specify the root folder.");
     } else {
         result.Exported = RunExport();
@@ -43,15 +43,20 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
 int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
+    output_ = std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray&) { return QString(); });
     observer_.SetProgress(0);
+    log_.writeRunHeader();
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
+    log_.writeRunFooter({QString(), exported_, scanned_});
+    output_.reset();
     return exported_;
 }
 
 void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     FolderRun run;
+    run.Id = id;
     run.TreePath = treePath;
     FOLDERPROPS props;
     if (Succeeded(store_.GetFolderProperties(id, &props))) {
@@ -76,10 +81,14 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         hr = folder->GetNextMessage(handle, &message);
     }
 
-    if (app_.ActionMarkRead == 1 || app_.ActionDelete == 1)
+    if (app_.ActionMarkRead == 1 || app_.ActionDelete == 1) {
         ApplySourceActions(*folder, run);
+        output_->sourceActionsApplied(run.Id);
+    }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
+    log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder, app_.ActionMarkRead == 1,
+                           app_.ActionDelete == 1});
     if (app_.CompactMailboxes == 1)
         folder->Compact();
     if (handle != 0)
@@ -114,29 +123,38 @@ bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, s
 void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run) {
     ++scanned_;
     const MessageFilterFacts facts = DeriveMessageFilterFacts(props);
-    (void)facts;
 
     std::string source;
     if (!ReadMessageSource(folder, props.dwMessageId, &source))
         return;
     if (source.find("\r\n\r\n") == std::string::npos)
         return;
-    if (!WriteMessage(source, props, run))
+    if (!WriteMessage(source, props, facts, run))
         return;
     ++exported_;
     ++run.ExportedInFolder;
     run.ExportedIdList.push_front(props.dwMessageId);
 }
 
-bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& props, FolderRun& run) {
-    const QString path = app_.FolderPath + QString::number(checked_.CheckedFolderIds.size()) +
-                         QLatin1Char('-') + run.Name + QLatin1Char('-') +
-                         QString::number(props.dwMessageId) + QLatin1Char('.') + app_.ExtensionMessages;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& props,
+                                 const MessageFilterFacts& facts, FolderRun& run) {
+    const QString sentDateText = SentDateText(props.ftSent);
+    const MessageDestination destination = DestinationOfMessage(
+        {app_.FolderOption, app_.FileOption, app_.ExtensionMessages, app_.FolderPath, run.Name, run.TreePath,
+         facts.sender, facts.subject, sentDateText});
+    QByteArray bytes(source.data(), static_cast<qsizetype>(source.size()));
+    bytes += "\r\n\r\n";
+    const MessageFileResult result =
+        output_->write(destination, QString(), bytes, {run.Id, props.dwMessageId});
+    if (!result.written())
         return false;
-    file.write(source.data(), static_cast<qint64>(source.size()));
-    return file.commit();
+    if (app_.AntiDateFiles == 1)
+        AntiDateFile(result.path, props.ftSent);
+    WriteIndexEntry(app_.Paths.IndexPage,
+                    {result.path, facts.sender, QString(), facts.subject, QString(), QString(), QString(), sentDateText});
+    if (result.replaced && result.replaced->folderId == run.Id)
+        std::erase(run.ExportedIdList, result.replaced->messageId);
+    return true;
 }
 
 void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {

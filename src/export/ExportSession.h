@@ -2,9 +2,12 @@
 
 #include "app/CParceloApp.h"
 #include "export/CheckedFolderSet.h"
+#include "export/ExportLog.h"
 #include "export/ExportObserver.h"
+#include "export/MessageFileOutput.h"
 #include "store/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
+#include "export/MessageFilterFacts.h"
 
 #include <QString>
 
@@ -39,6 +42,7 @@ public:
 
 private:
     struct FolderRun {
+        StoreFolderId Id = 0;
         QString Name;
         QString TreePath;
         int StoreMessageCount = 0;
@@ -48,7 +52,8 @@ private:
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
     void ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run);
-    bool WriteMessage(const std::string& source, const MESSAGEPROPS& props, FolderRun& run);
+    bool WriteMessage(const std::string& source, const MESSAGEPROPS& props, const MessageFilterFacts& facts,
+                      FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void UpdateProgress();
 
@@ -56,6 +61,8 @@ private:
     IStoreNamespace& store_;
     IExportObserver& observer_;
     CheckedFolderSet checked_;
+    ExportLog log_;
+    std::unique_ptr<MessageFileOutput> output_;
     int exported_ = 0;
     int scanned_ = 0;
 };

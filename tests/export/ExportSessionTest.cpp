@@ -3,6 +3,7 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -46,7 +47,10 @@ protected:
     }
 
     int fileCount() const {
-        return static_cast<int>(QDir(dest.path()).entryList(QDir::Files).size());
+        int count = 0;
+        for (QDirIterator it(dest.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+            ++count;
+        return count;
     }
 
     QTemporaryDir dest, appDir;
