@@ -1,5 +1,6 @@
 #include "export/ExportLog.h"
 
+#include "export/CountText.h"
 #include "export/TextFile.h"
 #include "platform/LocaleFormats.h"
 
@@ -8,15 +9,6 @@ namespace parcelo {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-// "Zero", "One", else decimal, as every count of the run is written.
-QString countText(int count) {
-    if (count == 0)
-        return QStringLiteral("Zero");
-    if (count == 1)
-        return QStringLiteral("One");
-    return QString::number(count);
-}
 
 QString dateText(const QDateTime& now) {
     return LocaleFormats::current().formatDate(now.date());
@@ -34,8 +26,8 @@ QString RunHeaderText(const QDateTime& now) {
 QString FolderBlockText(const FolderLogBlock& block) {
     QString text =
         QStringLiteral("Mailbox: ") + block.folderName + kCrLf +
-        QStringLiteral("Number of Scanned Messages: ") + countText(block.storeMessageCount) +
-        kCrLf + QStringLiteral("Number of Exported Messages: ") + countText(block.exported) + kCrLf;
+        QStringLiteral("Number of Scanned Messages: ") + CountText(block.storeMessageCount) +
+        kCrLf + QStringLiteral("Number of Exported Messages: ") + CountText(block.exported) + kCrLf;
     if (block.markedRead)
         text += QStringLiteral("Source Messages: Marked as Read");
     if (block.deleted)
@@ -48,9 +40,9 @@ QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
            QStringLiteral("Applied Filter(s): ") + footer.filterDescription + kCrLf +
            QStringLiteral("Exported Headers: All") + kCrLf +
            QStringLiteral("Exported Attachments: All") + kCrLf +
-           QStringLiteral("Total number of exported messages: ") + countText(footer.exported) +
+           QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
            kCrLf + QStringLiteral("Total number of scanned messages: ") +
-           countText(footer.scanned) + kCrLf + QString(41, u'=');
+           CountText(footer.scanned) + kCrLf + QString(41, u'=');
 }
 
 bool ExportLog::writeRunHeader(const QDateTime& now) const {
