@@ -4,6 +4,7 @@
 #include "store/StoreTypes.h"
 
 #include <QString>
+
 #include <memory>
 
 namespace parcelo {
