@@ -9,9 +9,39 @@ namespace parcelo {
 namespace {
 
 bool IsValidUtf8(const QByteArray& text) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(text);
-    return !decoder.hasError();
+    const auto* p = reinterpret_cast<const unsigned char*>(text.constData());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        int extra;
+        char32_t min;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        char32_t value = c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                return false;
+            value = (value << 6) | (p[i + k] & 0x3F);
+        }
+        if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
 }
 
 } // namespace

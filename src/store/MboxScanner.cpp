@@ -44,7 +44,7 @@ public:
     Builder(MboxScan* scan, bool summaries) : scan_(scan), summaries_(summaries) {}
 
     void separator(const QByteArray& line, qint64 start) {
-        finish(start);
+        finish(start, false);
         MboxMessage message;
         message.separatorStart = start;
         message.contentStart = start + line.size();
@@ -85,12 +85,15 @@ public:
         }
     }
 
-    void finish(qint64 end) {
+    // At the end of the file there is no separator to own a last empty line: it stays.
+    void finish(qint64 end, bool atEnd) {
         if (!open_)
             return;
         MboxMessage& message = scan_->messages.back();
         message.regionEnd = end;
-        message.contentEnd = pendingEmpty_ ? pendingEmptyStart_ : end;
+        message.contentEnd = pendingEmpty_ && !atEnd ? pendingEmptyStart_ : end;
+        if (pendingEmpty_ && atEnd)
+            message.cbMessage += 2;
         const MessageHeader header(header_);
         bool ok = false;
         const QByteArray* moz = header.find("X-Mozilla-Status");
@@ -188,7 +191,7 @@ MboxScan ScanMbox(const QString& path, bool summaries) {
         scan.error = file.errorString();
         return scan;
     }
-    builder.finish(reader.position());
+    builder.finish(reader.position(), true);
     scan.ok = true;
     return scan;
 }
