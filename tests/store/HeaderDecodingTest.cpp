@@ -2,18 +2,18 @@
 #include "store/HeaderSummary.h"
 #include "store/MailAddressList.h"
 #include "store/MessageHeader.h"
-
 #include "support/TestEnv.h"
 
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
 
 namespace {
 
-std::string Decode(const char* text) { return DecodeEncodedWords(QByteArray(text)).toStdString(); }
+std::string Decode(const char* text) {
+    return DecodeEncodedWords(QByteArray(text)).toStdString();
+}
 
 } // namespace
 
@@ -37,8 +37,14 @@ TEST(EncodedWords, DecodesWithTheCharsetTheyName) {
         {"=?x-unknown-charset?Q?abc?=", "=?x-unknown-charset?Q?abc?="},
         {"=?utf-8?X?abc?= and =?broken", "=?utf-8?X?abc?= and =?broken"},
         // Raw 8-bit text: UTF-8 kept, anything else read as windows-1252.
-        {"Gr\xC3\xBC\xC3\x9F" "e", "Gr\xC3\xBC\xC3\x9F" "e"},
-        {"Gr\xFC\xDF" "e \x80", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"},
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e"},
+        {"Gr\xFC\xDF"
+         "e \x80",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Decode(c.raw), c.decoded) << c.raw;
@@ -107,11 +113,15 @@ TEST(HeaderSummary, PriorityFromXPriorityImportanceOrPriority) {
         const char* header;
         int priority;
     } cases[] = {
-        {"X-Priority: 1 (Highest)\n", IMSG_PRI_HIGH}, {"X-Priority: 2\n", IMSG_PRI_HIGH},
-        {"X-Priority: 4\n", IMSG_PRI_LOW},            {"X-Priority: 5 (Lowest)\n", IMSG_PRI_LOW},
+        {"X-Priority: 1 (Highest)\n", IMSG_PRI_HIGH},
+        {"X-Priority: 2\n", IMSG_PRI_HIGH},
+        {"X-Priority: 4\n", IMSG_PRI_LOW},
+        {"X-Priority: 5 (Lowest)\n", IMSG_PRI_LOW},
         {"X-Priority: 3\nImportance: High\n", IMSG_PRI_HIGH},
-        {"Importance: low\n", IMSG_PRI_LOW},          {"Priority: urgent\n", IMSG_PRI_HIGH},
-        {"Priority: non-urgent\n", IMSG_PRI_LOW},     {"Priority: normal\n", IMSG_PRI_NORMAL},
+        {"Importance: low\n", IMSG_PRI_LOW},
+        {"Priority: urgent\n", IMSG_PRI_HIGH},
+        {"Priority: non-urgent\n", IMSG_PRI_LOW},
+        {"Priority: normal\n", IMSG_PRI_NORMAL},
         {"Subject: x\n", IMSG_PRI_NORMAL},
     };
     for (const Case& c : cases)
@@ -119,14 +129,13 @@ TEST(HeaderSummary, PriorityFromXPriorityImportanceOrPriority) {
 }
 
 TEST(HeaderSummary, CollectsTheStoreProperties) {
-    const MessageHeader header(
-        "Received: from a by b; Tue, 3 Mar 2009 19:40:00 +0100\n"
-        "Received: from c by d; Tue, 3 Mar 2009 19:45:00 +0100\n"
-        "From: =?koi8-r?B?4czGwdfJ1A==?= <x@y.z>, second@y.z\n"
-        "To: A <a@b.c>,\n B <b@b.c>\n"
-        "Subject: Re: =?ISO-8859-1?Q?caf=E9?=\n"
-        "Date: Tue, 3 Mar 2009 19:41:00 +0100\n"
-        "Importance: high\n");
+    const MessageHeader header("Received: from a by b; Tue, 3 Mar 2009 19:40:00 +0100\n"
+                               "Received: from c by d; Tue, 3 Mar 2009 19:45:00 +0100\n"
+                               "From: =?koi8-r?B?4czGwdfJ1A==?= <x@y.z>, second@y.z\n"
+                               "To: A <a@b.c>,\n B <b@b.c>\n"
+                               "Subject: Re: =?ISO-8859-1?Q?caf=E9?=\n"
+                               "Date: Tue, 3 Mar 2009 19:41:00 +0100\n"
+                               "Importance: high\n");
     const HeaderSummary summary = SummarizeHeader(header);
     EXPECT_EQ(summary.displayFrom.toStdString(),
               "\xD0\x90\xD0\xBB\xD1\x84\xD0\xB0\xD0\xB2\xD0\xB8\xD1\x82");

@@ -1,11 +1,9 @@
 #include "StoreTestSupport.h"
-
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -13,7 +11,9 @@ using namespace parcelo::test;
 
 namespace {
 
-QString Corpus(const char* relative) { return corpusDir() + QLatin1Char('/') + relative; }
+QString Corpus(const char* relative) {
+    return corpusDir() + QLatin1Char('/') + relative;
+}
 
 // The one mailbox of a single-file store.
 std::unique_ptr<IStoreFolder> OpenMboxFile(const QString& file,
@@ -104,7 +104,8 @@ TEST(MboxStore, MatchesAnIndependentSplitOfTheMailbox) {
     const ReadBack mailbox = ReadAll(Corpus("mime4j/mbox/test-1/mbox.rlug"));
     ASSERT_EQ(mailbox.sources.size(), 5u);
     for (int i = 0; i < 5; ++i) {
-        QByteArray expected = readFile(Corpus("mime4j/mbox/test-1/mbox.rlug-") + QString::number(i));
+        QByteArray expected =
+            readFile(Corpus("mime4j/mbox/test-1/mbox.rlug-") + QString::number(i));
         ASSERT_FALSE(expected.isEmpty());
         if (i < 4) {
             ASSERT_TRUE(expected.endsWith("\n\n"));
@@ -143,13 +144,13 @@ TEST(MboxStore, SeparatorsBomAndLineEnds) {
     const QString path = dir.filePath(QStringLiteral("Box"));
     // BOM; CR LF and LF mixed; a "From " line not after an empty line is body; the empty line
     // before a separator belongs to it; a lone CR stays.
-    ASSERT_TRUE(writeFile(path, "\xEF\xBB\xBF" "From - \r\nSubject: one\r\n\r\nbody\nFrom here\n"
+    ASSERT_TRUE(writeFile(path, "\xEF\xBB\xBF"
+                                "From - \r\nSubject: one\r\n\r\nbody\nFrom here\n"
                                 "x\ry\n\nFrom - Mon Jan  1 00:00:00 2001\nSubject: two\n\n\n"
                                 "From - \nSubject: three\n\nlast\n\n"));
     const ReadBack mailbox = ReadAll(path);
     ASSERT_EQ(mailbox.sources.size(), 3u);
-    EXPECT_EQ(mailbox.sources[0],
-              QByteArray("Subject: one\r\n\r\nbody\r\nFrom here\r\nx\ry\r\n"));
+    EXPECT_EQ(mailbox.sources[0], QByteArray("Subject: one\r\n\r\nbody\r\nFrom here\r\nx\ry\r\n"));
     EXPECT_EQ(mailbox.sources[1], QByteArray("Subject: two\r\n\r\n"));
     EXPECT_EQ(mailbox.sources[2], QByteArray("Subject: three\r\n\r\nlast\r\n\r\n"));
     EXPECT_EQ(mailbox.props[1].ftReceived, QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));

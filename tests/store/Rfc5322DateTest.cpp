@@ -37,9 +37,9 @@ TEST(Rfc5322Date, ReadsZonesAndObsoleteForms) {
 }
 
 TEST(Rfc5322Date, UnreadableDatesAreInvalid) {
-    for (const char* text : {"", "yesterday", "31 Feb 2009 10:00:00 +0000",
-                             "3 Mar 2009 25:00:00 +0000", "3 Mar 2009", "Mar 2009 10:00:00",
-                             "3 Foo 2009 10:00:00 +0000", "3 Mar 2009 10:61:00 +0000"})
+    for (const char* text :
+         {"", "yesterday", "31 Feb 2009 10:00:00 +0000", "3 Mar 2009 25:00:00 +0000", "3 Mar 2009",
+          "Mar 2009 10:00:00", "3 Foo 2009 10:00:00 +0000", "3 Mar 2009 10:61:00 +0000"})
         EXPECT_FALSE(ParseRfc5322Date(text).isValid()) << text;
 }
 
