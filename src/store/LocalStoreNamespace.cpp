@@ -32,14 +32,18 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
                 ++counts.unread;
         }
     } else if (node.kind == MailFolderNode::Kind::Mbox) {
-        const QFileInfo info(node.mailPath);
-        Counts& cached = mboxCounts_[node.mailPath];
-        if (cached.size == info.size() && cached.modified == info.lastModified())
+        Counts& cached = (*mboxCounts_)[node.mailPath];
+        MboxScan known;
+        known.size = cached.size;
+        known.inode = cached.inode;
+        known.modified = cached.modified;
+        if (cached.size >= 0 && SameFileAsScanned(node.mailPath, known))
             return cached;
         const MboxScan scan = ScanMbox(node.mailPath, false);
         if (!scan.ok)
             return counts;
         counts.size = scan.size;
+        counts.inode = scan.inode;
         counts.modified = scan.modified;
         for (const MboxMessage& message : scan.messages) {
             if (message.expunged)
@@ -101,7 +105,11 @@ HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStore
     const MailFolderNode& node = folders_[id];
     switch (node.kind) {
     case MailFolderNode::Kind::Mbox: {
-        auto opened = std::make_unique<MboxFolder>(node.mailPath);
+        std::weak_ptr<std::map<QString, Counts>> cache = mboxCounts_;
+        auto opened = std::make_unique<MboxFolder>(node.mailPath, [cache, path = node.mailPath] {
+            if (auto counts = cache.lock())
+                counts->erase(path);
+        });
         if (!opened->open(nullptr))
             return E_IO;
         *folder = std::move(opened);

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <map>
+#include <memory>
 #include <utility>
 
 namespace parcelo {
@@ -26,6 +27,7 @@ public:
 private:
     struct Counts {
         qint64 size = -1;
+        quint64 inode = 0;
         QDateTime modified;
         std::int32_t messages = 0;
         std::int32_t unread = 0;
@@ -37,7 +39,9 @@ private:
     std::vector<MailFolderNode> folders_;
     std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
     HENUMSTORE nextHandle_ = 1;
-    std::map<QString, Counts> mboxCounts_; // counted once per version of a file
+    // Counted once per version of a file; folders opened here drop their entry on a change.
+    std::shared_ptr<std::map<QString, Counts>> mboxCounts_ =
+        std::make_shared<std::map<QString, Counts>>();
 };
 
 } // namespace parcelo

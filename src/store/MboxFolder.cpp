@@ -5,7 +5,8 @@
 
 namespace parcelo {
 
-MboxFolder::MboxFolder(const QString& path) : path_(path) {}
+MboxFolder::MboxFolder(const QString& path, std::function<void()> changed)
+    : path_(path), changed_(std::move(changed)) {}
 
 MboxFolder::~MboxFolder() {
     if (open_)
@@ -163,6 +164,8 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     }
     if (!changed)
         return S_OK;
+    if (changed_)
+        changed_();
     MboxScan rescan = ScanMbox(path_, true);
     if (!rescan.ok || rescan.messages.size() != kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.

@@ -4,6 +4,7 @@
 #include "store/MboxScanner.h"
 
 #include <QString>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace parcelo {
 // otherwise in one rewrite of the file.
 class MboxFolder : public IStoreFolder {
 public:
-    explicit MboxFolder(const QString& path);
+    // changed is called after every change written to the file.
+    explicit MboxFolder(const QString& path, std::function<void()> changed = {});
     ~MboxFolder() override;
 
     // Indexes the file; false (with the reason) when it cannot be read.
@@ -43,6 +45,7 @@ private:
     HRESULT nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS* props);
 
     QString path_;
+    std::function<void()> changed_;
     MboxScan scan_;
     std::vector<size_t> ids_; // message id -> index into scan_.messages
     std::vector<Pending> pending_;

@@ -16,11 +16,6 @@ QByteArray MozillaStatusText(quint32 value, int width) {
     return QByteArray::number(value, 16).rightJustified(width, '0');
 }
 
-bool Unchanged(const QString& path, const MboxScan& scan) {
-    const QFileInfo info(path);
-    return info.exists() && info.size() == scan.size && info.lastModified() == scan.modified;
-}
-
 // One insertion or replacement inside a message's region.
 struct Edit {
     qint64 offset;
@@ -152,7 +147,7 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
     DotLock lock(path);
     if (!lock.acquire(error))
         return false;
-    if (!Unchanged(path, scan)) {
+    if (!SameFileAsScanned(path, scan)) {
         *error = QStringLiteral("%1 changed while it was open").arg(path);
         return false;
     }

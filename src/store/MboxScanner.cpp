@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <cctype>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace parcelo {
 
@@ -140,6 +141,13 @@ private:
 
 } // namespace
 
+bool SameFileAsScanned(const QString& path, const MboxScan& scan) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+           quint64(st.st_ino) == scan.inode && st.st_size == scan.size &&
+           QFileInfo(path).lastModified() == scan.modified;
+}
+
 bool LooksLikeMbox(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -158,9 +166,14 @@ MboxScan ScanMbox(const QString& path, bool summaries) {
         scan.error = file.errorString();
         return scan;
     }
-    const QFileInfo info(path);
-    scan.size = file.size();
-    scan.modified = info.lastModified();
+    struct stat st;
+    if (::fstat(file.handle(), &st) != 0) {
+        scan.error = QStringLiteral("cannot read %1").arg(path);
+        return scan;
+    }
+    scan.size = st.st_size;
+    scan.modified = QFileInfo(path).lastModified();
+    scan.inode = st.st_ino;
 
     LineReader reader(&file);
     Builder builder(&scan, summaries);

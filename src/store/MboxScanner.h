@@ -43,6 +43,7 @@ struct MboxScan {
     QString error;
     qint64 size = 0;
     QDateTime modified;
+    quint64 inode = 0;
     qint64 prefixLength = 0; // a UTF-8 byte-order mark before the first separator
     std::vector<MboxMessage> messages;
 };
@@ -53,5 +54,8 @@ bool LooksLikeMbox(const QString& path);
 // Reads the file once, front to back, and indexes its messages. With summaries, the header
 // properties are derived too (otherwise only the flags and sizes).
 MboxScan ScanMbox(const QString& path, bool summaries);
+
+// Whether the file is still the one that was scanned (same inode, size and time).
+bool SameFileAsScanned(const QString& path, const MboxScan& scan);
 
 } // namespace parcelo
