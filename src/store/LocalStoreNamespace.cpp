@@ -39,7 +39,7 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
         known.modified = cached.modified;
         if (cached.size >= 0 && SameFileAsScanned(node.mailPath, known))
             return cached;
-        const MboxScan scan = ScanMbox(node.mailPath, false);
+        const MboxScan scan = ScanMbox(node.mailPath);
         if (!scan.ok)
             return counts;
         counts.size = scan.size;

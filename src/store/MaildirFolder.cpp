@@ -18,8 +18,9 @@ namespace parcelo {
 namespace {
 
 // Size of the file as a CR LF source and the properties of its header, in one pass.
-void Summarize(MaildirFolder::Entry* entry) {
-    entry->summarized = true;
+void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
+    entry->measured = true;
+    entry->readable = false;
     QFile file(entry->path);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -40,7 +41,8 @@ void Summarize(MaildirFolder::Entry* entry) {
     if (reader.failed())
         return;
     entry->cbMessage = size;
-    entry->summary = SummarizeHeader(MessageHeader(header));
+    if (summary)
+        *summary = SummarizeHeader(MessageHeader(header));
     entry->readable = true;
 }
 
@@ -115,8 +117,8 @@ HRESULT MaildirFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPRO
         Entry* message = entry(id);
         if (!message)
             continue;
-        if (!message->summarized)
-            Summarize(message);
+        HeaderSummary summary;
+        Measure(message, &summary);
         const MaildirFileName name = MaildirFileName::parse(message->fileName);
         *props = MESSAGEPROPS{};
         props->dwMessageId = id;
@@ -125,16 +127,15 @@ HRESULT MaildirFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPRO
         if (name.hasFlag(QLatin1Char('F')))
             props->dwState |= MSG_FLAGGED;
         props->cbMessage = message->cbMessage;
-        props->priority = message->summary.priority;
-        props->ftSent = message->summary.sent;
+        props->priority = summary.priority;
+        props->ftSent = summary.sent;
         props->ftReceived = message->modified.isValid() && message->modified.toSecsSinceEpoch() > 0
                                 ? message->modified
-                            : message->summary.firstReceived.isValid()
-                                ? message->summary.firstReceived
-                                : message->summary.sent;
-        props->pszDisplayFrom = message->summary.displayFrom;
-        props->pszDisplayTo = message->summary.displayTo;
-        props->pszNormalSubject = message->summary.normalSubject;
+                            : summary.firstReceived.isValid() ? summary.firstReceived
+                                                              : summary.sent;
+        props->pszDisplayFrom = summary.displayFrom;
+        props->pszDisplayTo = summary.displayTo;
+        props->pszNormalSubject = summary.normalSubject;
         enumerations_[handle] = id + 1;
         return S_OK;
     }
@@ -170,8 +171,8 @@ HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStre
     Entry* message = entry(id);
     if (!message)
         return E_NOTFOUND;
-    if (!message->summarized)
-        Summarize(message);
+    if (!message->measured)
+        Measure(message, nullptr);
     if (!message->readable)
         return E_IO;
     const qint64 size = QFileInfo(message->path).size();

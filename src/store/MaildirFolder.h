@@ -33,10 +33,9 @@ public:
         QString fileName;
         bool inNew = false;
         bool gone = false;
-        bool summarized = false;
+        bool measured = false;
         bool readable = false;
         quint64 cbMessage = 0;
-        HeaderSummary summary;
         QDateTime modified;
     };
 

@@ -14,7 +14,7 @@ MboxFolder::~MboxFolder() {
 }
 
 bool MboxFolder::open(QString* error) {
-    scan_ = ScanMbox(path_, true);
+    scan_ = ScanMbox(path_);
     if (!scan_.ok) {
         if (error)
             *error = scan_.error;
@@ -51,15 +51,20 @@ HRESULT MboxFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS*
         if (message.flagged)
             props->dwState |= MSG_FLAGGED;
         props->cbMessage = message.cbMessage;
-        props->priority = message.summary.priority;
-        props->ftSent = message.summary.sent;
-        props->ftReceived = message.fromLineDate.isValid() ? message.fromLineDate
-                            : message.summary.firstReceived.isValid()
-                                ? message.summary.firstReceived
-                                : message.summary.sent;
-        props->pszDisplayFrom = message.summary.displayFrom;
-        props->pszDisplayTo = message.summary.displayTo;
-        props->pszNormalSubject = message.summary.normalSubject;
+        // Header properties are read when enumerated, so that the index stays small.
+        HeaderSummary summary;
+        QDateTime separatorDate;
+        QFile file(path_);
+        if (file.open(QIODevice::ReadOnly))
+            ReadMboxHeader(&file, message, &summary, &separatorDate);
+        props->priority = summary.priority;
+        props->ftSent = summary.sent;
+        props->ftReceived = separatorDate.isValid()           ? separatorDate
+                            : summary.firstReceived.isValid() ? summary.firstReceived
+                                                              : summary.sent;
+        props->pszDisplayFrom = summary.displayFrom;
+        props->pszDisplayTo = summary.displayTo;
+        props->pszNormalSubject = summary.normalSubject;
         enumerations_[handle] = id + 1;
         return S_OK;
     }
@@ -166,7 +171,7 @@ HRESULT MboxFolder::applyChanges(bool compact) {
         return S_OK;
     if (changed_)
         changed_();
-    MboxScan rescan = ScanMbox(path_, true);
+    MboxScan rescan = ScanMbox(path_);
     if (!rescan.ok || rescan.messages.size() != kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.
         error_ = QStringLiteral("%1 could not be read again after the change").arg(path_);

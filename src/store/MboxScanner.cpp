@@ -42,7 +42,7 @@ int HexDigits(const QByteArray& line, qsizetype from) {
 
 class Builder {
 public:
-    Builder(MboxScan* scan, bool summaries) : scan_(scan), summaries_(summaries) {}
+    explicit Builder(MboxScan* scan) : scan_(scan) {}
 
     void separator(const QByteArray& line, qint64 start) {
         finish(start, false);
@@ -51,8 +51,6 @@ public:
         message.contentStart = start + line.size();
         message.headerEnd = message.contentStart;
         message.lineEnd = line.endsWith("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-        if (summaries_)
-            message.fromLineDate = ParseMboxFromLineDate(line.trimmed());
         scan_->messages.push_back(message);
         open_ = true;
         inHeader_ = true;
@@ -109,8 +107,6 @@ public:
             message.read = header.value("Status").contains('R');
             message.flagged = header.value("X-Status").contains('F');
         }
-        if (summaries_)
-            message.summary = SummarizeHeader(header);
         open_ = false;
         header_.clear();
     }
@@ -131,7 +127,6 @@ private:
     }
 
     MboxScan* scan_;
-    bool summaries_;
     bool open_ = false;
     bool inHeader_ = false;
     bool pendingEmpty_ = false;
@@ -159,7 +154,7 @@ bool LooksLikeMbox(const QString& path) {
            (file.size() == kBom.size() && head.isEmpty());
 }
 
-MboxScan ScanMbox(const QString& path, bool summaries) {
+MboxScan ScanMbox(const QString& path) {
     MboxScan scan;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -176,7 +171,7 @@ MboxScan ScanMbox(const QString& path, bool summaries) {
     scan.inode = st.st_ino;
 
     LineReader reader(&file);
-    Builder builder(&scan, summaries);
+    Builder builder(&scan);
     QByteArray line;
     bool first = true;
     bool previousEmpty = true;
@@ -207,6 +202,20 @@ MboxScan ScanMbox(const QString& path, bool summaries) {
     builder.finish(reader.position(), true);
     scan.ok = true;
     return scan;
+}
+
+bool ReadMboxHeader(QFile* file, const MboxMessage& message, HeaderSummary* summary,
+                    QDateTime* receivedDate) {
+    if (!file->seek(message.separatorStart))
+        return false;
+    const qint64 length = message.headerEnd - message.separatorStart;
+    const QByteArray bytes = file->read(length);
+    if (bytes.size() != length)
+        return false;
+    const qsizetype separatorLength = message.contentStart - message.separatorStart;
+    *receivedDate = ParseMboxFromLineDate(bytes.left(separatorLength).trimmed());
+    *summary = SummarizeHeader(MessageHeader(bytes.mid(separatorLength)));
+    return true;
 }
 
 } // namespace parcelo

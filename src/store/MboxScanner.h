@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QString>
 #include <vector>
 
@@ -29,9 +30,6 @@ struct MboxMessage {
     bool read = false;
     bool flagged = false;
     bool expunged = false; // X-Mozilla-Status 0x0008
-
-    HeaderSummary summary;
-    QDateTime fromLineDate;
 };
 
 inline constexpr quint32 kMozillaRead = 0x0001;
@@ -51,9 +49,13 @@ struct MboxScan {
 // True when the file is an mbox: empty, or starting with "From " after an optional UTF-8 BOM.
 bool LooksLikeMbox(const QString& path);
 
-// Reads the file once, front to back, and indexes its messages. With summaries, the header
-// properties are derived too (otherwise only the flags and sizes).
-MboxScan ScanMbox(const QString& path, bool summaries);
+// Reads the file once, front to back, and indexes its messages: offsets, sizes and flags.
+MboxScan ScanMbox(const QString& path);
+
+// The header properties of an indexed message, read from the file; receivedDate is the date of
+// its separator line. False when the file cannot be read there.
+bool ReadMboxHeader(QFile* file, const MboxMessage& message, HeaderSummary* summary,
+                    QDateTime* receivedDate);
 
 // Whether the file is still the one that was scanned (same inode, size and time).
 bool SameFileAsScanned(const QString& path, const MboxScan& scan);
