@@ -10,7 +10,7 @@ namespace parcelo {
 
 namespace {
 
-constexpr int kMaxDepth = 32;
+constexpr int kMaxDepth = 8; // nested Maildirs are shallow; this bounds the walk of a large folder
 
 bool IsMaildir(const QString& directory) {
     return QFileInfo(directory + QStringLiteral("/cur")).isDir();

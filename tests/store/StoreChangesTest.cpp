@@ -1,9 +1,12 @@
 #include "StoreTestSupport.h"
 #include "store/FileReplacement.h"
+#include "store/MessageHeader.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -354,4 +357,62 @@ TEST(MaildirChanges, MarkReadNeverReplacesAnotherFile) {
               QByteArray("Subject: new\n\nx\n"));
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("cur/1.host:2,S"))),
               QByteArray("Subject: other\n\ny\n"));
+}
+
+TEST(StoreChanges, PythonsMailboxModuleReadsTheStoresAfterADeletingRun) {
+    PARCELO_REQUIRE_CORPUS();
+    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        GTEST_SKIP() << "python3 missing";
+    QTemporaryDir dir;
+    const QString mbox = dir.filePath(QStringLiteral("mbox/teaparty"));
+    const QString maildir = dir.filePath(QStringLiteral("maildir"));
+    ASSERT_TRUE(writeFile(mbox, readFile(Corpus("gnu-mailutils/spool/teaparty.mbox"))));
+    ASSERT_TRUE(QDir().mkpath(maildir));
+    ASSERT_TRUE(copyTree(Corpus("mu/testdir"), maildir));
+
+    // Delete and mark read every third message in both stores, then compact.
+    QStringList ours;
+    for (const QString& store : {dir.filePath(QStringLiteral("mbox")), maildir}) {
+        auto opened = OpenStore(store);
+        ASSERT_TRUE(opened);
+        const FolderLine line = WalkFolders(*opened).at(0);
+        std::unique_ptr<IStoreFolder> folder;
+        ASSERT_EQ(opened->OpenFolder(line.id, &folder), S_OK);
+        for (const MESSAGEPROPS& props : EnumerateMessages(*folder)) {
+            if (props.dwMessageId % 3 == 0)
+                folder->MarkMessagesAsRead(true, Ids({props.dwMessageId}));
+            if (props.dwMessageId % 3 == 1)
+                folder->DeleteMessages(Ids({props.dwMessageId}));
+        }
+        ASSERT_EQ(folder->Compact(), S_OK);
+        ASSERT_EQ(folder->Close(), S_OK);
+        QStringList ids;
+        auto reread = OpenStore(store);
+        auto again = OpenFolderByPath(*reread, line.path);
+        for (const MESSAGEPROPS& props : EnumerateMessages(*again)) {
+            bool ok = false;
+            const QByteArray source = ReadSource(*again, props.dwMessageId, &ok);
+            ids.append(QString::fromUtf8(MessageHeader(source).value("Message-ID")));
+        }
+        ids.sort();
+        ours.append(QString::number(ids.size()) + QLatin1Char(' ') + ids.join(QLatin1Char(' ')));
+    }
+
+    const char* script = R"(
+import mailbox, sys
+for box in (mailbox.mbox(sys.argv[1], create=False), mailbox.Maildir(sys.argv[2], create=False)):
+    ids = sorted((m['Message-ID'] or '').strip() for m in box)
+    print(len(ids), ' '.join(ids))
+)";
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(script), mbox, maildir});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QStringList theirs = QString::fromUtf8(python.readAllStandardOutput())
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(theirs.size(), 2);
+    EXPECT_EQ(theirs[0].toStdString(), ours[0].toStdString());
+    EXPECT_EQ(theirs[1].toStdString(), ours[1].toStdString());
+    EXPECT_TRUE(theirs[0].startsWith(QLatin1String("63 ")));
 }
