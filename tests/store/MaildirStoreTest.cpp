@@ -171,3 +171,23 @@ TEST(MaildirStore, ReceivedFallsBackWhenTheFileTimeIsUnusable) {
     EXPECT_EQ(messages[0].ftReceived, QDateTime(QDate(2009, 3, 3), QTime(18, 40), Qt::UTC));
     EXPECT_EQ(messages[0].dwState, 0u);
 }
+
+TEST(MaildirStore, AFileChangedAfterEnumerationFailsTheRead) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("new/1.host"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("cur")));
+    ASSERT_TRUE(writeFile(file, "Subject: x\n\nbody\n"));
+    auto store = OpenStore(dir.path());
+    auto inbox = OpenFolderByPath(*store, QStringLiteral("Inbox"));
+    ASSERT_TRUE(inbox);
+    const auto messages = EnumerateMessages(*inbox);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].cbMessage, 20u);
+    ASSERT_TRUE(writeFile(file, "Subject: x\n\nbody, now longer\n"));
+    bool ok = true;
+    ReadSource(*inbox, 0, &ok);
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(QFile::remove(file));
+    std::unique_ptr<IStoreStream> stream;
+    EXPECT_LT(inbox->OpenMessage(0, &stream), 0);
+}
