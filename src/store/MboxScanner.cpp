@@ -45,7 +45,7 @@ public:
     explicit Builder(MboxScan* scan) : scan_(scan) {}
 
     void separator(const QByteArray& line, qint64 start) {
-        finish(start, false);
+        finish(start);
         MboxMessage message;
         message.separatorStart = start;
         message.contentStart = start + line.size();
@@ -84,15 +84,14 @@ public:
         }
     }
 
-    // At the end of the file there is no separator to own a last empty line: it stays.
-    void finish(qint64 end, bool atEnd) {
+    // A last empty line at the end of the file is the writer's end of message, as the empty
+    // line before a separator is: so a message reads the same when a later one is removed.
+    void finish(qint64 end) {
         if (!open_)
             return;
         MboxMessage& message = scan_->messages.back();
         message.regionEnd = end;
-        message.contentEnd = pendingEmpty_ && !atEnd ? pendingEmptyStart_ : end;
-        if (pendingEmpty_ && atEnd)
-            message.cbMessage += 2;
+        message.contentEnd = pendingEmpty_ ? pendingEmptyStart_ : end;
         const MessageHeader header(header_);
         bool ok = false;
         const QByteArray* moz = header.find("X-Mozilla-Status");
@@ -199,7 +198,7 @@ MboxScan ScanMbox(const QString& path) {
         scan.error = file.errorString();
         return scan;
     }
-    builder.finish(reader.position(), true);
+    builder.finish(reader.position());
     scan.ok = true;
     return scan;
 }

@@ -16,8 +16,8 @@ struct MboxMessage {
     qint64 contentStart = 0;   // the message's first header line
     qint64 headerEnd = 0;      // where the empty line after the header starts (or the header's end)
     qint64 contentEnd =
-        0;                // the message's end; an empty line before the next separator is not in it
-    qint64 regionEnd = 0; // the next separator, or the end of the file
+        0; // the message's end, without the empty line before the next separator or the end
+    qint64 regionEnd = 0;              // the next separator, or the end of the file
     quint64 cbMessage = 0;             // size as streamed (CR LF, unescaped)
     bool headerLineEndMissing = false; // the header's last line has no line end
     QByteArray lineEnd = "\n";         // line end of the separator line, reused for added fields
