@@ -1,0 +1,133 @@
+#include "store/FileReplacement.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+std::atomic<qint64> gFailureAfterBytes{-1};
+
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+void FileReplacement::SetFailureAfterBytes(qint64 bytes) {
+    gFailureAfterBytes = bytes;
+}
+
+FileReplacement::FileReplacement(const QString& target) : target_(target) {}
+
+FileReplacement::~FileReplacement() {
+    abort();
+}
+
+bool FileReplacement::begin(QString* error) {
+    const QFileInfo info(target_);
+    struct stat st;
+    const mode_t mode =
+        ::stat(QFile::encodeName(target_).constData(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ =
+            info.absolutePath() +
+            QStringLiteral("/.%1.parcelo-%2-%3").arg(info.fileName()).arg(::getpid()).arg(attempt);
+        fd_ = ::open(QFile::encodeName(temporary_).constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd_ >= 0 || errno != EEXIST)
+            break;
+    }
+    if (fd_ < 0) {
+        if (error)
+            *error = QStringLiteral("cannot create a temporary file beside %1: %2")
+                         .arg(target_, ErrorText(errno));
+        temporary_.clear();
+        return false;
+    }
+    ::fchmod(fd_, mode);
+    written_ = 0;
+    errno_ = 0;
+    return true;
+}
+
+bool FileReplacement::write(const char* data, qint64 size) {
+    if (fd_ < 0)
+        return false;
+    const qint64 limit = gFailureAfterBytes;
+    bool injected = false;
+    if (limit >= 0 && written_ + size > limit) {
+        size = std::max<qint64>(0, limit - written_);
+        injected = true;
+    }
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            errno_ = errno;
+            return false;
+        }
+        data += n;
+        size -= n;
+        written_ += n;
+    }
+    if (injected) {
+        errno_ = ENOSPC;
+        return false;
+    }
+    return true;
+}
+
+bool FileReplacement::commit(QString* error) {
+    if (fd_ < 0)
+        return false;
+    bool ok = errno_ == 0 && ::fsync(fd_) == 0;
+    if (!ok && errno_ == 0)
+        errno_ = errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        errno_ = errno;
+    }
+    fd_ = -1;
+    if (ok && ::rename(QFile::encodeName(temporary_).constData(),
+                       QFile::encodeName(target_).constData()) != 0) {
+        ok = false;
+        errno_ = errno;
+    }
+    if (!ok) {
+        if (error)
+            *error = QStringLiteral("cannot write %1: %2").arg(target_, ErrorText(errno_));
+        abort();
+        return false;
+    }
+    temporary_.clear();
+    const int dir = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void FileReplacement::abort() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.isEmpty()) {
+        ::unlink(QFile::encodeName(temporary_).constData());
+        temporary_.clear();
+    }
+}
+
+} // namespace parcelo

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace parcelo {
+
+// Writes the new content of a file to a temporary file in the same folder and, on commit,
+// flushes it to disk and renames it over the original. Until then, and after any failure, the
+// original stays as it was and the temporary file is removed.
+class FileReplacement {
+public:
+    explicit FileReplacement(const QString& target);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    bool begin(QString* error);
+    bool write(const char* data, qint64 size);
+    bool commit(QString* error);
+    void abort();
+
+    // Test seam: every replacement fails once this many bytes are written (-1: never).
+    static void SetFailureAfterBytes(qint64 bytes);
+
+private:
+    QString target_;
+    QString temporary_;
+    int fd_ = -1;
+    qint64 written_ = 0;
+    int errno_ = 0;
+};
+
+} // namespace parcelo

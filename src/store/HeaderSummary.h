@@ -1,0 +1,30 @@
+#pragma once
+
+#include "store/MessageHeader.h"
+#include "store/StoreTypes.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+namespace parcelo {
+
+// The store's message properties that come from the message's own header. Texts are UTF-8.
+struct HeaderSummary {
+    QByteArray displayFrom;
+    QByteArray displayTo;
+    QByteArray normalSubject;
+    QDateTime sent;          // UTC; invalid when the Date field is missing or unreadable
+    QDateTime firstReceived; // date of the first Received field; invalid when none
+    int priority = IMSG_PRI_NORMAL;
+};
+
+HeaderSummary SummarizeHeader(const MessageHeader& header);
+
+// The subject without leading reply and forward prefixes (Re:, Fw:, Fwd:, any letter case,
+// an optional [n] counter), removed repeatedly.
+QByteArray NormalizeSubject(const QByteArray& subject);
+
+// X-Priority 1/2 high, 4/5 low; else Importance or Priority; else normal.
+int HeaderPriority(const MessageHeader& header);
+
+} // namespace parcelo

@@ -1,0 +1,132 @@
+#include "store/LocalStoreNamespace.h"
+
+#include "store/EmptyStoreFolder.h"
+#include "store/MaildirFileName.h"
+#include "store/MaildirFolder.h"
+#include "store/MboxFolder.h"
+#include "store/MboxScanner.h"
+
+#include <QFileInfo>
+
+namespace parcelo {
+
+LocalStoreNamespace::LocalStoreNamespace(const QString& directory,
+                                         std::vector<MailFolderNode> folders)
+    : directory_(directory), folders_(std::move(folders)) {}
+
+HRESULT LocalStoreNamespace::Initialize() {
+    return folders_.empty() ? E_FAIL : S_OK;
+}
+
+HRESULT LocalStoreNamespace::GetDirectory(QString* directory) {
+    *directory = directory_;
+    return S_OK;
+}
+
+LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& node) {
+    Counts counts;
+    if (node.kind == MailFolderNode::Kind::Maildir) {
+        for (const MaildirFolder::Entry& entry : MaildirFolder::ListMessages(node.mailPath)) {
+            ++counts.messages;
+            if (entry.inNew || !MaildirFileName::parse(entry.fileName).hasFlag(QLatin1Char('S')))
+                ++counts.unread;
+        }
+    } else if (node.kind == MailFolderNode::Kind::Mbox) {
+        Counts& cached = (*mboxCounts_)[node.mailPath];
+        MboxScan known;
+        known.size = cached.size;
+        known.inode = cached.inode;
+        known.modified = cached.modified;
+        if (cached.size >= 0 && SameFileAsScanned(node.mailPath, known))
+            return cached;
+        const MboxScan scan = ScanMbox(node.mailPath);
+        if (!scan.ok)
+            return counts;
+        counts.size = scan.size;
+        counts.inode = scan.inode;
+        counts.modified = scan.modified;
+        for (const MboxMessage& message : scan.messages) {
+            if (message.expunged)
+                continue;
+            ++counts.messages;
+            if (!message.read)
+                ++counts.unread;
+        }
+        cached = counts;
+    }
+    return counts;
+}
+
+HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) {
+    if (id >= folders_.size())
+        return E_NOTFOUND;
+    const MailFolderNode& node = folders_[id];
+    const Counts counts = countsOf(node);
+    *props = FOLDERPROPS{};
+    props->dwFolderId = id;
+    props->cSubFolders = std::int32_t(node.children.size());
+    props->cMessage = counts.messages;
+    props->cUnread = counts.unread;
+    props->szName = node.name.toLocal8Bit();
+    return S_OK;
+}
+
+HRESULT LocalStoreNamespace::GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,
+                                               HENUMSTORE* handle) {
+    *handle = 0;
+    if (parent >= folders_.size())
+        return E_NOTFOUND;
+    if (folders_[parent].children.empty())
+        return S_FALSE;
+    const HENUMSTORE created = nextHandle_++;
+    enumerations_[created] = {parent, 0};
+    *handle = created;
+    return GetNextSubFolder(created, props);
+}
+
+HRESULT LocalStoreNamespace::GetNextSubFolder(HENUMSTORE handle, FOLDERPROPS* props) {
+    const auto it = enumerations_.find(handle);
+    if (it == enumerations_.end())
+        return E_INVALIDARG;
+    auto& [parent, next] = it->second;
+    const std::vector<StoreFolderId>& children = folders_[parent].children;
+    if (next >= children.size())
+        return S_FALSE;
+    return GetFolderProperties(children[next++], props);
+}
+
+HRESULT LocalStoreNamespace::GetSubFolderClose(HENUMSTORE handle) {
+    return enumerations_.erase(handle) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) {
+    if (id == kRootFolderId || id >= folders_.size())
+        return E_NOTFOUND;
+    const MailFolderNode& node = folders_[id];
+    switch (node.kind) {
+    case MailFolderNode::Kind::Mbox: {
+        std::weak_ptr<std::map<QString, Counts>> cache = mboxCounts_;
+        auto opened = std::make_unique<MboxFolder>(node.mailPath, [cache, path = node.mailPath] {
+            if (auto counts = cache.lock())
+                counts->erase(path);
+        });
+        if (!opened->open(nullptr))
+            return E_IO;
+        *folder = std::move(opened);
+        return S_OK;
+    }
+    case MailFolderNode::Kind::Maildir: {
+        auto opened = std::make_unique<MaildirFolder>(node.mailPath);
+        if (!opened->open(nullptr))
+            return E_IO;
+        *folder = std::move(opened);
+        return S_OK;
+    }
+    case MailFolderNode::Kind::None:
+        *folder = std::make_unique<EmptyStoreFolder>();
+        return S_OK;
+    }
+    return E_FAIL;
+}
+
+} // namespace parcelo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/IStoreNamespace.h"
+#include "store/MailFolderNode.h"
+
+#include <QDateTime>
+#include <map>
+#include <memory>
+#include <utility>
+
+namespace parcelo {
+
+// A store of mbox files or Maildirs on the local disk, with its folder tree read once.
+class LocalStoreNamespace : public IStoreNamespace {
+public:
+    LocalStoreNamespace(const QString& directory, std::vector<MailFolderNode> folders);
+
+    HRESULT Initialize() override;
+    HRESULT GetDirectory(QString* directory) override;
+    HRESULT GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,
+                              HENUMSTORE* handle) override;
+    HRESULT GetNextSubFolder(HENUMSTORE handle, FOLDERPROPS* props) override;
+    HRESULT GetSubFolderClose(HENUMSTORE handle) override;
+    HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;
+    HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
+
+private:
+    struct Counts {
+        qint64 size = -1;
+        quint64 inode = 0;
+        QDateTime modified;
+        std::int32_t messages = 0;
+        std::int32_t unread = 0;
+    };
+
+    Counts countsOf(const MailFolderNode& node);
+
+    QString directory_;
+    std::vector<MailFolderNode> folders_;
+    std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
+    HENUMSTORE nextHandle_ = 1;
+    // Counted once per version of a file; folders opened here drop their entry on a change.
+    std::shared_ptr<std::map<QString, Counts>> mboxCounts_ =
+        std::make_shared<std::map<QString, Counts>>();
+};
+
+} // namespace parcelo

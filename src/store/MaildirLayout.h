@@ -1,0 +1,16 @@
+#pragma once
+
+#include "store/MailFolderNode.h"
+
+namespace parcelo {
+
+// True for a Maildir store: the directory has cur/, or Maildir++ folders (.Name holding cur/),
+// or, with no mbox file beside them, sub-directories that are Maildirs.
+bool LooksLikeMaildir(const QString& directory);
+
+// The folders of a Maildir store: "Inbox" for the directory's own cur/, the Maildir++ folders
+// .A and .A.B as A > B (names in modified UTF-7), and nested sub-directories that are Maildirs
+// or hold some.
+std::vector<MailFolderDraft> MaildirFolders(const QString& directory);
+
+} // namespace parcelo

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "store/MailFolderNode.h"
+
+namespace parcelo {
+
+// The folders of an mbox tree: every mail file of the directory (see LooksLikeMbox), with its
+// sub-folders in NAME.sbd; a NAME.sbd without NAME is a folder without messages. Dot-files,
+// *.msf index files, *.lock files and every other file are ignored.
+std::vector<MailFolderDraft> MboxFolders(const QString& directory);
+
+// One mbox file as a store of one mailbox (and its NAME.sbd sub-folders).
+std::vector<MailFolderDraft> MboxFileFolders(const QString& file);
+
+} // namespace parcelo

@@ -1,0 +1,148 @@
+#include "store/EncodedWords.h"
+#include "store/HeaderSummary.h"
+#include "store/MailAddressList.h"
+#include "store/MessageHeader.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace parcelo;
+
+namespace {
+
+std::string Decode(const char* text) {
+    return DecodeEncodedWords(QByteArray(text)).toStdString();
+}
+
+} // namespace
+
+TEST(EncodedWords, DecodesWithTheCharsetTheyName) {
+    struct Case {
+        const char* raw;
+        const char* decoded;
+    } cases[] = {
+        {"=?ISO-8859-1?Q?Andr=E9?= Pirard", "Andr\xC3\xA9 Pirard"},
+        {"=?koi8-r?B?4czGwdfJ1A==?=", "\xD0\x90\xD0\xBB\xD1\x84\xD0\xB0\xD0\xB2\xD0\xB8\xD1\x82"},
+        {"=?windows-1251?B?wOv04OLo8g==?=",
+         "\xD0\x90\xD0\xBB\xD1\x84\xD0\xB0\xD0\xB2\xD0\xB8\xD1\x82"},
+        {"=?utf-8?q?caf=C3=A9_au_lait?=", "caf\xC3\xA9 au lait"},
+        // White space between adjacent encoded words is dropped, not between word and text.
+        {"=?UTF-8?Q?a?= =?UTF-8?Q?b?=  c =?UTF-8?Q?d?=", "ab  c d"},
+        {"=?ISO-8859-1?Q?a?=\t =?UTF-8?B?w6k=?=", "a\xC3\xA9"},
+        // A UTF-8 character split over two words comes out whole.
+        {"=?UTF-8?B?4oI=?= =?UTF-8?B?rA==?=", "\xE2\x82\xAC"},
+        {"=?utf-8*en?Q?x?=", "x"},
+        // Unknown charsets and malformed words stay as they are.
+        {"=?x-unknown-charset?Q?abc?=", "=?x-unknown-charset?Q?abc?="},
+        {"=?utf-8?X?abc?= and =?broken", "=?utf-8?X?abc?= and =?broken"},
+        // Raw 8-bit text: UTF-8 kept, anything else read as windows-1252.
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e"},
+        {"Gr\xFC\xDF"
+         "e \x80",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Decode(c.raw), c.decoded) << c.raw;
+}
+
+TEST(EncodedWords, Iso2022JpWordsFromARealMessage) {
+    PARCELO_REQUIRE_CORPUS();
+    QFile file(test::corpusDir() + QStringLiteral("/mimekit/messages/japanese.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const MessageHeader header(file.readAll());
+    EXPECT_EQ(NormalizeSubject(DecodeEncodedWords(header.value("Subject"))).toStdString(),
+              "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB\xE3\x83"
+              "\x86\xE3\x82\xB9\xE3\x83\x88 (testing Japanese emails)");
+}
+
+TEST(MessageHeader, UnfoldsAndFindsFieldsInAnyCase) {
+    const MessageHeader header("Subject: a\r\n  folded\r\n\tline\r\nX-Empty:\nNot a field\n"
+                               "Bad Name: x\nsubject: second\n\nBody: no\n");
+    EXPECT_EQ(header.value("SUBJECT"), QByteArray("a  folded\tline"));
+    ASSERT_EQ(header.fields().size(), 3u);
+    EXPECT_EQ(header.fields()[1].name, QByteArray("X-Empty"));
+    EXPECT_EQ(header.fields()[2].value, QByteArray("second"));
+    EXPECT_EQ(header.find("Body"), nullptr);
+}
+
+TEST(MailAddressList, DisplayNamesOrAddresses) {
+    struct Case {
+        const char* raw;
+        const char* names;
+    } cases[] = {
+        {"\"Doe, John\" <john@example.com>", "Doe, John"},
+        {"John Doe <john@example.com>, jane@example.com", "John Doe|jane@example.com"},
+        {"<only@example.com>", "only@example.com"},
+        {"old@example.com (Old Style)", "Old Style"},
+        {"=?ISO-8859-1?Q?Andr=E9?= <a@b.c>", "Andr\xC3\xA9"},
+        {"\"=?UTF-8?B?w6k=?=\" <e@b.c>", "\xC3\xA9"},
+        {"team: a@b.c, \"B\" <b@b.c>;, c@d.e", "a@b.c|B|c@d.e"},
+        {"undisclosed-recipients:;", ""},
+        {"\"Quote \\\" inside\" <q@b.c>", "Quote \" inside"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AddressDisplayNames(c.raw).join('|').toStdString(), c.names) << c.raw;
+}
+
+TEST(HeaderSummary, NormalSubjectDropsReplyAndForwardPrefixes) {
+    struct Case {
+        const char* subject;
+        const char* normal;
+    } cases[] = {
+        {"Re: Hello", "Hello"},
+        {"RE: FW: fwd:Hello", "Hello"},
+        {"Re[2]: Re [3] : Hello", "Hello"},
+        {"  re:   Hello  ", "Hello"},
+        {"Fwd: Re:", ""},
+        {"Reply: not a prefix", "Reply: not a prefix"},
+        {"Hello Re: world", "Hello Re: world"},
+        {"Refund: money", "Refund: money"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NormalizeSubject(c.subject).toStdString(), c.normal) << c.subject;
+}
+
+TEST(HeaderSummary, PriorityFromXPriorityImportanceOrPriority) {
+    struct Case {
+        const char* header;
+        int priority;
+    } cases[] = {
+        {"X-Priority: 1 (Highest)\n", IMSG_PRI_HIGH},
+        {"X-Priority: 2\n", IMSG_PRI_HIGH},
+        {"X-Priority: 4\n", IMSG_PRI_LOW},
+        {"X-Priority: 5 (Lowest)\n", IMSG_PRI_LOW},
+        {"X-Priority: 3\nImportance: High\n", IMSG_PRI_HIGH},
+        {"Importance: low\n", IMSG_PRI_LOW},
+        {"Priority: urgent\n", IMSG_PRI_HIGH},
+        {"Priority: non-urgent\n", IMSG_PRI_LOW},
+        {"Priority: normal\n", IMSG_PRI_NORMAL},
+        {"Subject: x\n", IMSG_PRI_NORMAL},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HeaderPriority(MessageHeader(c.header)), c.priority) << c.header;
+}
+
+TEST(HeaderSummary, CollectsTheStoreProperties) {
+    const MessageHeader header("Received: from a by b; Tue, 3 Mar 2009 19:40:00 +0100\n"
+                               "Received: from c by d; Tue, 3 Mar 2009 19:45:00 +0100\n"
+                               "From: =?koi8-r?B?4czGwdfJ1A==?= <x@y.z>, second@y.z\n"
+                               "To: A <a@b.c>,\n B <b@b.c>\n"
+                               "Subject: Re: =?ISO-8859-1?Q?caf=E9?=\n"
+                               "Date: Tue, 3 Mar 2009 19:41:00 +0100\n"
+                               "Importance: high\n");
+    const HeaderSummary summary = SummarizeHeader(header);
+    EXPECT_EQ(summary.displayFrom.toStdString(),
+              "\xD0\x90\xD0\xBB\xD1\x84\xD0\xB0\xD0\xB2\xD0\xB8\xD1\x82");
+    EXPECT_EQ(summary.displayTo, QByteArray("A, B"));
+    EXPECT_EQ(summary.normalSubject.toStdString(), "caf\xC3\xA9");
+    EXPECT_EQ(summary.sent, QDateTime(QDate(2009, 3, 3), QTime(18, 41), Qt::UTC));
+    EXPECT_EQ(summary.firstReceived, QDateTime(QDate(2009, 3, 3), QTime(18, 40), Qt::UTC));
+    EXPECT_EQ(summary.priority, IMSG_PRI_HIGH);
+    EXPECT_FALSE(SummarizeHeader(MessageHeader("Date: yesterday\n")).sent.isValid());
+}
