@@ -22,7 +22,7 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        store = tmp.filePath("store");
+        store = tmp.filePath("Local Folders");
         dest = tmp.filePath("out");
         appFolder = tmp.filePath("app");
         ASSERT_TRUE(QDir().mkpath(store) && QDir().mkpath(dest));
@@ -132,8 +132,9 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
         EXPECT_TRUE(result.err.contains(c.errorText)) << result.err.toStdString();
-        if (c.exitCode != 0)
+        if (c.exitCode != 0) {
             EXPECT_TRUE(result.out.isEmpty());
+        }
     }
     EXPECT_EQ(run({"--version"}).exitCode, 0);
     EXPECT_TRUE(run({"--help"}).out.contains("parcelo-cli export"));
