@@ -8,14 +8,18 @@ cli="$root/build/default/src/cli/parcelo-cli"
 [ -x "$cli" ] || cli="$root/build/default/parcelo-cli"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/parcelo-demo.XXXXXX")"
-cp -R "$root/examples/Local Folders" "$work/store"
+cp -R "$root/examples/Local Folders" "$root/examples/Maildir" "$work/"
 mkdir -p "$work/out" "$work/app"
+# Settings of our own, so the demo never reads or writes the user's.
+export XDG_CONFIG_HOME="$work/config"
 
-echo "Folder tree of the sample store:"
-"$cli" tree --store "$work/store"
-echo
-echo "Exporting..."
-"$cli" export --store "$work/store" --dest "$work/out" --app-folder "$work/app" "$@"
+for store in "Local Folders" Maildir; do
+    echo "Folder tree of the sample store '$store':"
+    "$cli" tree --store "$work/$store"
+    echo "Exporting it..."
+    "$cli" export --store "$work/$store" --dest "$work/out" --app-folder "$work/app" "$@"
+    echo
+done
 echo
 echo "Message files: $work/out"
 echo "Export log:    $work/app/Parcelo.log"
