@@ -50,10 +50,13 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
                                               true, nextNumber_.value(numberKey), &number);
     if (path.isEmpty())
         return resultOf(Status::Failed);
-    nextNumber_.insert(numberKey, number + 1);
+    // Only names that were taken need remembering; keeping every name would grow with the run.
+    if (number > 0)
+        nextNumber_.insert(numberKey, number + 1);
     if (!WriteReservedMessageFile(path, bytes))
         return resultOf(Status::Failed, path);
-    written_.insert(path, WrittenFile{key, false});
+    if (messageOption_ == 1)
+        written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);
 }
 
