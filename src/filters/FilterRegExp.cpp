@@ -1,0 +1,27 @@
+#include "filters/FilterRegExp.h"
+
+#include <QRegularExpression>
+
+namespace parcelo {
+
+namespace {
+
+// Start-of-pattern settings can only lower the engine's limits, so a pattern cannot lift them.
+QRegularExpression compile(const QString& pattern) {
+    return QRegularExpression(QStringLiteral("(*LIMIT_MATCH=1000000)(*LIMIT_DEPTH=100000)") +
+                                  pattern,
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
+} // namespace
+
+bool FilterRegExpSearch(const QString& pattern, const QString& text) {
+    const QRegularExpression expression = compile(pattern);
+    if (!expression.isValid())
+        return false;
+    return expression.match(text).hasMatch();
+}
+
+bool IsValidFilterRegExp(const QString& pattern) { return compile(pattern).isValid(); }
+
+} // namespace parcelo
