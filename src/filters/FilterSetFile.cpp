@@ -59,7 +59,8 @@ FilterSetLoadResult LoadFilterSet(const QString& path, QList<STR_FILTER_ITEM>& l
     if (!append)
         list.clear();
     XmlDoc doc;
-    if (!doc.LoadFile(path))
+    doc.LoadFile(path);
+    if (doc.FileReadFailed())
         return {FilterSetLoadResult::Unreadable, doc.ResultText()};
     doc.ResetPosition();
     if (!doc.FindElement(QStringLiteral("filters")) || !doc.EnterElement() ||

@@ -32,6 +32,7 @@ bool XmlDoc::SetDocumentText(const QString& text) {
 }
 
 bool XmlDoc::LoadFile(const QString& path) {
+    fileReadFailed_ = true;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result_ = file.errorString();
@@ -50,6 +51,7 @@ bool XmlDoc::LoadFile(const QString& path) {
         result_ = QStringLiteral("File is too large");
         return false;
     }
+    fileReadFailed_ = false;
     // The declaration is not consulted and a byte-order mark is kept as a character.
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     text_ = decoder.decode(bytes);
@@ -59,13 +61,17 @@ bool XmlDoc::LoadFile(const QString& path) {
 
 bool XmlDoc::SaveFile(const QString& path) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, and flushed by hand: a short write into QSaveFile's buffer fails its flush
+    // without an error state, and commit() would then put a truncated file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result_ = file.errorString();
         return false;
     }
     const QByteArray bytes = text_.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        result_ = file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+        result_ = file.error() != QFileDevice::NoError ? file.errorString()
+                                                        : QStringLiteral("Write failed");
+        file.cancelWriting();
         return false;
     }
     result_ = QStringLiteral("%1 wide chars to %2 bytes")

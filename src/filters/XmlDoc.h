@@ -38,6 +38,8 @@ public:
 
     bool SetDocumentText(const QString& text);
     bool LoadFile(const QString& path);
+    // True when the last LoadFile could not open or read its file (the document is unchanged).
+    bool FileReadFailed() const { return fileReadFailed_; }
     bool SaveFile(const QString& path);
     const QString& GetDocumentText() const { return text_; }
     const QString& ResultText() const { return result_; }
@@ -82,6 +84,7 @@ private:
     int main_ = 0;
     int child_ = 0;
     bool wellFormed_ = false;
+    bool fileReadFailed_ = false;
 };
 
 } // namespace parcelo
