@@ -24,18 +24,26 @@ FilterKind CriterionKind(int criteria) {
 }
 
 QStringList CriteriaLabels() {
-    return {QStringLiteral("Sender's Name"), QStringLiteral("Subject"),
-            QStringLiteral("Recipient's Name"), QStringLiteral("Date - Sent"),
-            QStringLiteral("Date - Received"), QStringLiteral("Size (KB)"),
-            QStringLiteral("Priority"), QStringLiteral("Status"), QStringLiteral("Flag")};
+    return {QStringLiteral("Sender's Name"),
+            QStringLiteral("Subject"),
+            QStringLiteral("Recipient's Name"),
+            QStringLiteral("Date - Sent"),
+            QStringLiteral("Date - Received"),
+            QStringLiteral("Size (KB)"),
+            QStringLiteral("Priority"),
+            QStringLiteral("Status"),
+            QStringLiteral("Flag")};
 }
 
 QStringList OperatorTexts(FilterKind kind) {
     switch (kind) {
     case FilterKind::Text:
-        return {QStringLiteral("contains"),    QStringLiteral("does not contain"),
-                QStringLiteral("is"),          QStringLiteral("is not"),
-                QStringLiteral("starts with"), QStringLiteral("ends with"),
+        return {QStringLiteral("contains"),
+                QStringLiteral("does not contain"),
+                QStringLiteral("is"),
+                QStringLiteral("is not"),
+                QStringLiteral("starts with"),
+                QStringLiteral("ends with"),
                 QStringLiteral("matches RegExp")};
     case FilterKind::Date:
         return {QStringLiteral("is"), QStringLiteral("is not"), QStringLiteral("is before"),

@@ -22,6 +22,8 @@ bool FilterRegExpSearch(const QString& pattern, const QString& text) {
     return expression.match(text).hasMatch();
 }
 
-bool IsValidFilterRegExp(const QString& pattern) { return compile(pattern).isValid(); }
+bool IsValidFilterRegExp(const QString& pattern) {
+    return compile(pattern).isValid();
+}
 
 } // namespace parcelo

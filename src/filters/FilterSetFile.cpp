@@ -54,8 +54,7 @@ STR_FILTER_ITEM readFilter(const XmlDoc& doc, int element) {
 
 } // namespace
 
-FilterSetLoadResult LoadFilterSet(const QString& path, QList<STR_FILTER_ITEM>& list,
-                                  bool append) {
+FilterSetLoadResult LoadFilterSet(const QString& path, QList<STR_FILTER_ITEM>& list, bool append) {
     if (!append)
         list.clear();
     XmlDoc doc;
@@ -115,8 +114,7 @@ QString FilterSetText(const QList<STR_FILTER_ITEM>& list) {
     return doc.GetDocumentText();
 }
 
-bool SaveFilterSet(const QString& path, const QList<STR_FILTER_ITEM>& list,
-                   QString* errorText) {
+bool SaveFilterSet(const QString& path, const QList<STR_FILTER_ITEM>& list, QString* errorText) {
     XmlDoc doc;
     buildFilterSet(doc, list);
     const bool saved = doc.SaveFile(path);

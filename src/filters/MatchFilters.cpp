@@ -9,7 +9,9 @@ namespace parcelo {
 
 namespace {
 
-FilterOutcome outcome(bool matched) { return matched ? FilterOutcome::Match : FilterOutcome::Miss; }
+FilterOutcome outcome(bool matched) {
+    return matched ? FilterOutcome::Match : FilterOutcome::Miss;
+}
 
 const QString& textFact(int criteria, const MessageFilterFacts& facts) {
     switch (criteria) {

@@ -24,7 +24,9 @@ QString joined(const QString& first, const QString& second) {
 
 } // namespace
 
-XmlDoc::XmlDoc() { SetDocumentText(QString()); }
+XmlDoc::XmlDoc() {
+    SetDocumentText(QString());
+}
 
 bool XmlDoc::SetDocumentText(const QString& text) {
     text_ = text;
@@ -70,7 +72,7 @@ bool XmlDoc::SaveFile(const QString& path) {
     const QByteArray bytes = text_.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         result_ = file.error() != QFileDevice::NoError ? file.errorString()
-                                                        : QStringLiteral("Write failed");
+                                                       : QStringLiteral("Write failed");
         file.cancelWriting();
         return false;
     }

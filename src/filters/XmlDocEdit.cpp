@@ -21,8 +21,7 @@ struct AttributeSpan {
 
 // Looks for the attribute in a start tag, from after the tag name up to limit (the tag's
 // closing "/>" or ">"), so a stray quote never reaches into the next element.
-AttributeSpan findAttribute(const QString& text, qsizetype pos, qsizetype limit,
-                            QStringView name) {
+AttributeSpan findAttribute(const QString& text, qsizetype pos, qsizetype limit, QStringView name) {
     auto isNameEnd = [](QChar c) {
         return IsXmlSpace(c) || c == u'=' || c == u'>' || c == u'/' || c == u'?';
     };
@@ -126,8 +125,7 @@ bool XmlDoc::SetAttribute(int index, const QString& name, const QString& value) 
 
 // Replaces part of the text at pos, inside the element `enclosing` (or its start tag), and
 // moves every later element and the lengths of the enclosing ones.
-void XmlDoc::replaceText(qsizetype pos, qsizetype removed, const QString& inserted,
-                         int enclosing) {
+void XmlDoc::replaceText(qsizetype pos, qsizetype removed, const QString& inserted, int enclosing) {
     text_.replace(pos, removed, inserted);
     const qsizetype delta = inserted.size() - removed;
     for (size_t i = 1; i < entries_.size(); ++i) {
@@ -196,8 +194,8 @@ int XmlDoc::insertElement(int parent, int after, const QString& name, const QStr
         replaceText(start, 0, element, parent);
     }
 
-    const int index = newEntry(start, value.isEmpty() ? elementLength : nameLength + 2,
-                               nameLength, parent);
+    const int index =
+        newEntry(start, value.isEmpty() ? elementLength : nameLength + 2, nameLength, parent);
     ElementEntry& created = entry(index);
     created.length = elementLength;
     created.depth = parent == 0 ? 0 : entry(parent).depth + 1;

@@ -71,19 +71,20 @@ qsizetype numericReference(const QString& text, qsizetype pos, char16_t& unit) {
 
 } // namespace
 
-QString EscapeXmlText(const QString& text) { return escape(text, false); }
+QString EscapeXmlText(const QString& text) {
+    return escape(text, false);
+}
 
-QString EscapeXmlAttribute(const QString& text) { return escape(text, true); }
+QString EscapeXmlAttribute(const QString& text) {
+    return escape(text, true);
+}
 
 QString DecodeXmlEntities(const QString& text) {
     static const struct {
         QStringView entity;
         QChar character;
-    } named[] = {{u"&lt;", u'<'},
-                 {u"&amp;", u'&'},
-                 {u"&gt;", u'>'},
-                 {u"&apos;", u'\''},
-                 {u"&quot;", u'"'}};
+    } named[] = {
+        {u"&lt;", u'<'}, {u"&amp;", u'&'}, {u"&gt;", u'>'}, {u"&apos;", u'\''}, {u"&quot;", u'"'}};
     if (!text.contains(u'&'))
         return text;
     QString result;

@@ -148,8 +148,8 @@ XmlNode XmlNodeScanner::scanDoctype(qsizetype start) {
         if (rest.startsWith(u"<!--")) {
             inner = until(XmlNode::Comment, i, i + 4, u"-->", "Comment");
         } else if (rest.startsWith(u"<?")) {
-            inner = until(XmlNode::ProcessingInstruction, i, i + 2, u"?>",
-                          "Processing instruction");
+            inner =
+                until(XmlNode::ProcessingInstruction, i, i + 2, u"?>", "Processing instruction");
         } else if (rest.startsWith(u"<!")) {
             const QChar c = rest.size() > 2 ? rest[2] : QChar();
             if (c != u'E' && c != u'A' && c != u'N')

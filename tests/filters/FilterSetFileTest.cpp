@@ -1,16 +1,14 @@
-#include "QStringPrinter.h"
 #include "filters/FilterSetFile.h"
+
+#include "QStringPrinter.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
-
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 using parcelo::FilterSetLoadResult;
@@ -144,10 +142,11 @@ TEST_F(FilterSetFile, DamagedFileKeepsTheFiltersItCanDelimit) {
 }
 
 TEST_F(FilterSetFile, DuplicatesAreDroppedOnLoadAndAppend) {
-    ASSERT_TRUE(writeFile(path("dups.xml"),
-                          fileWithFilters("<filter Criteria=\"0\" TextField=\"ABC\" MatchCase=\"1\"/>\r\n"
-                                          "<filter Criteria=\"0\" TextField=\"abc\"/>\r\n"
-                                          "<filter Criteria=\"0\" TextField=\"abd\"/>\r\n")));
+    ASSERT_TRUE(
+        writeFile(path("dups.xml"),
+                  fileWithFilters("<filter Criteria=\"0\" TextField=\"ABC\" MatchCase=\"1\"/>\r\n"
+                                  "<filter Criteria=\"0\" TextField=\"abc\"/>\r\n"
+                                  "<filter Criteria=\"0\" TextField=\"abd\"/>\r\n")));
     QList<STR_FILTER_ITEM> list;
     ASSERT_TRUE(LoadFilterSet(path("dups.xml"), list).ok());
     ASSERT_EQ(list.size(), 2);
@@ -166,7 +165,8 @@ TEST_F(FilterSetFile, DuplicatesAreDroppedOnLoadAndAppend) {
 }
 
 TEST_F(FilterSetFile, MissingUnreadableAndForeignFilesAreToldApart) {
-    ASSERT_TRUE(writeFile(path("other.xml"), "<?xml version=\"1.0\"?><settings><body/></settings>"));
+    ASSERT_TRUE(
+        writeFile(path("other.xml"), "<?xml version=\"1.0\"?><settings><body/></settings>"));
     ASSERT_TRUE(writeFile(path("nobody.xml"), "<filters><head/></filters>"));
     ASSERT_TRUE(writeFile(path("notxml.xml"), "just some text"));
     const struct {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <ostream>
 
 // Lets failed expectations show texts rather than bytes.

@@ -1,18 +1,20 @@
 #include "filters/XmlDoc.h"
+
+#include "QStringPrinter.h"
 #include "filters/XmlEscape.h"
 #include "support/TestEnv.h"
-#include "QStringPrinter.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using parcelo::XmlDoc;
 
 namespace {
 
-QString doc(const char* text) { return QString::fromUtf8(text); }
+QString doc(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -68,7 +70,8 @@ TEST(XmlDoc, MismatchedEndTagClosesInnerElementAsNeverEnded) {
 TEST(XmlDoc, ChildrenOfNeverEndedElementsBecomeTheirSiblings) {
     XmlDoc xml;
     EXPECT_FALSE(xml.SetDocumentText(doc("<r><p><q><c/><d/></r>")));
-    EXPECT_EQ(xml.ResultText(), "End tag 'r' at offset 18 does not match start tag 'q' at offset 6");
+    EXPECT_EQ(xml.ResultText(),
+              "End tag 'r' at offset 18 does not match start tag 'q' at offset 6");
     ASSERT_TRUE(xml.FindElement("r"));
     ASSERT_TRUE(xml.EnterElement());
     QStringList names;
@@ -93,7 +96,8 @@ TEST(XmlDoc, ProblemMessagesAndOffsets) {
         {"<?xml version=\"1.0\"?>\r\n", "No root element", false},
         {"<a/><b/>", "Root element has sibling", false},
         {"<a>", "Element 'a' at offset 0 not ended", false},
-        {"<filters>\r\n<body>\r\n<filter/>", "Element 'body' at offset 11 not ended, Root element has sibling", false},
+        {"<filters>\r\n<body>\r\n<filter/>",
+         "Element 'body' at offset 11 not ended, Root element has sibling", false},
         {"<a></b></a>", "No start tag for end tag 'b' at offset 4", false},
         {"<a>< b</a>", "Incorrect tag name character at offset 3", false},
         {"<a><!x></a>", "Incorrect ! tag at offset 3", false},
@@ -102,11 +106,13 @@ TEST(XmlDoc, ProblemMessagesAndOffsets) {
         {"<a><!-- open", "Comment at offset 3 unterminated", false},
         {"<a><![CDATA[ x", "CDATA Section at offset 3 unterminated", false},
         {"<?xml ", "Processing instruction at offset 0 unterminated, No root element", false},
-        {"<!DOCTYPE a [<!ENTITY x \"y\">", "Doctype at offset 0 unterminated, No root element", false},
+        {"<!DOCTYPE a [<!ENTITY x \"y\">", "Doctype at offset 0 unterminated, No root element",
+         false},
         {"<a x=\"1>", "Element tag at offset 0 unterminated, No root element", false},
         {"<a></a", "Element end tag at offset 3 unterminated", false},
         {"<a><", "tag at offset 3 unterminated", false},
-        {"text <!DOCTYPE a [<!ENTITY x \"y\"><!-- > -->]><!-- c --><a t='>'><![CDATA[<b>]]></a> tail",
+        {"text <!DOCTYPE a [<!ENTITY x \"y\"><!-- > -->]><!-- c --><a t='>'><![CDATA[<b>]]></a> "
+         "tail",
          "", true},
     };
     for (const auto& c : cases) {
@@ -121,7 +127,10 @@ TEST(XmlDoc, EmptyTagNeedsSlashAfterNameSpaceOrQuote) {
     const struct {
         const char* text;
         bool empty;
-    } cases[] = {{"<a/>", true}, {"<a />", true}, {"<a b=\"c\"/>", true}, {"<a b='c'/>", true},
+    } cases[] = {{"<a/>", true},
+                 {"<a />", true},
+                 {"<a b=\"c\"/>", true},
+                 {"<a b='c'/>", true},
                  {"<a b=c/>", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -164,10 +173,9 @@ TEST(XmlDoc, SetAttributeReplacesInPlaceOrAppendsInOrder) {
     EXPECT_TRUE(xml.SetAttribute(x, "a", "one"));
     EXPECT_TRUE(xml.SetAttribute(x, "d", 4));
     EXPECT_FALSE(xml.SetAttribute(0, "a", 1));
-    EXPECT_EQ(xml.GetDocumentText(),
-              "<r>\r\n<filter Criteria=\"1\" ConjunctionOption=\"0\" "
-              "TextField=\"a&apos;b&quot;&lt;&amp;&gt;\"/>\r\n"
-              "<x a=\"one\" b=\"two\" c=\"3\" d=\"4\">t</x>\r\n</r>");
+    EXPECT_EQ(xml.GetDocumentText(), "<r>\r\n<filter Criteria=\"1\" ConjunctionOption=\"0\" "
+                                     "TextField=\"a&apos;b&quot;&lt;&amp;&gt;\"/>\r\n"
+                                     "<x a=\"one\" b=\"two\" c=\"3\" d=\"4\">t</x>\r\n</r>");
     EXPECT_EQ(xml.GetAttribute(filter, "TextField"), "a'b\"<&>");
     EXPECT_EQ(xml.GetAttribute(x, "c"), "3");
 
@@ -195,8 +203,9 @@ TEST(XmlDoc, AddElementsWithTheLineLayout) {
     EXPECT_FALSE(xml.AddChildElement("none"));
     ASSERT_TRUE(xml.AddElement("filter"));
     ASSERT_TRUE(xml.AddElement("note", "a<b & c>d"));
-    EXPECT_EQ(xml.GetDocumentText(), "<r>\r\n<body>\r\n<filter/>\r\n<note>a&lt;b &amp; c&gt;d</note>"
-                                     "\r\n</body>\r\n</r>");
+    EXPECT_EQ(xml.GetDocumentText(),
+              "<r>\r\n<body>\r\n<filter/>\r\n<note>a&lt;b &amp; c&gt;d</note>"
+              "\r\n</body>\r\n</r>");
 
     XmlDoc pair;
     pair.SetDocumentText(doc("<a></a>"));
@@ -220,8 +229,9 @@ TEST(XmlDoc, EditsKeepTheIndexInStepWithTheText) {
     ASSERT_TRUE(xml.FindElement("r"));
     ASSERT_TRUE(xml.AddChildElement("last"));
     ASSERT_TRUE(xml.SetAttribute(xml.GetChildIndex(), "z", 1));
-    EXPECT_EQ(xml.GetDocumentText(), "<?xml version=\"1.0\"?>\r\n<r>\r\n<a/>\r\n<n1 k=\"long value\">"
-                                     "\r\n<c1>v</c1>\r\n</n1>\r\n<b>x</b>\r\n<last z=\"1\"/>\r\n</r>\r\n");
+    EXPECT_EQ(xml.GetDocumentText(),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n<a/>\r\n<n1 k=\"long value\">"
+              "\r\n<c1>v</c1>\r\n</n1>\r\n<b>x</b>\r\n<last z=\"1\"/>\r\n</r>\r\n");
     for (int i = 1; i < xml.EntryCount(); ++i) {
         const auto& e = xml.Entry(i);
         const QString name = xml.GetTagName(i);
