@@ -44,7 +44,13 @@ bool XmlDoc::LoadFile(const QString& path) {
         result_ = QStringLiteral("File is too large");
         return false;
     }
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    QByteArray bytes;
+    while (bytes.size() <= kMaxFileBytes) { // a pipe may give its bytes in pieces
+        const QByteArray chunk = file.read(qMin<qint64>(1 << 20, kMaxFileBytes + 1 - bytes.size()));
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
     if (file.error() != QFileDevice::NoError) {
         result_ = file.errorString();
         return false;
