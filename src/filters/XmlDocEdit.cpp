@@ -134,8 +134,12 @@ void XmlDoc::replaceText(qsizetype pos, qsizetype removed, const QString& insert
     }
     if (enclosing != 0 && pos < entry(enclosing).start + entry(enclosing).startTagLength)
         entry(enclosing).startTagLength += delta;
-    for (int e = enclosing; e != 0; e = entry(e).parent)
-        entry(e).length += delta;
+    for (int e = enclosing; e != 0; e = entry(e).parent) {
+        // An element without end tag spans only its start tag, whatever follows it.
+        ElementEntry& element = entry(e);
+        element.length =
+            (element.flags & NeverEnded) ? element.startTagLength : element.length + delta;
+    }
     entry(0).length = text_.size();
 }
 

@@ -240,6 +240,22 @@ TEST(XmlDoc, EditsKeepTheIndexInStepWithTheText) {
     }
 }
 
+TEST(XmlDoc, ElementWithoutEndTagKeepsSpanningItsStartTag) {
+    XmlDoc xml;
+    xml.SetDocumentText(doc("<a><b></a>"));
+    ASSERT_TRUE(xml.FindElement("a"));
+    ASSERT_TRUE(xml.EnterElement());
+    ASSERT_TRUE(xml.FindElement("b"));
+    const int b = xml.GetMainIndex();
+    ASSERT_TRUE(xml.AddChildElement("c"));
+    ASSERT_TRUE(xml.SetAttribute(b, "k", "v"));
+    EXPECT_EQ(xml.GetDocumentText(), "<a><b k=\"v\"><c/>\r\n</a>");
+    EXPECT_EQ(xml.Entry(b).length, xml.Entry(b).startTagLength);
+    EXPECT_EQ(xml.Entry(b).length, 9);
+    const XmlDoc::ElementEntry& a = xml.Entry(xml.GetParentIndex());
+    EXPECT_EQ(a.length, xml.GetDocumentText().size());
+}
+
 TEST(XmlDoc, FilesAreUtf8WhateverTheDeclarationSays) {
     QTemporaryDir dir;
     const QString path = dir.filePath("latin2.xml");
