@@ -1,5 +1,6 @@
 #include "filters/FilterRegExp.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace parcelo {
@@ -16,7 +17,15 @@ QRegularExpression compile(const QString& pattern) {
 } // namespace
 
 bool FilterRegExpSearch(const QString& pattern, const QString& text) {
-    const QRegularExpression expression = compile(pattern);
+    // Every message of an export is tested against the same few patterns: compile each once.
+    thread_local QHash<QString, QRegularExpression> compiled;
+    auto found = compiled.constFind(pattern);
+    if (found == compiled.constEnd()) {
+        if (compiled.size() >= 64)
+            compiled.clear();
+        found = compiled.insert(pattern, compile(pattern));
+    }
+    const QRegularExpression& expression = *found;
     if (!expression.isValid())
         return false;
     return expression.match(text).hasMatch();
