@@ -2,6 +2,7 @@
 
 #include "app/ProductInfo.h"
 #include "app/SettingsStore.h"
+#include "filters/FilterSetFile.h"
 #include "platform/ProcessPriority.h"
 
 namespace parcelo {
@@ -17,6 +18,7 @@ CParceloApp::CParceloApp() : ProductName(kProductName), ProductVersion(kProductV
 
 void CParceloApp::ReadStartupSettings() {
     FiltersFolder = ReadSettingString(QStringLiteral("Paths"), QStringLiteral("Filters"), Paths.AppFolder);
+    LoadFilterSet(Paths.FilterSetFile, Filters.items);
     FolderPath = ReadSettingString(QStringLiteral("Destination"), QStringLiteral("FolderPath"),
                                    Paths.AppFolder);
     FolderOption = ReadSettingInt(kSettings, QStringLiteral("FolderOption"), 1);
@@ -34,8 +36,14 @@ void CParceloApp::ReadStartupSettings() {
 void CParceloApp::ReadWindowSettings() {
     ActionMarkRead = ReadSettingInt(kSettings, QStringLiteral("ActionMarkRead"), 0);
     ActionDelete = ReadSettingInt(kSettings, QStringLiteral("ActionDelete"), 0);
-    MatchAllFilters = ReadSettingInt(kFilters, QStringLiteral("MatchAllFilters"), 0);
-    MatchAllMessages = ReadSettingInt(kFilters, QStringLiteral("MatchAllMessages"), 0);
+    Filters.MatchAllFilters = ReadSettingInt(kFilters, QStringLiteral("MatchAllFilters"), 0);
+    Filters.MatchAllMessages = ReadSettingInt(kFilters, QStringLiteral("MatchAllMessages"), 0);
+}
+
+bool CParceloApp::ExitInstance() {
+    if (SecondInstance)
+        return true;
+    return SaveFilterSet(Paths.FilterSetFile, Filters.items);
 }
 
 int* CParceloApp::intField(const QString& key) {
@@ -54,12 +62,14 @@ int* CParceloApp::intField(const QString& key) {
         {"CompactMailboxes", &CParceloApp::CompactMailboxes},
         {"ActionMarkRead", &CParceloApp::ActionMarkRead},
         {"ActionDelete", &CParceloApp::ActionDelete},
-        {"MatchAllFilters", &CParceloApp::MatchAllFilters},
-        {"MatchAllMessages", &CParceloApp::MatchAllMessages},
     };
     for (const Entry& entry : entries)
         if (key == QLatin1String(entry.name))
             return &(this->*entry.field);
+    if (key == QLatin1String("MatchAllFilters"))
+        return &Filters.MatchAllFilters;
+    if (key == QLatin1String("MatchAllMessages"))
+        return &Filters.MatchAllMessages;
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppPaths.h"
+#include "filters/FilterState.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,9 +33,8 @@ public:
     int ActionMarkRead = 0;
     int ActionDelete = 0;
 
-    // Section "Filters".
-    int MatchAllFilters = 0;
-    int MatchAllMessages = 0;
+    // The filter list and the two flags of section "Filters".
+    FilterState Filters;
 
     QStringList HeaderList;
     QStringList AttachmentList;
@@ -44,9 +44,13 @@ public:
 
     CParceloApp();
 
-    // Start-up reads in their fixed order: the filter-set folder, the destination, then the
-    // "Settings" keys (applying the process priority at once).
+    // Start-up in its fixed order: the filter-set folder, the filter set of the application
+    // folder, the destination, then the "Settings" keys (applying the process priority at
+    // once, loading the name lists after their keys).
     void ReadStartupSettings();
+    // Rewrites the filter-set file from the list at exit, also when the list is empty;
+    // a second instance leaves it to the running one. False when the write failed.
+    bool ExitInstance();
     // The keys the main window reads when it initialises: source actions and filter modes.
     void ReadWindowSettings();
 

@@ -3,6 +3,7 @@
 #include "cli/TerminalProgress.h"
 #include "export/CountText.h"
 #include "export/ExportSession.h"
+#include "filters/FilterSetFile.h"
 #include "platform/ShellOpen.h"
 #include "store/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
@@ -72,6 +73,14 @@ int runExport(const CliOptions& options) {
     }
     app.ReadStartupSettings();
     app.ReadWindowSettings();
+    if (!options.filters.isEmpty()) {
+        // Without its filters an export would take every message, and with Delete on remove them.
+        const FilterSetLoadResult loaded = LoadFilterSet(options.filters, app.Filters.items);
+        if (!loaded.ok()) {
+            printErr(QStringLiteral("cannot use the filter set '%1': %2").arg(options.filters, loaded.errorText));
+            return kExitUsage;
+        }
+    }
     for (const auto& [key, value] : options.settings) {
         if (!app.OverrideSetting(key, value, &error)) {
             printErr(error);

@@ -6,6 +6,8 @@
 #include "export/IndexPage.h"
 #include "export/MessageDestination.h"
 #include "export/SentDateText.h"
+#include "filters/DescribeFilters.h"
+#include "filters/MatchFilters.h"
 
 #include <algorithm>
 
@@ -49,7 +51,7 @@ int ExportSession::RunExport() {
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
-    log_.writeRunFooter({QString(), exported_, scanned_});
+    log_.writeRunFooter({DescribeFilters(app_.Filters), exported_, scanned_});
     output_.reset();
     return exported_;
 }
@@ -123,6 +125,8 @@ bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, s
 void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run) {
     ++scanned_;
     const MessageFilterFacts facts = DeriveMessageFilterFacts(props);
+    if (!MatchFilters(app_.Filters, facts))
+        return;
 
     std::string source;
     if (!ReadMessageSource(folder, props.dwMessageId, &source))

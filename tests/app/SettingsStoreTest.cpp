@@ -73,8 +73,8 @@ TEST_F(SettingsStoreTest, AppReadsEverySectionWithDesignDefaults) {
     EXPECT_EQ(app.CompactMailboxes, 0);
     EXPECT_EQ(app.ActionMarkRead, 0);
     EXPECT_EQ(app.ActionDelete, 0);
-    EXPECT_EQ(app.MatchAllFilters, 0);
-    EXPECT_EQ(app.MatchAllMessages, 0);
+    EXPECT_EQ(app.Filters.MatchAllFilters, 0);
+    EXPECT_EQ(app.Filters.MatchAllMessages, 0);
 
     writeIni("[Settings]\nFileOption=7\nActionDelete=1\nExtensionMessages=txt\n"
              "[Filters]\nMatchAllFilters=1\n[Destination]\nFolderPath=/srv/mail/\n");
@@ -83,7 +83,7 @@ TEST_F(SettingsStoreTest, AppReadsEverySectionWithDesignDefaults) {
     EXPECT_EQ(app.FileOption, 7);
     EXPECT_EQ(app.ActionDelete, 1);
     EXPECT_EQ(app.ExtensionMessages, "txt");
-    EXPECT_EQ(app.MatchAllFilters, 1);
+    EXPECT_EQ(app.Filters.MatchAllFilters, 1);
     EXPECT_EQ(app.FolderPath, "/srv/mail/");
 }
 
@@ -93,7 +93,7 @@ TEST(CParceloApp, OverrideSettingActsLikeAStoredValue) {
     EXPECT_TRUE(app.OverrideSetting("FileOption", "4", &error));
     EXPECT_EQ(app.FileOption, 4);
     EXPECT_TRUE(app.OverrideSetting("MatchAllMessages", "1", &error));
-    EXPECT_EQ(app.MatchAllMessages, 1);
+    EXPECT_EQ(app.Filters.MatchAllMessages, 1);
     EXPECT_TRUE(app.OverrideSetting("ExtensionMessages", "", &error));
     EXPECT_EQ(app.ExtensionMessages, "eml");
     EXPECT_FALSE(app.OverrideSetting("ActionDelete", "yes", &error));

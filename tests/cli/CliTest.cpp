@@ -1,3 +1,5 @@
+#include "filters/DescribeFilters.h"
+#include "filters/FilterSetFile.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -138,4 +140,35 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
     }
     EXPECT_EQ(run({"--version"}).exitCode, 0);
     EXPECT_TRUE(run({"--help"}).out.contains("parcelo-cli export"));
+}
+
+TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
+    const QString filters = tmp.filePath("lunch.xml");
+    ASSERT_TRUE(test::writeFile(
+        filters, "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<filters>\r\n<body>\r\n"
+                 "<filter Criteria=\"1\" ConjunctionOption=\"0\" TextField=\"LUNCH\" MatchCase=\"0\" "
+                 "NumericField=\"0\" Date=\"\" NumericValue=\"0\"/>\r\n</body>\r\n</filters>\r\n"));
+    const CliResult result = exportStore({"--filters", filters, "--set", "FolderOption=0"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "Task completed. 2 messages exported.\n");
+    EXPECT_EQ(exportedFiles(), (QStringList{"Lunch on Friday.eml", "Lunch on Friday_1.eml"}));
+
+    FilterState state;
+    ASSERT_TRUE(LoadFilterSet(filters, state.items).ok());
+    const QString log = QString::fromUtf8(test::readFile(appFolder + "/Parcelo.log"));
+    EXPECT_TRUE(log.contains("\r\nApplied Filter(s): " + DescribeFilters(state) + "\r\nExported Headers: All\r\n"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("Total number of exported messages: 2\r\nTotal number of scanned messages: 31\r\n"));
+
+    // Suspended filters let every message through.
+    const CliResult all = exportStore({"--filters", filters, "--set", "MatchAllMessages=1"});
+    EXPECT_EQ(all.out, "Task completed. 31 messages exported.\n");
+
+    // A filter set that cannot be read is an error, never "export everything".
+    for (const QString& bad : {tmp.filePath("missing.xml"), tmp.path()}) {
+        const CliResult refused = exportStore({"--filters", bad, "--set", "ActionDelete=1"});
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_TRUE(refused.err.contains("cannot use the filter set"));
+    }
+    EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox [12]\n")); // nothing deleted
 }

@@ -1,6 +1,6 @@
 #include "filters/DescribeFilters.h"
 
-#include "QStringPrinter.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "filters/FilterSetFile.h"
 
-#include "QStringPrinter.h"
+#include "support/TestEnv.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "filters/MatchFilters.h"
 
-#include "QStringPrinter.h"
+#include "support/TestEnv.h"
 #include "filters/FilterRegExp.h"
 #include "platform/LocaleFormats.h"
 

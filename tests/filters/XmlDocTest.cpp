@@ -1,6 +1,6 @@
 #include "filters/XmlDoc.h"
 
-#include "QStringPrinter.h"
+#include "support/TestEnv.h"
 #include "filters/XmlEscape.h"
 #include "support/TestEnv.h"
 
