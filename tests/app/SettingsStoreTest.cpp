@@ -1,9 +1,11 @@
 #include "app/CParceloApp.h"
 #include "app/SettingsStore.h"
+#include "filters/FilterSetFile.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -100,4 +102,31 @@ TEST(CParceloApp, OverrideSettingActsLikeAStoredValue) {
     EXPECT_TRUE(error.contains("ActionDelete"));
     EXPECT_FALSE(app.OverrideSetting("LastCategory", "1", &error));
     EXPECT_FALSE(app.OverrideSetting("Width", "1", &error));
+}
+
+TEST(CParceloApp, FilterSetLoadedAtStartAndRewrittenAtExit) {
+    QTemporaryDir dir;
+    CParceloApp app;
+    app.Paths = AppPaths::ForFolder(dir.path());
+    STR_FILTER_ITEM item;
+    item.Criteria = 1;
+    item.TextField = QStringLiteral("invoice");
+    ASSERT_TRUE(SaveFilterSet(app.Paths.FilterSetFile, {item}));
+    app.ReadStartupSettings();
+    ASSERT_EQ(app.Filters.items.size(), 1);
+
+    // A second instance leaves the file to the running one.
+    app.Filters.items.clear();
+    app.SecondInstance = true;
+    EXPECT_TRUE(app.ExitInstance());
+    CParceloApp again;
+    again.Paths = app.Paths;
+    again.ReadStartupSettings();
+    EXPECT_EQ(again.Filters.items.size(), 1);
+
+    app.SecondInstance = false;
+    EXPECT_TRUE(app.ExitInstance());
+    again.ReadStartupSettings();
+    EXPECT_TRUE(again.Filters.items.isEmpty());
+    EXPECT_TRUE(QFile::exists(app.Paths.FilterSetFile));
 }
