@@ -1,0 +1,63 @@
+#pragma once
+
+#include "mime/CMimeCodeBase.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace parcelo {
+
+// Measures one symbol of a field value starting at `start` and returns its length; the byte
+// after it (when inside the value) is its delimiter. `closer` is the byte that ends a quoted
+// string, comment or angle address in progress (0: none); `nonAscii` receives the number of
+// bytes that need an encoded word: bytes of 0x80 and above, and the control bytes CR, LF and NUL
+// unless CR LF is followed by a space or tab (a folding break). Such bytes never end a symbol,
+// so that no decoded line break or zero byte reaches a header unencoded.
+std::size_t ScanSymbol(std::string_view value, std::size_t start, unsigned char& closer,
+                       std::size_t& nonAscii);
+
+// Encodes and decodes whole header field values.
+class CFieldCodeBase : public CMimeCodeBase {
+public:
+    void SetCharset(std::string charset) { m_charset = std::move(charset); }
+    const std::string& GetCharset() const { return m_charset; }
+
+    std::size_t EncodedLength() const override;
+    std::size_t DecodedLength() const override { return m_input.size(); }
+    std::size_t Encode(std::string& out) override;
+    std::size_t Decode(std::string& out) override;
+
+    virtual bool IsFoldingDelimiter(unsigned char) const { return false; }
+    virtual unsigned char InitialCloser() const { return 0; }
+
+private:
+    struct Symbol {
+        std::size_t length = 0;
+        std::size_t nonAscii = 0;
+    };
+    Symbol NextSymbol(std::size_t start, unsigned char& closer) const;
+    static char ChooseLetter(const Symbol& symbol);
+
+    std::string m_charset;
+};
+
+// Unstructured text (Subject, Comments, Content-Description): the whole value is one symbol.
+class CFieldCodeText : public CFieldCodeBase {
+public:
+    unsigned char InitialCloser() const override { return 255; }
+};
+
+// Address lists: folded after "," and ":".
+class CFieldCodeAddress : public CFieldCodeBase {
+public:
+    bool IsFoldingDelimiter(unsigned char c) const override { return c == ',' || c == ':'; }
+};
+
+// Values with parameters (Content-Type, Content-Disposition): folded after ";".
+class CFieldCodeParameter : public CFieldCodeBase {
+public:
+    bool IsFoldingDelimiter(unsigned char c) const override { return c == ';'; }
+};
+
+} // namespace parcelo
