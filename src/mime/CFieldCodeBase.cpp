@@ -14,13 +14,24 @@ bool IsFoldAt(std::string_view v, std::size_t crAt) {
 
 bool NeedsEncoding(std::string_view v, std::size_t i) {
     const unsigned char c = static_cast<unsigned char>(v[i]);
-    if (c >= 0x80 || c == 0)
+    if (c >= 0x80 || c == 0x7F)
         return true;
     if (c == '\r')
         return !IsFoldAt(v, i);
     if (c == '\n')
         return i == 0 || !IsFoldAt(v, i - 1);
-    return false;
+    return c < 0x20 && c != '\t' && c != '\v' && c != '\f';
+}
+
+std::string Unescape(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size())
+            ++i;
+        plain.push_back(text[i]);
+    }
+    return plain;
 }
 
 } // namespace
@@ -32,6 +43,12 @@ std::size_t ScanSymbol(std::string_view v, std::size_t start, unsigned char& clo
         const unsigned char c = static_cast<unsigned char>(v[i]);
         if (NeedsEncoding(v, i)) {
             ++nonAscii;
+            continue;
+        }
+        if (closer == '"' && c == '\\') {
+            ++i;
+            if (i < v.size() && NeedsEncoding(v, i))
+                ++nonAscii;
             continue;
         }
         if (c == closer) {
@@ -117,13 +134,17 @@ std::size_t CFieldCodeBase::Encode(std::string& out) {
     unsigned char closer = InitialCloser();
     std::size_t pos = 0;
     while (pos < v.size()) {
+        const bool insideQuotes = closer == '"';
         const Symbol symbol = NextSymbol(pos, closer);
         const std::string_view text = v.substr(pos, symbol.length);
         if (symbol.nonAscii > 0) {
+            // The words carry the text itself, so escapes of the quoted string come off.
+            const std::string unescaped = insideQuotes ? Unescape(text) : std::string(text);
             CMimeEncodedWord word;
             word.SetCharset(m_charset);
             word.SetEncoding(ChooseLetter(symbol));
-            word.SetInput(text, true);
+            word.SetInsideQuotes(insideQuotes);
+            word.SetInput(unescaped, true);
             word.Encode(out);
         } else {
             out.append(text);
@@ -146,6 +167,7 @@ std::size_t CFieldCodeBase::Encode(std::string& out) {
 std::size_t CFieldCodeBase::Decode(std::string& out) {
     CMimeEncodedWord decoder;
     decoder.SetInput(m_input, false);
+    decoder.SetQuoteSpecials(QuotesDecodedSpecials());
     const std::size_t n = decoder.Decode(out);
     m_charset = decoder.GetCharset();
     return n;

@@ -11,9 +11,10 @@ namespace parcelo {
 // Measures one symbol of a field value starting at `start` and returns its length; the byte
 // after it (when inside the value) is its delimiter. `closer` is the byte that ends a quoted
 // string, comment or angle address in progress (0: none); `nonAscii` receives the number of
-// bytes that need an encoded word: bytes of 0x80 and above, and the control bytes CR, LF and NUL
-// unless CR LF is followed by a space or tab (a folding break). Such bytes never end a symbol,
-// so that no decoded line break or zero byte reaches a header unencoded.
+// bytes that need an encoded word: bytes of 0x80 and above and control bytes (DEL, and bytes below
+// 0x20 other than tab and a CR LF followed by a space or tab, which is folding). Such bytes never
+// end a symbol, so that no decoded line break, zero byte or escape sequence (ISO-2022-JP) reaches
+// a header unencoded. Inside a quoted string a backslash and the byte after it never end one.
 std::size_t ScanSymbol(std::string_view value, std::size_t start, unsigned char& closer,
                        std::size_t& nonAscii);
 
@@ -30,6 +31,8 @@ public:
 
     virtual bool IsFoldingDelimiter(unsigned char) const { return false; }
     virtual unsigned char InitialCloser() const { return 0; }
+    // Whether decoded text with address syntax in it is put in quotes (see CMimeEncodedWord).
+    virtual bool QuotesDecodedSpecials() const { return false; }
 
 private:
     struct Symbol {
@@ -52,6 +55,7 @@ public:
 class CFieldCodeAddress : public CFieldCodeBase {
 public:
     bool IsFoldingDelimiter(unsigned char c) const override { return c == ',' || c == ':'; }
+    bool QuotesDecodedSpecials() const override { return true; }
 };
 
 // Values with parameters (Content-Type, Content-Disposition): folded after ";".

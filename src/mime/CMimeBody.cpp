@@ -133,6 +133,15 @@ void CMimeBody::SetBoundary(const std::optional<std::string>& given) {
     Fields().push_back(std::move(field));
 }
 
+std::string CMimeBody::GetContentCoding() const {
+    for (const auto& field : Fields()) {
+        if (EqualsNoCase(field.GetName(), "Content-Type") &&
+            StartsWithNoCase(field.GetValue(), "multipart"))
+            return {};
+    }
+    return GetFieldValue("Content-Transfer-Encoding");
+}
+
 void CMimeBody::SetTransferEncoding(const QString& encoding) {
     SetField("Content-Transfer-Encoding", ToBytes(encoding));
 }
@@ -180,7 +189,7 @@ void CMimeBody::Clear() {
 }
 
 std::size_t CMimeBody::GetLength() const {
-    auto coder = CreateTransferCoder(GetFieldValue("Content-Transfer-Encoding"));
+    auto coder = CreateTransferCoder(GetContentCoding());
     coder->SetInput(m_content, true);
     std::size_t total = FieldsLength() + coder->EncodedLength();
     if (!m_parts.empty()) {
@@ -197,7 +206,7 @@ std::ptrdiff_t CMimeBody::Store(std::string& out) const {
     const std::ptrdiff_t header = StoreFields(out);
     if (header <= 0)
         return header;
-    auto coder = CreateTransferCoder(GetFieldValue("Content-Transfer-Encoding"));
+    auto coder = CreateTransferCoder(GetContentCoding());
     coder->SetInput(m_content, true);
     coder->Encode(out);
     if (m_parts.empty())
@@ -252,7 +261,7 @@ std::ptrdiff_t CMimeBody::LoadAtDepth(const char* data, std::size_t size, int de
     if (first != npos)
         end = first + 2;
     if (end > body) {
-        auto coder = CreateTransferCoder(GetFieldValue("Content-Transfer-Encoding"));
+        auto coder = CreateTransferCoder(GetContentCoding());
         coder->SetInput(d.substr(body, end - body), false);
         coder->Decode(m_content);
         body = end;

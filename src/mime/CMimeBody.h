@@ -50,6 +50,11 @@ public:
     // 0 on success, -2 when the file cannot be opened, -1 when reading fails.
     virtual int LoadFromFile(const QString& path);
 
+    // The encoding the content is decoded and encoded with: the "Content-Transfer-Encoding"
+    // value, except that a body with a multipart Content-Type keeps its bytes as they are
+    // (RFC 2045 allows no other encoding there, and decoding would destroy the parts).
+    std::string GetContentCoding() const;
+
 private:
     std::ptrdiff_t LoadAtDepth(const char* data, std::size_t size, int depth);
 

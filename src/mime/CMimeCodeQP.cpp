@@ -15,7 +15,7 @@ int HexValue(unsigned char c) {
         return c - 'a' + 10;
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
-    return (c - '0') & 0x0F;
+    return -1;
 }
 
 } // namespace
@@ -86,6 +86,8 @@ std::size_t CMimeCodeQP::Encode(std::string& out) {
     return out.size() - start;
 }
 
+// An "=" that starts neither an escape (two hex digits, either case, as RFC 2045 asks readers
+// to accept) nor a soft break is kept as it stands, so that no byte of the content is lost.
 std::size_t CMimeCodeQP::DecodeBytes(std::string_view in, std::string& out) {
     const std::size_t start = out.size();
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -98,14 +100,13 @@ std::size_t CMimeCodeQP::DecodeBytes(std::string_view in, std::string& out) {
             break;
         const unsigned char a = static_cast<unsigned char>(in[i + 1]);
         const unsigned char b = static_cast<unsigned char>(in[i + 2]);
-        if (mimechar::IsHexDigit(a)) {
+        if (HexValue(a) >= 0 && HexValue(b) >= 0) {
             out.push_back(static_cast<char>((HexValue(a) << 4) | HexValue(b)));
             i += 2;
         } else if (a == '\r' && b == '\n') {
             i += 2;
         } else {
-            out.push_back(static_cast<char>(a));
-            i += 1;
+            out.push_back('=');
         }
     }
     return out.size() - start;
