@@ -1,10 +1,13 @@
 #include "mime/CMimeHeader.h"
 
+#include "mime/MimeChar.h"
 #include "mime/MimeString.h"
 
 #include <cstring>
 
 namespace parcelo {
+
+using mimechar::IsWhitespace;
 
 CMimeHeaderField* CMimeHeader::FindField(std::string_view name) {
     for (auto& field : m_fields) {
@@ -75,8 +78,18 @@ std::ptrdiff_t CMimeHeader::StoreFields(std::string& out) const {
 }
 
 std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
+    const std::string_view d(data, size);
     std::size_t cursor = 0;
     while (cursor < size && data[cursor] != 0 && data[cursor] != '\r') {
+        // A stray line that starts with white space is dropped here, so that one standing
+        // right before the blank line does not end the header as a failure.
+        if (IsWhitespace(static_cast<unsigned char>(data[cursor]))) {
+            const std::size_t eol = d.find("\r\n", cursor);
+            if (eol == std::string_view::npos)
+                return 0;
+            cursor = eol + 2;
+            continue;
+        }
         CMimeHeaderField field;
         const std::ptrdiff_t n = field.Load(data + cursor, size - cursor);
         if (n <= 0)
