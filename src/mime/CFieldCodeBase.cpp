@@ -117,9 +117,13 @@ std::size_t CFieldCodeBase::EncodedLength() const {
         if (pos >= v.size())
             break;
         total += 1;
-        if (IsFoldingDelimiter(static_cast<unsigned char>(v[pos])))
-            total += 3;
+        const bool folding = IsFoldingDelimiter(static_cast<unsigned char>(v[pos]));
         ++pos;
+        if (folding) {
+            total += 3;
+            while (pos < v.size() && mimechar::IsWhitespace(static_cast<unsigned char>(v[pos])))
+                ++pos;
+        }
     }
     return total;
 }

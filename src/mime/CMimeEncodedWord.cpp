@@ -90,7 +90,8 @@ std::size_t CMimeEncodedWord::EncodedLengthOf(std::string_view input, std::size_
         return 0;
     const std::size_t c =
         IsB(letter) ? ((input.size() + 2) / 3) * 4 : CMimeCodeQP::EncodedLengthOf(input);
-    const std::size_t per = L < 63 ? 64 - L : 1;
+    // Words end at character boundaries, so one may carry up to 11 bytes less than its room.
+    const std::size_t per = L < 55 ? 56 - L : 1;
     return c + (L + 11) * (c / per + 1);
 }
 
