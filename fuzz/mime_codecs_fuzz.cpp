@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     // The first byte picks a field name and a charset; the rest is the input.
     static const char* const kNames[] = {"Subject", "From", "Content-Type", "X-Other"};
-    static const char* const kCharsets[] = {"utf-8", "iso-8859-1", "gb2312", "x",
-                                            "iso-2022-jp", ""};
+    static const char* const kCharsets[] = {"utf-8", "iso-8859-1",  "gb2312",
+                                            "x",     "iso-2022-jp", ""};
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const char* name = kNames[data[0] & 3];
     const char* charset = kCharsets[(data[0] >> 2) % 6];

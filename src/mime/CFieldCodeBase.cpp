@@ -68,8 +68,7 @@ std::size_t ScanSymbol(std::string_view v, std::size_t start, unsigned char& clo
     return v.size() - start;
 }
 
-CFieldCodeBase::Symbol CFieldCodeBase::NextSymbol(std::size_t start,
-                                                  unsigned char& closer) const {
+CFieldCodeBase::Symbol CFieldCodeBase::NextSymbol(std::size_t start, unsigned char& closer) const {
     const std::string_view v = m_input;
     Symbol symbol;
     symbol.length = ScanSymbol(v, start, closer, symbol.nonAscii);

@@ -4,7 +4,6 @@
 #include "mime/MimeString.h"
 
 #include <QFile>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -60,7 +59,7 @@ std::unique_ptr<CMimeBody> CreateBodyPart(std::string_view) {
 CMimeBody::~CMimeBody() = default;
 
 MimeMediaType CMimeBody::GetMediaType() const {
-    static const char* const kNames[] = {"text",      "image",     "audio",  "video",
+    static const char* const kNames[] = {"text",        "image",     "audio",  "video",
                                          "application", "multipart", "message"};
     std::string value = GetFieldValue("Content-Type");
     if (value.empty())
@@ -116,8 +115,8 @@ void CMimeBody::SetBoundary(const std::optional<std::string>& given) {
         const unsigned r1 = random() % 32768;
         const unsigned r2 = random() % 32768;
         char text[64];
-        std::snprintf(text, sizeof text, "__=_MIME_BOUNDARY_%03d_%06u.%06u", g_boundaryCounter,
-                      r2, r1);
+        std::snprintf(text, sizeof text, "__=_MIME_BOUNDARY_%03d_%06u.%06u", g_boundaryCounter, r2,
+                      r1);
         boundary = text;
         if (g_boundaryCounter >= 9)
             g_boundaryCounter = 0;
@@ -169,7 +168,9 @@ void CMimeBody::RemovePart(CMimeBody* part) {
     std::erase_if(m_parts, [part](const auto& p) { return p.get() == part; });
 }
 
-void CMimeBody::RemoveAllParts() { m_parts.clear(); }
+void CMimeBody::RemoveAllParts() {
+    m_parts.clear();
+}
 
 int CMimeBody::CollectLeafParts(std::vector<CMimeBody*>& list) {
     if (GetMediaType() != MEDIA_MULTIPART) {

@@ -4,7 +4,6 @@
 #include "mime/MimeMediaType.h"
 
 #include <QString>
-
 #include <memory>
 #include <optional>
 #include <string>

@@ -94,6 +94,8 @@ std::size_t CMimeCodeBase64::Encode(std::string& out) {
     return EncodeBytes(m_input, m_lineBreaks, out);
 }
 
-std::size_t CMimeCodeBase64::Decode(std::string& out) { return DecodeBytes(m_input, out); }
+std::size_t CMimeCodeBase64::Decode(std::string& out) {
+    return DecodeBytes(m_input, out);
+}
 
 } // namespace parcelo

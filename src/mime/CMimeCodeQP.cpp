@@ -29,15 +29,17 @@ std::size_t CMimeCodeQP::EncodedLengthOf(std::string_view input) {
     return b + (b / 74) * 6;
 }
 
-std::size_t CMimeCodeQP::EncodedLength() const { return EncodedLengthOf(m_input); }
+std::size_t CMimeCodeQP::EncodedLength() const {
+    return EncodedLengthOf(m_input);
+}
 
 std::size_t CMimeCodeQP::Encode(std::string& out) {
     const std::size_t start = out.size();
     const std::string_view in = m_input;
     const std::size_t npos = std::string::npos;
-    long n = 0;               // length of the current output line
-    std::size_t s = npos;     // output position of the last space that may take a soft break
-    std::size_t sWidth = 0;   // its width: 1 literal, 3 encoded
+    long n = 0;             // length of the current output line
+    std::size_t s = npos;   // output position of the last space that may take a soft break
+    std::size_t sWidth = 0; // its width: 1 literal, 3 encoded
     for (std::size_t i = 0; i < in.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(in[i]);
         bool encoded;
@@ -112,6 +114,8 @@ std::size_t CMimeCodeQP::DecodeBytes(std::string_view in, std::string& out) {
     return out.size() - start;
 }
 
-std::size_t CMimeCodeQP::Decode(std::string& out) { return DecodeBytes(m_input, out); }
+std::size_t CMimeCodeQP::Decode(std::string& out) {
+    return DecodeBytes(m_input, out);
+}
 
 } // namespace parcelo

@@ -4,10 +4,9 @@
 #include "mime/CMimeCodeQP.h"
 #include "mime/MimeString.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <iconv.h>
 
 namespace parcelo {
 
@@ -77,13 +76,16 @@ bool IsQLiteral(unsigned char c, bool insideQuotes) {
     return c >= '!' && c <= '~' && c != '=' && c != '?' && c != '_';
 }
 
-bool IsB(char letter) { return letter == 'B' || letter == 'b'; }
-bool IsQ(char letter) { return letter == 'Q' || letter == 'q'; }
+bool IsB(char letter) {
+    return letter == 'B' || letter == 'b';
+}
+bool IsQ(char letter) {
+    return letter == 'Q' || letter == 'q';
+}
 
 } // namespace
 
-std::size_t CMimeEncodedWord::EncodedLengthOf(std::string_view input, std::size_t L,
-                                              char letter) {
+std::size_t CMimeEncodedWord::EncodedLengthOf(std::string_view input, std::size_t L, char letter) {
     if (L == 0)
         return input.size();
     if (input.empty())
@@ -159,8 +161,7 @@ std::size_t CMimeEncodedWord::Encode(std::string& out) {
     return out.size() - start;
 }
 
-void CMimeEncodedWord::FlushWords(std::string& words, bool insideQuotes,
-                                  std::string& out) const {
+void CMimeEncodedWord::FlushWords(std::string& words, bool insideQuotes, std::string& out) const {
     const bool quote = m_quoteSpecials && !insideQuotes &&
                        words.find_first_of("()<>[]:;@\\,.\"") != std::string::npos;
     if (!quote) {
@@ -217,8 +218,7 @@ std::size_t CMimeEncodedWord::Decode(std::string& out) {
         if (runEnd == npos)
             runEnd = v.size();
         const std::string_view run = v.substr(pos, runEnd - pos);
-        const bool onlySpace =
-            runEnd < v.size() && run.find_first_not_of(" \t\r\n\v\f") == npos;
+        const bool onlySpace = runEnd < v.size() && run.find_first_not_of(" \t\r\n\v\f") == npos;
         if (pos == 0 || !onlySpace) {
             FlushWords(words, insideQuotes, out);
             for (std::size_t i = 0; i < run.size(); ++i) {

@@ -51,7 +51,9 @@ std::string CMimeHeader::GetMainType() const {
     return value.substr(0, value.find('/'));
 }
 
-void CMimeHeader::Clear() { m_fields.clear(); }
+void CMimeHeader::Clear() {
+    m_fields.clear();
+}
 
 std::size_t CMimeHeader::FieldsLength() const {
     std::size_t total = 2;
@@ -100,9 +102,13 @@ std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
     return static_cast<std::ptrdiff_t>(cursor + 2);
 }
 
-std::size_t CMimeHeader::GetLength() const { return FieldsLength(); }
+std::size_t CMimeHeader::GetLength() const {
+    return FieldsLength();
+}
 
-std::ptrdiff_t CMimeHeader::Store(std::string& out) const { return StoreFields(out); }
+std::ptrdiff_t CMimeHeader::Store(std::string& out) const {
+    return StoreFields(out);
+}
 
 std::ptrdiff_t CMimeHeader::Load(const char* data, std::size_t size) {
     return LoadFields(data, size);

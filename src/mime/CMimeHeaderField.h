@@ -26,8 +26,7 @@ public:
     void SetOmittedOnStore(bool omit) { m_omitOnStore = omit; }
 
     // Offset and length of the parameter's value inside the value, quotes included.
-    bool FindParameter(std::string_view attribute, std::size_t& offset,
-                       std::size_t& length) const;
+    bool FindParameter(std::string_view attribute, std::size_t& offset, std::size_t& length) const;
     std::string GetParameter(std::string_view attribute) const;
     void SetParameter(std::string_view attribute, std::string_view value);
 

@@ -2,9 +2,8 @@
 
 #include "mime/MimeString.h"
 
-#include <iconv.h>
-
 #include <cerrno>
+#include <iconv.h>
 #include <vector>
 
 namespace parcelo {
@@ -77,8 +76,8 @@ HeaderValues ExtractHeaderValues(const CMimeMessage& message) {
     const_cast<CMimeMessage&>(message).CollectLeafParts(leaves);
     for (const CMimeBody* leaf : leaves) {
         for (const auto& field : leaf->Fields()) {
-            const QString name = QString::fromLocal8Bit(field.GetName().data(),
-                                                        qsizetype(field.GetName().size()));
+            const QString name =
+                QString::fromLocal8Bit(field.GetName().data(), qsizetype(field.GetName().size()));
             QString* target = nullptr;
             if (name.compare(QLatin1String("From"), Qt::CaseInsensitive) == 0)
                 target = &values.From;

@@ -3,7 +3,6 @@
 #include "mime/CMimeMessage.h"
 
 #include <QString>
-
 #include <memory>
 #include <string>
 

@@ -8,8 +8,22 @@ inline bool IsWhitespace(unsigned char c) {
 
 inline bool IsSpecial(unsigned char c) {
     switch (c) {
-    case '(': case ')': case '<': case '>': case '@': case ',': case ';': case ':':
-    case '\\': case '"': case '.': case '[': case ']': case '/': case '?': case '=':
+    case '(':
+    case ')':
+    case '<':
+    case '>':
+    case '@':
+    case ',':
+    case ';':
+    case ':':
+    case '\\':
+    case '"':
+    case '.':
+    case '[':
+    case ']':
+    case '/':
+    case '?':
+    case '=':
         return true;
     default:
         return false;
@@ -21,10 +35,16 @@ inline bool IsAlnum(unsigned char c) {
 }
 
 // Upper case only: quoted-printable writes upper-case digits and reads them so.
-inline bool IsHexDigit(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+inline bool IsHexDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
-inline bool IsSpaceOrTab(unsigned char c) { return c == ' ' || c == '\t'; }
+inline bool IsSpaceOrTab(unsigned char c) {
+    return c == ' ' || c == '\t';
+}
 
-inline char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+inline char ToLowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 } // namespace parcelo::mimechar

@@ -4,9 +4,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace parcelo;
@@ -38,7 +36,8 @@ const std::string kMultipart = "Content-Type: multipart/mixed; boundary=\"XX\"\r
 } // namespace
 
 TEST(Body, SinglePartContentIsDecodedAndEncodedAgain) {
-    const std::string source = "Content-Transfer-Encoding: quoted-printable\r\n\r\ncaf=E9 =\r\nau lait";
+    const std::string source =
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\ncaf=E9 =\r\nau lait";
     CMimeMessage message;
     EXPECT_EQ(message.Load(source), static_cast<std::ptrdiff_t>(source.size()));
     std::string text;
@@ -159,11 +158,16 @@ TEST(Body, MediaTypes) {
     struct Case {
         const char* contentType;
         MimeMediaType type;
-    } cases[] = {{nullptr, MEDIA_TEXT},          {"", MEDIA_TEXT},
-                 {"TEXT/html", MEDIA_TEXT},      {"image/png", MEDIA_IMAGE},
-                 {"audio/basic", MEDIA_AUDIO},   {"video/mpeg", MEDIA_VIDEO},
-                 {"application/pdf", MEDIA_APPLICATION}, {"Multipart/mixed", MEDIA_MULTIPART},
-                 {"message/rfc822", MEDIA_MESSAGE}, {"model/x", MEDIA_UNKNOWN}};
+    } cases[] = {{nullptr, MEDIA_TEXT},
+                 {"", MEDIA_TEXT},
+                 {"TEXT/html", MEDIA_TEXT},
+                 {"image/png", MEDIA_IMAGE},
+                 {"audio/basic", MEDIA_AUDIO},
+                 {"video/mpeg", MEDIA_VIDEO},
+                 {"application/pdf", MEDIA_APPLICATION},
+                 {"Multipart/mixed", MEDIA_MULTIPART},
+                 {"message/rfc822", MEDIA_MESSAGE},
+                 {"model/x", MEDIA_UNKNOWN}};
     for (const auto& c : cases) {
         CMimeBody body;
         if (c.contentType)
@@ -180,7 +184,8 @@ TEST(Body, ContentTypeSetters) {
     body.SetCharset(QStringLiteral("iso-8859-1"));
     EXPECT_EQ(body.GetCharset(), "iso-8859-1");
     body.SetName(QStringLiteral("x.txt"));
-    EXPECT_EQ(body.GetFieldValue("Content-Type"), "text/plain; charset=\"iso-8859-1\"; name=\"x.txt\"");
+    EXPECT_EQ(body.GetFieldValue("Content-Type"),
+              "text/plain; charset=\"iso-8859-1\"; name=\"x.txt\"");
 
     struct Case {
         const char* name;

@@ -3,7 +3,6 @@
 #include "mime/MimeCoderRegistry.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace parcelo;
@@ -122,7 +121,10 @@ TEST(EncodedWord, WordsNeverSplitACharacter) {
     // A charset name too long for any text still gives words that carry data.
     const std::string longName(70, 'c');
     const std::string words = EncodeWord("\xC3\xA9\xC3\xA9", longName, 'Q');
-    EXPECT_EQ(words.find("?Q?" "?="), std::string::npos) << words;
+    EXPECT_EQ(words.find("?Q?"
+                         "?="),
+              std::string::npos)
+        << words;
     EXPECT_NE(words.find("?Q?=A9?="), std::string::npos) << words;
 }
 
@@ -153,7 +155,10 @@ TEST(FieldCodec, ChoosesBOrQAndFoldsAfterSeparators) {
         const char* charset;
         const char* stored;
     } cases[] = {
-        {"Subject", "Gr\xC3\xBC\xC3\x9F" "e", "utf-8", "=?utf-8?B?R3LDvMOfZQ==?="},
+        {"Subject",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "utf-8", "=?utf-8?B?R3LDvMOfZQ==?="},
         {"Subject", "Hello caf\xC3\xA9", "utf-8", "=?utf-8?Q?Hello=20caf=C3=A9?="},
         {"Subject", "caf\xC3\xA9", "utf-8", "=?utf-8?B?Y2Fmw6k=?="},
         {"Subject", "raw caf\xC3\xA9", "", "raw caf\xC3\xA9"},

@@ -2,7 +2,6 @@
 #include "mime/CMimeMessage.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace parcelo;
@@ -60,7 +59,8 @@ TEST(HeaderField, IncompleteOrBlankLinesLoadNothing) {
 }
 
 TEST(HeaderField, Parameters) {
-    CMimeHeaderField field("Content-Type", "text/plain; charset=\"utf-8\"; name=a.txt;format=flowed");
+    CMimeHeaderField field("Content-Type",
+                           "text/plain; charset=\"utf-8\"; name=a.txt;format=flowed");
     EXPECT_EQ(field.GetParameter("charset"), "utf-8");
     EXPECT_EQ(field.GetParameter("NAME"), "a.txt");
     EXPECT_EQ(field.GetParameter("format"), "flowed");
@@ -87,7 +87,8 @@ TEST(HeaderField, Parameters) {
 }
 
 TEST(Header, LoadKeepsDuplicatesAndDropsStrayLines) {
-    const std::string source = " stray line\r\nA: 1\r\nB: 2\r\na: 3\r\n\x0B" "vt line\r\n\r\nbody";
+    const std::string source = " stray line\r\nA: 1\r\nB: 2\r\na: 3\r\n\x0B"
+                               "vt line\r\n\r\nbody";
     CMimeHeader header;
     EXPECT_EQ(header.Load(source), static_cast<std::ptrdiff_t>(source.size() - 4));
     ASSERT_EQ(header.Fields().size(), 3u);

@@ -1,7 +1,6 @@
 #include "mime/MessageConversion.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace parcelo;
@@ -55,16 +54,20 @@ TEST(ParseMessageSource, Base64ContentComesOutInLinesOf76) {
     const auto message = ParseMessageSource(source);
     EXPECT_EQ(message->GetContent(), "01234567890123456789");
     EXPECT_EQ(message->StoreToString(),
-              kLeading + "Content-Transfer-Encoding: base64\r\n\r\nMDEyMzQ1Njc4OTAxMjM0NTY3ODk=\r\n");
+              kLeading +
+                  "Content-Transfer-Encoding: base64\r\n\r\nMDEyMzQ1Njc4OTAxMjM0NTY3ODk=\r\n");
 
     const std::string longSource = "Content-Transfer-Encoding: base64\r\n\r\n"
-                                   "MDEy MzQ1\r\nNjc4OTAx\tMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OQ==\r\n";
+                                   "MDEy "
+                                   "MzQ1\r\nNjc4OTAx\tMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0N"
+                                   "TY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OQ==\r\n";
     const auto longMessage = ParseMessageSource(longSource);
     EXPECT_EQ(longMessage->GetContent(), data.substr(0, 70));
     const std::string stored = longMessage->StoreToString();
     const std::string content = stored.substr(stored.find("\r\n\r\n") + 4);
-    EXPECT_EQ(content, "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2\r\n"
-                       "Nzg5MDEyMzQ1Njc4OQ==\r\n");
+    EXPECT_EQ(content,
+              "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2\r\n"
+              "Nzg5MDEyMzQ1Njc4OQ==\r\n");
 }
 
 TEST(ParseMessageSource, HeaderWithoutLineEndKeepsTheFieldsBeforeIt) {
@@ -92,7 +95,8 @@ TEST(ExtractHeaderValues, ConvertsWithTheCharsetOfTheEncodedWords) {
         QString expected;
     } cases[] = {
         {"=?ISO-8859-1?Q?J=F6rg?= <j@x>", QStringLiteral("J\u00f6rg <j@x>")},
-        {"=?koi8-r?B?8NLJ18XU?= <p@x>", QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442 <p@x>")},
+        {"=?koi8-r?B?8NLJ18XU?= <p@x>",
+         QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442 <p@x>")},
         {"=?windows-1252?Q?=80uro?= <e@x>", QStringLiteral("\u20acuro <e@x>")},
         {"=?utf-8?B?w6k=?= <u@x>", QStringLiteral("\u00e9 <u@x>")},
         // Without encoded words, or with a charset nobody knows: the locale's encoding (UTF-8).

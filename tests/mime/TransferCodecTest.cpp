@@ -3,7 +3,6 @@
 #include "mime/MimeCoderRegistry.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace parcelo;
@@ -92,7 +91,8 @@ TEST(Base64, EncodesInLinesOf76) {
     std::string bytes57;
     for (int i = 0; i < 57; ++i)
         bytes57.push_back(static_cast<char>(i));
-    const std::string line = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4";
+    const std::string line =
+        "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4";
     CMimeCodeBase64 b1(true);
     EXPECT_EQ(Code(b1, bytes57, true), line + "\r\n");
     CMimeCodeBase64 b2(true);
@@ -109,14 +109,8 @@ TEST(Base64, EncodesInLinesOf76) {
 
 TEST(Base64, DecodingSkipsBytesOutsideTheAlphabetAndStopsAtPadding) {
     const Case cases[] = {
-        {"TWFu", "Man"},
-        {"TW\r\nFu", "Man"},
-        {"TW Fu\tTWE=", "ManMa"},
-        {"TWFu=TWFu", "Man"},
-        {"TQ==", "M"},
-        {"TWF", "Ma"},
-        {"TWFuT", "Man"},
-        {"!!", ""},
+        {"TWFu", "Man"}, {"TW\r\nFu", "Man"}, {"TW Fu\tTWE=", "ManMa"}, {"TWFu=TWFu", "Man"},
+        {"TQ==", "M"},   {"TWF", "Ma"},       {"TWFuT", "Man"},         {"!!", ""},
     };
     for (const auto& c : cases) {
         CMimeCodeBase64 b;
