@@ -183,6 +183,17 @@ int CMimeBody::CollectLeafParts(std::vector<CMimeBody*>& list) {
     return count;
 }
 
+int CMimeBody::CollectLeafParts(std::vector<const CMimeBody*>& list) const {
+    if (GetMediaType() != MEDIA_MULTIPART) {
+        list.push_back(this);
+        return 1;
+    }
+    int count = 0;
+    for (const auto& part : m_parts)
+        count += part->CollectLeafParts(list);
+    return count;
+}
+
 void CMimeBody::Clear() {
     m_parts.clear();
     m_content.clear();

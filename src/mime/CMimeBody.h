@@ -41,6 +41,7 @@ public:
     void RemoveAllParts();
     // Appends the non-multipart bodies of this tree, in order; returns how many.
     int CollectLeafParts(std::vector<CMimeBody*>& list);
+    int CollectLeafParts(std::vector<const CMimeBody*>& list) const;
 
     void Clear() override;
     std::size_t GetLength() const override;

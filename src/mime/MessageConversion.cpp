@@ -72,8 +72,8 @@ QString FieldValueToText(const std::string& value, const std::string& charset) {
 
 HeaderValues ExtractHeaderValues(const CMimeMessage& message) {
     HeaderValues values;
-    std::vector<CMimeBody*> leaves;
-    const_cast<CMimeMessage&>(message).CollectLeafParts(leaves);
+    std::vector<const CMimeBody*> leaves;
+    message.CollectLeafParts(leaves);
     for (const CMimeBody* leaf : leaves) {
         for (const auto& field : leaf->Fields()) {
             const QString name =
