@@ -45,23 +45,4 @@ private:
     std::string m_charset;
 };
 
-// Unstructured text (Subject, Comments, Content-Description): the whole value is one symbol.
-class CFieldCodeText : public CFieldCodeBase {
-public:
-    unsigned char InitialCloser() const override { return 255; }
-};
-
-// Address lists: folded after "," and ":".
-class CFieldCodeAddress : public CFieldCodeBase {
-public:
-    bool IsFoldingDelimiter(unsigned char c) const override { return c == ',' || c == ':'; }
-    bool QuotesDecodedSpecials() const override { return true; }
-};
-
-// Values with parameters (Content-Type, Content-Disposition): folded after ";".
-class CFieldCodeParameter : public CFieldCodeBase {
-public:
-    bool IsFoldingDelimiter(unsigned char c) const override { return c == ';'; }
-};
-
 } // namespace parcelo

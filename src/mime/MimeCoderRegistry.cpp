@@ -1,5 +1,8 @@
 #include "mime/MimeCoderRegistry.h"
 
+#include "mime/CFieldCodeAddress.h"
+#include "mime/CFieldCodeParameter.h"
+#include "mime/CFieldCodeText.h"
 #include "mime/CMimeCodeBase64.h"
 #include "mime/CMimeCodeQP.h"
 #include "mime/MimeString.h"
