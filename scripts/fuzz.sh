@@ -2,6 +2,7 @@
 # Builds every libFuzzer target of fuzz/ with clang and runs each for a bounded time.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target name ...]
 # Each target keeps its corpus in build/fuzz/corpus/<target>; crashes go to build/fuzz/artifacts.
+# PARCELO_FUZZ_SEEDS: folders of sample inputs read as extra seeds (inputs cut at 64 KiB).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
@@ -31,7 +32,8 @@ for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     echo "== $target: ${seconds}s"
-    if ! "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    # shellcheck disable=SC2086
+    if ! "$build/fuzz/$target" "$corpus" ${PARCELO_FUZZ_SEEDS:-} -max_len=65536 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
             -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1 2>"$build/$target.log"; then
         failed+=("$target")
         tail -n 40 "$build/$target.log"
