@@ -1,0 +1,14 @@
+#pragma once
+
+#include "mime/CFieldCodeBase.h"
+
+namespace parcelo {
+
+// Address lists: folded after "," and ":".
+class CFieldCodeAddress : public CFieldCodeBase {
+public:
+    bool IsFoldingDelimiter(unsigned char c) const override { return c == ',' || c == ':'; }
+    bool QuotesDecodedSpecials() const override { return true; }
+};
+
+} // namespace parcelo

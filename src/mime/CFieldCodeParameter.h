@@ -1,0 +1,13 @@
+#pragma once
+
+#include "mime/CFieldCodeBase.h"
+
+namespace parcelo {
+
+// Values with parameters (Content-Type, Content-Disposition): folded after ";".
+class CFieldCodeParameter : public CFieldCodeBase {
+public:
+    bool IsFoldingDelimiter(unsigned char c) const override { return c == ';'; }
+};
+
+} // namespace parcelo

@@ -1,0 +1,15 @@
+#include "mime/CMimeCodeBase.h"
+
+namespace parcelo {
+
+std::size_t CMimeCodeBase::Encode(std::string& out) {
+    out.append(m_input);
+    return m_input.size();
+}
+
+std::size_t CMimeCodeBase::Decode(std::string& out) {
+    out.append(m_input);
+    return m_input.size();
+}
+
+} // namespace parcelo

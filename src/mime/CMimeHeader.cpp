@@ -1,0 +1,136 @@
+#include "mime/CMimeHeader.h"
+
+#include "mime/MimeChar.h"
+#include "mime/MimeString.h"
+
+#include <cstring>
+
+namespace parcelo {
+
+using mimechar::IsWhitespace;
+
+CMimeHeaderField* CMimeHeader::FindField(std::string_view name) {
+    for (auto& field : m_fields) {
+        if (EqualsNoCase(field.GetName(), name))
+            return &field;
+    }
+    return nullptr;
+}
+
+const CMimeHeaderField* CMimeHeader::FindField(std::string_view name) const {
+    return const_cast<CMimeHeader*>(this)->FindField(name);
+}
+
+std::string CMimeHeader::GetFieldValue(std::string_view name) const {
+    const CMimeHeaderField* field = FindField(name);
+    return field ? field->GetValue() : std::string();
+}
+
+void CMimeHeader::SetField(std::string_view name, std::string_view value,
+                           std::string_view charset) {
+    if (CMimeHeaderField* field = FindField(name)) {
+        field->SetName(std::string(name));
+        field->SetValue(std::string(value));
+        field->SetCharset(std::string(charset));
+        return;
+    }
+    m_fields.emplace_back(std::string(name), std::string(value), std::string(charset));
+}
+
+std::string CMimeHeader::GetParameter(std::string_view fieldName,
+                                      std::string_view attribute) const {
+    const CMimeHeaderField* field = FindField(fieldName);
+    return field ? field->GetParameter(attribute) : std::string();
+}
+
+std::string CMimeHeader::GetMainType() const {
+    const CMimeHeaderField* field = FindField("Content-Type");
+    if (!field)
+        return "text";
+    const std::string& value = field->GetValue();
+    return value.substr(0, value.find('/'));
+}
+
+void CMimeHeader::Clear() {
+    m_fields.clear();
+}
+
+std::size_t CMimeHeader::FieldsLength() const {
+    std::size_t total = 2;
+    for (const auto& field : m_fields) {
+        if (!field.IsOmittedOnStore())
+            total += field.GetLength();
+    }
+    return total;
+}
+
+std::ptrdiff_t CMimeHeader::StoreFields(std::string& out) const {
+    const std::size_t start = out.size();
+    for (const auto& field : m_fields) {
+        if (field.IsOmittedOnStore())
+            continue;
+        const std::ptrdiff_t n = field.Store(out);
+        if (n <= 0) {
+            out.resize(start);
+            return n;
+        }
+    }
+    out.append("\r\n");
+    return static_cast<std::ptrdiff_t>(out.size() - start);
+}
+
+std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
+    const std::string_view d(data, size);
+    std::size_t cursor = 0;
+    while (cursor < size && data[cursor] != 0 && data[cursor] != '\r') {
+        // A stray line that starts with white space is dropped here, so that one standing
+        // right before the blank line does not end the header as a failure.
+        if (IsWhitespace(static_cast<unsigned char>(data[cursor]))) {
+            const std::size_t eol = d.find("\r\n", cursor);
+            if (eol == std::string_view::npos)
+                return 0;
+            cursor = eol + 2;
+            continue;
+        }
+        CMimeHeaderField field;
+        const std::ptrdiff_t n = field.Load(data + cursor, size - cursor);
+        if (n <= 0)
+            return n;
+        m_fields.push_back(std::move(field));
+        cursor += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::ptrdiff_t>(cursor + 2);
+}
+
+std::size_t CMimeHeader::GetLength() const {
+    return FieldsLength();
+}
+
+std::ptrdiff_t CMimeHeader::Store(std::string& out) const {
+    return StoreFields(out);
+}
+
+std::ptrdiff_t CMimeHeader::Load(const char* data, std::size_t size) {
+    return LoadFields(data, size);
+}
+
+std::ptrdiff_t CMimeHeader::Store(char* buffer, std::size_t size) const {
+    std::string out;
+    const std::ptrdiff_t n = Store(out);
+    if (n <= 0)
+        return n;
+    if (out.size() > size)
+        return 0;
+    std::memcpy(buffer, out.data(), out.size());
+    return n;
+}
+
+std::string CMimeHeader::StoreToString() const {
+    std::string out;
+    out.reserve(GetLength());
+    if (Store(out) <= 0)
+        return {};
+    return out;
+}
+
+} // namespace parcelo

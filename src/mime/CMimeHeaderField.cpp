@@ -1,0 +1,144 @@
+#include "mime/CMimeHeaderField.h"
+
+#include "mime/MimeChar.h"
+#include "mime/MimeCoderRegistry.h"
+#include "mime/MimeString.h"
+
+namespace parcelo {
+
+using namespace mimechar;
+
+bool CMimeHeaderField::FindParameter(std::string_view attribute, std::size_t& offset,
+                                     std::size_t& length) const {
+    const std::string_view v = m_value;
+    std::size_t pos = v.find(';');
+    if (pos == std::string_view::npos)
+        return false;
+    while (pos < v.size()) {
+        while (pos < v.size() &&
+               (IsWhitespace(static_cast<unsigned char>(v[pos])) || v[pos] == ';'))
+            ++pos;
+        const std::size_t nameStart = pos;
+        const std::size_t eq = v.find('=', pos);
+        if (eq == std::string_view::npos)
+            return false;
+        std::size_t valueStart = eq + 1;
+        while (valueStart < v.size() && (v[valueStart] == ' ' || v[valueStart] == '\t' ||
+                                         v[valueStart] == '\r' || v[valueStart] == '\n'))
+            ++valueStart;
+        std::size_t valueEnd = valueStart;
+        std::size_t closing = std::string_view::npos;
+        if (valueStart < v.size() && v[valueStart] == '"')
+            closing = v.find('"', valueStart + 1);
+        if (closing != std::string_view::npos) {
+            valueEnd = closing + 1;
+        } else {
+            while (valueEnd < v.size()) {
+                const unsigned char c = static_cast<unsigned char>(v[valueEnd]);
+                if (c == '.' || c >= 0x80 || (c > 0x20 && !IsSpecial(c)))
+                    ++valueEnd;
+                else
+                    break;
+            }
+        }
+        const std::string_view name = v.substr(nameStart);
+        if (StartsWithNoCase(name, attribute) && attribute.size() < name.size() &&
+            (IsWhitespace(static_cast<unsigned char>(name[attribute.size()])) ||
+             name[attribute.size()] == '=')) {
+            offset = valueStart;
+            length = valueEnd - valueStart;
+            return true;
+        }
+        // Always move on, also past a value that did not grow, so the walk ends.
+        pos = valueEnd > eq ? valueEnd : eq + 1;
+    }
+    return false;
+}
+
+std::string CMimeHeaderField::GetParameter(std::string_view attribute) const {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    if (!FindParameter(attribute, offset, length))
+        return {};
+    std::string_view found = std::string_view(m_value).substr(offset, length);
+    if (!found.empty() && found.front() == '"')
+        found.remove_prefix(1);
+    if (!found.empty() && found.back() == '"')
+        found.remove_suffix(1);
+    return std::string(found);
+}
+
+void CMimeHeaderField::SetParameter(std::string_view attribute, std::string_view value) {
+    std::string quoted;
+    if (value.empty() || value.front() != '"')
+        quoted.push_back('"');
+    quoted.append(value);
+    if (!(value.size() >= 2 && value.back() == '"'))
+        quoted.push_back('"');
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    if (FindParameter(attribute, offset, length)) {
+        m_value.replace(offset, length, quoted);
+    } else {
+        m_value.append("; ").append(attribute).append("=").append(quoted);
+    }
+}
+
+std::size_t CMimeHeaderField::GetLength() const {
+    auto coder = CreateFieldCoder(m_name);
+    coder->SetCharset(m_charset);
+    coder->SetInput(m_value, true);
+    return m_name.size() + coder->EncodedLength() + 4;
+}
+
+std::ptrdiff_t CMimeHeaderField::Store(std::string& out) const {
+    const std::size_t start = out.size();
+    out.append(m_name).append(": ");
+    auto coder = CreateFieldCoder(m_name);
+    coder->SetCharset(m_charset);
+    coder->SetInput(m_value, true);
+    coder->Encode(out);
+    out.append("\r\n");
+    return static_cast<std::ptrdiff_t>(out.size() - start);
+}
+
+std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
+    const std::string_view d(data, size);
+    std::size_t cursor = 0;
+    // A line that starts with white space where a field should start is dropped.
+    while (cursor < size && IsWhitespace(static_cast<unsigned char>(d[cursor]))) {
+        if (d[cursor] == '\r')
+            return 0;
+        const std::size_t eol = d.find("\r\n", cursor);
+        if (eol == std::string_view::npos)
+            return 0;
+        cursor = eol + 2;
+    }
+    if (cursor >= size)
+        return 0;
+    std::size_t scan = cursor;
+    while (scan < size && d[scan] != ':' && d[scan] != '\r' && d[scan] != '\n' && d[scan] != 0)
+        ++scan;
+    std::string name;
+    if (scan < size && d[scan] == ':') {
+        name.assign(d.substr(cursor, scan - cursor));
+        cursor = scan + 1;
+    }
+    while (cursor < size && (d[cursor] == ' ' || d[cursor] == '\t'))
+        ++cursor;
+    std::size_t end = d.find("\r\n", cursor);
+    while (end != std::string_view::npos && end + 2 < size && IsSpaceOrTab(d[end + 2]))
+        end = d.find("\r\n", end + 2);
+    if (end == std::string_view::npos)
+        return 0;
+    auto coder = CreateFieldCoder(name);
+    coder->SetInput(d.substr(cursor, end - cursor), false);
+    std::string value;
+    coder->Decode(value);
+    m_name = std::move(name);
+    m_value = std::move(value);
+    m_charset = coder->GetCharset();
+    return static_cast<std::ptrdiff_t>(end + 2);
+}
+
+} // namespace parcelo

@@ -1,0 +1,35 @@
+#include "mime/MimeCoderRegistry.h"
+
+#include "mime/CFieldCodeAddress.h"
+#include "mime/CFieldCodeParameter.h"
+#include "mime/CFieldCodeText.h"
+#include "mime/CMimeCodeBase64.h"
+#include "mime/CMimeCodeQP.h"
+#include "mime/MimeString.h"
+
+namespace parcelo {
+
+std::unique_ptr<CMimeCodeBase> CreateTransferCoder(std::string_view encoding) {
+    if (EqualsNoCase(encoding, "quoted-printable"))
+        return std::make_unique<CMimeCodeQP>();
+    if (EqualsNoCase(encoding, "base64"))
+        return std::make_unique<CMimeCodeBase64>(true);
+    return std::make_unique<CMimeCodeBase>();
+}
+
+std::unique_ptr<CFieldCodeBase> CreateFieldCoder(std::string_view name) {
+    for (const char* text : {"Subject", "Comments", "Content-Description"}) {
+        if (EqualsNoCase(name, text))
+            return std::make_unique<CFieldCodeText>();
+    }
+    for (const char* address : {"From", "To", "Resent-To", "Cc", "Resent-Cc", "Bcc", "Resent-Bcc",
+                                "Reply-To", "Resent-Reply-To"}) {
+        if (EqualsNoCase(name, address))
+            return std::make_unique<CFieldCodeAddress>();
+    }
+    if (EqualsNoCase(name, "Content-Type") || EqualsNoCase(name, "Content-Disposition"))
+        return std::make_unique<CFieldCodeParameter>();
+    return std::make_unique<CFieldCodeBase>();
+}
+
+} // namespace parcelo
