@@ -3,6 +3,7 @@
 #include "app/ProductInfo.h"
 #include "app/SettingsStore.h"
 #include "filters/FilterSetFile.h"
+#include "mime/NameList.h"
 #include "platform/ProcessPriority.h"
 
 namespace parcelo {
@@ -29,7 +30,9 @@ void CParceloApp::ReadStartupSettings() {
     ProcessPriority = ReadSettingInt(kSettings, QStringLiteral("ProcessPriority"), 0);
     ApplyProcessPriority(ProcessPriority);
     ExportHeaders = ReadSettingInt(kSettings, QStringLiteral("ExportHeaders"), 2);
+    LoadNameList(Paths.HeaderListFile, HeaderList);
     ExportAttachments = ReadSettingInt(kSettings, QStringLiteral("ExportAttachments"), 2);
+    LoadNameList(Paths.AttachmentListFile, AttachmentList);
     CompactMailboxes = ReadSettingInt(kSettings, QStringLiteral("CompactMailboxes"), 0);
 }
 

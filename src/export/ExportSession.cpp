@@ -8,6 +8,8 @@
 #include "export/SentDateText.h"
 #include "filters/DescribeFilters.h"
 #include "filters/MatchFilters.h"
+#include "mime/CMimeMessage.h"
+#include "mime/MessageConversion.h"
 
 #include <algorithm>
 
@@ -45,7 +47,11 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
 int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
-    output_ = std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray&) { return QString(); });
+    output_ = std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray& fileBytes) {
+        CMimeMessage existing;
+        existing.Load(std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
+        return QString::fromLocal8Bit(existing.GetFieldValue("Date"));
+    });
     observer_.SetProgress(0);
     log_.writeRunHeader();
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -142,20 +148,25 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
 
 bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& props,
                                  const MessageFilterFacts& facts, FolderRun& run) {
+    const std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
+    if (!message)
+        return false;
+    const HeaderValues values = ExtractHeaderValues(*message);
+    const std::string fileBytes = MessageFileBytes(*message);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
         {app_.FolderOption, app_.FileOption, app_.ExtensionMessages, app_.FolderPath, run.Name, run.TreePath,
          facts.sender, facts.subject, sentDateText});
-    QByteArray bytes(source.data(), static_cast<qsizetype>(source.size()));
-    bytes += "\r\n\r\n";
+    const QByteArray bytes(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
     const MessageFileResult result =
-        output_->write(destination, QString(), bytes, {run.Id, props.dwMessageId});
+        output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
     if (!result.written())
         return false;
     if (app_.AntiDateFiles == 1)
         AntiDateFile(result.path, props.ftSent);
     WriteIndexEntry(app_.Paths.IndexPage,
-                    {result.path, facts.sender, QString(), facts.subject, QString(), QString(), QString(), sentDateText});
+                    {result.path, facts.sender, values.From, facts.subject, values.To, values.CC, values.BCC,
+                     sentDateText});
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     return true;
