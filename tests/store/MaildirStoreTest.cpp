@@ -1,4 +1,4 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "store/MaildirFileName.h"
 #include "store/ModifiedUtf7.h"
 #include "support/TestEnv.h"

@@ -1,4 +1,4 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

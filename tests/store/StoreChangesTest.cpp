@@ -1,4 +1,4 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "store/FileReplacement.h"
 #include "store/MessageHeader.h"
 #include "support/TestEnv.h"

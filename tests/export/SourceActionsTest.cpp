@@ -1,0 +1,191 @@
+#include "export/ExportSession.h"
+#include "filters/FilterSetFile.h"
+#include "support/FakeStore.h"
+#include "support/StoreTestSupport.h"
+#include "support/TestEnv.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace parcelo;
+
+namespace {
+
+struct QuietObserver : IExportObserver {
+    void SetProgress(int) override {}
+    void SetStatusText(const QString&) override {}
+};
+
+// Every message of every folder by Message-ID, with its source and state.
+struct Snapshot {
+    struct Message {
+        QByteArray source;
+        std::uint32_t state = 0;
+    };
+    std::map<QByteArray, Message> messages;
+};
+
+QByteArray messageId(const QByteArray& source) {
+    static const QRegularExpression id(QStringLiteral("(?im)^Message-ID:\\s*(<[^>]+>)"));
+    const auto match = id.match(QString::fromLatin1(source));
+    return match.hasMatch() ? match.captured(1).toLatin1() : source.left(200);
+}
+
+Snapshot snapshot(const QString& storePath) {
+    Snapshot result;
+    auto store = test::OpenStore(storePath);
+    EXPECT_TRUE(store);
+    for (const auto& folder : test::WalkFolders(*store)) {
+        auto open = test::OpenFolderByPath(*store, folder.path);
+        if (!open)
+            continue;
+        for (const MESSAGEPROPS& props : test::EnumerateMessages(*open)) {
+            bool ok = false;
+            const QByteArray source = test::ReadSource(*open, props.dwMessageId, &ok);
+            EXPECT_TRUE(ok);
+            result.messages[messageId(source)] = {source, props.dwState};
+        }
+        open->Close();
+    }
+    return result;
+}
+
+QByteArray withoutStatusFields(QByteArray source) {
+    static const QRegularExpression status(QStringLiteral("(?m)^(X-Mozilla-Status|Status):[^\\r\\n]*\\r\\n"));
+    return QString::fromLatin1(source).remove(status).toLatin1();
+}
+
+class SourceActionsTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        storePath = tmp.filePath(GetParam());
+        ASSERT_TRUE(test::copyTree(test::examplesDir() + "/" + GetParam(), storePath));
+        QDir().mkpath(tmp.filePath("out"));
+        app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
+        QDir().mkpath(app.Paths.AppFolder);
+        app.FolderPath = tmp.filePath("out") + "/";
+        // Export only the messages whose subject has an "a" in it: the rest must stay as they were.
+        STR_FILTER_ITEM item;
+        item.Criteria = 1;
+        item.TextField = "a";
+        app.Filters.items = {item};
+    }
+
+    int exportAll() {
+        auto store = test::OpenStore(storePath);
+        FolderTreeModel tree;
+        tree.PopulateFolderTree(*store);
+        tree.CheckAll();
+        QuietObserver observer;
+        ExportSession session(app, *store, observer);
+        return session.OnExportMessages(tree).Exported;
+    }
+
+    QTemporaryDir tmp;
+    QString storePath;
+    CParceloApp app;
+};
+
+} // namespace
+
+TEST_P(SourceActionsTest, MarkReadThenDeleteTouchOnlyExportedMessages) {
+    const Snapshot before = snapshot(storePath);
+    app.ActionMarkRead = 1;
+    const int exported = exportAll();
+    ASSERT_GT(exported, 0);
+    ASSERT_LT(exported, static_cast<int>(before.messages.size()));
+
+    const Snapshot marked = snapshot(storePath);
+    ASSERT_EQ(marked.messages.size(), before.messages.size());
+    int changed = 0;
+    for (const auto& [id, message] : before.messages) {
+        const auto& after = marked.messages.at(id);
+        if (after.source == message.source && after.state == message.state)
+            continue;
+        ++changed;
+        EXPECT_FALSE(after.state & MSG_UNREAD) << id.toStdString();
+        EXPECT_EQ(withoutStatusFields(after.source), withoutStatusFields(message.source)) << id.toStdString();
+    }
+    EXPECT_LE(changed, exported); // already-read exported messages need no change
+
+    app.ActionMarkRead = 0;
+    app.ActionDelete = 1;
+    app.CompactMailboxes = 1;
+    EXPECT_EQ(exportAll(), exported);
+    const Snapshot left = snapshot(storePath);
+    EXPECT_EQ(static_cast<int>(left.messages.size()), static_cast<int>(before.messages.size()) - exported);
+    for (const auto& [id, message] : left.messages)
+        EXPECT_EQ(message.source, marked.messages.at(id).source) << id.toStdString();
+    // Everything exported went to files; a second deleting run finds nothing more to take.
+    EXPECT_EQ(exportAll(), 0);
+
+    // An independent reader still reads the store and finds the same number of messages.
+    const QString script = QStringLiteral(
+        "import mailbox, os, sys\n"
+        "root = sys.argv[1]\n"
+        "n = 0\n"
+        "if os.path.isdir(os.path.join(root, 'cur')):\n"
+        "    for d, subdirs, _ in os.walk(root):\n"
+        "        if 'cur' in subdirs:\n"
+        "            for sub in ('new', 'tmp'):\n"
+        "                os.makedirs(os.path.join(d, sub), exist_ok=True)\n"
+        "    md = mailbox.Maildir(root, factory=None, create=False)\n"
+        "    boxes = [md] + [md.get_folder(f) for f in md.list_folders()]\n"
+        "    n = sum(1 for box in boxes for m in box if 'T' not in m.get_flags())\n"
+        "else:\n"
+        "    for d, _, files in os.walk(root):\n"
+        "        for f in files:\n"
+        "            p = os.path.join(d, f)\n"
+        "            if f.endswith('.msf') or 'Deleted Items' in p or 'deleted items' in p:\n"
+        "                continue\n"
+        "            n += sum(1 for m in mailbox.mbox(p, create=False) if not (int(m.get('X-Mozilla-Status', '0'), 16) & 8))\n"
+        "print(n)\n");
+    QProcess python;
+    python.start("python3", {"-c", script, storePath});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const int deletedItems = GetParam() == QLatin1String("Local Folders") ? 4 : 0;
+    EXPECT_EQ(python.readAllStandardOutput().trimmed().toInt() + deletedItems,
+              static_cast<int>(left.messages.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothStores, SourceActionsTest, ::testing::Values("Local Folders", "Maildir"));
+
+TEST(OverwriteIfNewer, EveryMessageIsInAFileOrStillInTheStore) {
+    QTemporaryDir tmp;
+    test::FakeStore store;
+    const auto folder = store.AddFolder(0, "Inbox");
+    auto add = [&](const char* date) {
+        store.AddMessage(folder, std::string("From: a@example.com\nSubject: Same\nDate: ") + date + "\n\nbody " + date + "\n")
+            .props.pszNormalSubject = "Same";
+    };
+    add("Mon, 05 Jan 2009 10:00:00 +0000");
+    add("Tue, 05 Jan 2010 10:00:00 +0000"); // newer: replaces the first file
+    add("Wed, 05 Jan 2005 10:00:00 +0000"); // older: skipped
+    FolderTreeModel tree;
+    tree.PopulateFolderTree(store);
+    tree.CheckAll();
+    CParceloApp app;
+    app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
+    QDir().mkpath(app.Paths.AppFolder);
+    app.FolderPath = tmp.path() + "/";
+    app.FolderOption = 0;
+    app.MessageOption = 1;
+    app.ActionDelete = 1;
+    QuietObserver observer;
+    ExportSession session(app, store, observer);
+    session.OnExportMessages(tree);
+
+    const QByteArray file = test::readFile(tmp.filePath("Same.eml"));
+    EXPECT_TRUE(file.contains("body Tue, 05 Jan 2010")) << file.toStdString();
+    // Only the message whose file survives is deleted from the store.
+    EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:Inbox:1"}));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files).size(), 1);
+}
