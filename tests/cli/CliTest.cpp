@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -171,4 +172,40 @@ TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
         EXPECT_TRUE(refused.err.contains("cannot use the filter set"));
     }
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox [12]\n")); // nothing deleted
+}
+
+TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
+    const QStringList folders{"--folder", "Local Folders\\Inbox", "--folder", "Local Folders\\Projects\\Beta"};
+    ASSERT_EQ(exportStore(folders).exitCode, 0);
+    ASSERT_EQ(exportStore(folders + QStringList{"--set", "ActionMarkRead=1", "--set", "ActionDelete=1"}).exitCode, 0);
+
+    const QString log = QString::fromUtf8(test::readFile(appFolder + "/Parcelo.log"));
+    auto record = [](const QString& actions, int exported) {
+        return QStringLiteral("DATE\r\nExport initialized at TIME\r\n\r\n"
+                              "Mailbox: Beta\r\nNumber of Scanned Messages: 2\r\nNumber of Exported Messages: 2\r\n"
+                              "%1\r\n\r\n"
+                              "Mailbox: Inbox\r\nNumber of Scanned Messages: 12\r\nNumber of Exported Messages: %2\r\n"
+                              "%1\r\n\r\n"
+                              "Export completed at TIME\r\nApplied Filter(s): DESCRIPTION\r\n"
+                              "Exported Headers: All\r\nExported Attachments: All\r\n"
+                              "Total number of exported messages: %3\r\nTotal number of scanned messages: 14\r\n"
+                              "=========================================\r\n")
+            .arg(actions, QString::number(exported), QString::number(exported + 2));
+    };
+    // Dates, times and the filter description depend on the locale and the filter set.
+    QString masked = log;
+    masked.replace(QRegularExpression("(?m)^[^\\r\\n]*\\d[^\\r\\n]*(?=\\r\\nExport initialized)"), "DATE");
+    masked.replace(QRegularExpression("(at) [^\\r\\n]+"), "\\1 TIME");
+    masked.replace(QRegularExpression("(Applied Filter\\(s\\):) [^\\r\\n]*"), "\\1 DESCRIPTION");
+    EXPECT_EQ(masked.toStdString(),
+              (record("", 12) + record("Source Messages: Marked as ReadSource Messages: Deleted", 12)).toStdString());
+
+    const QString index = QString::fromUtf8(test::readFile(appFolder + "/Index.htm"));
+    EXPECT_EQ(index.count("<h2>"), 1);
+    EXPECT_EQ(index.count("<p><table>"), 28);
+    EXPECT_TRUE(index.contains("charset=utf-8"));
+    EXPECT_FALSE(index.contains("<script>"));
+    EXPECT_TRUE(index.contains("&lt;script&gt;alert(1)&lt;/script&gt;"));
+    // The deleting run emptied what it exported; the tree shows it.
+    EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox\n"));
 }
