@@ -112,7 +112,7 @@ MaildirFolder::Entry* MaildirFolder::entry(StoreMessageId id) {
     return &entries_[id];
 }
 
-HRESULT MaildirFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS* props) {
+HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
     for (; id < entries_.size(); ++id) {
         Entry* message = entry(id);
         if (!message)
@@ -136,35 +136,11 @@ HRESULT MaildirFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPRO
         props->pszDisplayFrom = summary.displayFrom;
         props->pszDisplayTo = summary.displayTo;
         props->pszNormalSubject = summary.normalSubject;
-        enumerations_[handle] = id + 1;
+        *next = id + 1;
         return S_OK;
     }
-    enumerations_[handle] = StoreMessageId(entries_.size());
+    *next = StoreMessageId(entries_.size());
     return S_FALSE;
-}
-
-HRESULT MaildirFolder::GetFirstMessage(MESSAGEPROPS* props, HENUMSTORE* handle) {
-    *handle = 0;
-    if (!open_)
-        return E_FAIL;
-    const HENUMSTORE created = nextHandle_++;
-    const HRESULT hr = nextFrom(0, created, props);
-    if (hr == S_OK)
-        *handle = created;
-    else
-        enumerations_.erase(created);
-    return hr;
-}
-
-HRESULT MaildirFolder::GetNextMessage(HENUMSTORE handle, MESSAGEPROPS* props) {
-    const auto it = enumerations_.find(handle);
-    if (!open_ || it == enumerations_.end())
-        return E_INVALIDARG;
-    return nextFrom(it->second, handle, props);
-}
-
-HRESULT MaildirFolder::GetMessageClose(HENUMSTORE handle) {
-    return enumerations_.erase(handle) ? S_OK : E_INVALIDARG;
 }
 
 HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
@@ -237,7 +213,7 @@ HRESULT MaildirFolder::Close() {
     if (!open_)
         return E_FAIL;
     open_ = false;
-    enumerations_.clear();
+    closeEnumerations();
     return S_OK;
 }
 

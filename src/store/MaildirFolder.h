@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/HeaderSummary.h"
-#include "store/IStoreFolder.h"
+#include "store/EnumeratedStoreFolder.h"
 
 #include <QDateTime>
 #include <QString>
@@ -12,16 +12,13 @@ namespace parcelo {
 
 // The messages of one Maildir folder (the files of new/ and cur/ in file-name order). Marking
 // read renames a file into cur/ with the S flag; deleting removes the file; both happen at once.
-class MaildirFolder : public IStoreFolder {
+class MaildirFolder : public EnumeratedStoreFolder {
 public:
     explicit MaildirFolder(const QString& directory);
     ~MaildirFolder() override;
 
     bool open(QString* error);
 
-    HRESULT GetFirstMessage(MESSAGEPROPS* props, HENUMSTORE* handle) override;
-    HRESULT GetNextMessage(HENUMSTORE handle, MESSAGEPROPS* props) override;
-    HRESULT GetMessageClose(HENUMSTORE handle) override;
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override;
     HRESULT MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) override;
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override;
@@ -43,13 +40,12 @@ public:
     static std::vector<Entry> ListMessages(const QString& directory);
 
 private:
-    HRESULT nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS* props);
+    bool isOpen() const override { return open_; }
+    HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
     Entry* entry(StoreMessageId id);
 
     QString directory_;
     std::vector<Entry> entries_;
-    std::map<HENUMSTORE, StoreMessageId> enumerations_;
-    HENUMSTORE nextHandle_ = 1;
     bool open_ = false;
 };
 

@@ -38,7 +38,7 @@ size_t MboxFolder::indexOf(StoreMessageId id) const {
     return index;
 }
 
-HRESULT MboxFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS* props) {
+HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
     for (; id < ids_.size(); ++id) {
         const size_t index = indexOf(id);
         if (index == kGone)
@@ -65,35 +65,11 @@ HRESULT MboxFolder::nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS*
         props->pszDisplayFrom = summary.displayFrom;
         props->pszDisplayTo = summary.displayTo;
         props->pszNormalSubject = summary.normalSubject;
-        enumerations_[handle] = id + 1;
+        *next = id + 1;
         return S_OK;
     }
-    enumerations_[handle] = StoreMessageId(ids_.size());
+    *next = StoreMessageId(ids_.size());
     return S_FALSE;
-}
-
-HRESULT MboxFolder::GetFirstMessage(MESSAGEPROPS* props, HENUMSTORE* handle) {
-    *handle = 0;
-    if (!open_)
-        return E_FAIL;
-    const HENUMSTORE created = nextHandle_++;
-    const HRESULT hr = nextFrom(0, created, props);
-    if (hr == S_OK)
-        *handle = created;
-    else
-        enumerations_.erase(created);
-    return hr;
-}
-
-HRESULT MboxFolder::GetNextMessage(HENUMSTORE handle, MESSAGEPROPS* props) {
-    const auto it = enumerations_.find(handle);
-    if (!open_ || it == enumerations_.end())
-        return E_INVALIDARG;
-    return nextFrom(it->second, handle, props);
-}
-
-HRESULT MboxFolder::GetMessageClose(HENUMSTORE handle) {
-    return enumerations_.erase(handle) ? S_OK : E_INVALIDARG;
 }
 
 HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
@@ -199,7 +175,7 @@ HRESULT MboxFolder::Close() {
         return E_FAIL;
     const HRESULT hr = applyChanges(false);
     open_ = false;
-    enumerations_.clear();
+    closeEnumerations();
     return hr;
 }
 

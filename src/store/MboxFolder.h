@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/IStoreFolder.h"
+#include "store/EnumeratedStoreFolder.h"
 #include "store/MboxScanner.h"
 
 #include <QString>
@@ -13,7 +13,7 @@ namespace parcelo {
 // One mbox file as an open store folder. Marking read and deleting are collected and applied
 // once, by Compact() or Close(): in place when every change is an X-Mozilla-Status edit,
 // otherwise in one rewrite of the file.
-class MboxFolder : public IStoreFolder {
+class MboxFolder : public EnumeratedStoreFolder {
 public:
     // changed is called after every change written to the file.
     explicit MboxFolder(const QString& path, std::function<void()> changed = {});
@@ -23,9 +23,6 @@ public:
     bool open(QString* error);
     QString lastError() const { return error_; }
 
-    HRESULT GetFirstMessage(MESSAGEPROPS* props, HENUMSTORE* handle) override;
-    HRESULT GetNextMessage(HENUMSTORE handle, MESSAGEPROPS* props) override;
-    HRESULT GetMessageClose(HENUMSTORE handle) override;
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override;
     HRESULT MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) override;
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override;
@@ -42,15 +39,14 @@ private:
     HRESULT applyChanges(bool compact);
     // Index into scan_.messages of a live message id, or kGone.
     size_t indexOf(StoreMessageId id) const;
-    HRESULT nextFrom(StoreMessageId id, HENUMSTORE handle, MESSAGEPROPS* props);
+    bool isOpen() const override { return open_; }
+    HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
 
     QString path_;
     std::function<void()> changed_;
     MboxScan scan_;
     std::vector<size_t> ids_; // message id -> index into scan_.messages
     std::vector<Pending> pending_;
-    std::map<HENUMSTORE, StoreMessageId> enumerations_;
-    HENUMSTORE nextHandle_ = 1;
     bool open_ = false;
     QString error_;
 };
