@@ -28,6 +28,14 @@ void TerminalProgress::SetStatusText(const QString& text) {
     Draw();
 }
 
+void TerminalProgress::ReportProblem(const QString& text) {
+    if (enabled_ && drawn_)
+        std::fputs("\r\033[K", stream_);
+    std::fprintf(stream_, "parcelo-cli: warning: %s\n", text.toLocal8Bit().constData());
+    drawn_ = false;
+    Draw();
+}
+
 void TerminalProgress::Draw() {
     if (!enabled_)
         return;

@@ -14,6 +14,7 @@ public:
 
     void SetProgress(int percent) override;
     void SetStatusText(const QString& text) override;
+    void ReportProblem(const QString& text) override;
 
 private:
     void Draw();

@@ -13,6 +13,8 @@ public:
     virtual void SetStatusText(const QString& text) = 0;
     virtual void Pause() {}
     virtual void PumpEvents() {}
+    // A store change that did not happen (the run goes on; nothing is lost).
+    virtual void ReportProblem(const QString& text) { (void)text; }
 };
 
 } // namespace parcelo

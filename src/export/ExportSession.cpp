@@ -97,11 +97,18 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                             QStringLiteral(" messages exported."));
     log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder, app_.ActionMarkRead == 1,
                            app_.ActionDelete == 1});
+    bool changed = true;
     if (app_.CompactMailboxes == 1)
-        folder->Compact();
+        changed = Succeeded(folder->Compact());
     if (handle != 0)
         folder->GetMessageClose(handle);
-    folder->Close();
+    // A store applies its changes when the folder closes; the log cannot say that it failed,
+    // so the front end hears of it. Nothing is lost: the folder keeps its messages.
+    changed = Succeeded(folder->Close()) && changed;
+    if (!changed)
+        observer_.ReportProblem(QStringLiteral("the mail folder '%1' could not be changed; its messages are as "
+                                               "they were")
+                                    .arg(run.TreePath));
 }
 
 void ExportSession::UpdateProgress() {

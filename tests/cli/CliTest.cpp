@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -208,4 +209,15 @@ TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
     EXPECT_TRUE(index.contains("&lt;script&gt;alert(1)&lt;/script&gt;"));
     // The deleting run emptied what it exported; the tree shows it.
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox\n"));
+}
+
+TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
+    ASSERT_TRUE(test::writeFile(store + "/Sent.lock", "12345\n"));
+    const CliResult result = exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Task completed. 4 messages exported.\n");
+    EXPECT_TRUE(result.err.contains("warning: the mail folder 'Local Folders\\Sent' could not be changed"))
+        << result.err.toStdString();
+    QFile::remove(store + "/Sent.lock");
+    EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Sent [4]\n"));
 }
