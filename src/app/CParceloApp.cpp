@@ -18,13 +18,15 @@ const QString kFilters = QStringLiteral("Filters");
 CParceloApp::CParceloApp() : ProductName(kProductName), ProductVersion(kProductVersion) {}
 
 void CParceloApp::ReadStartupSettings() {
-    FiltersFolder = ReadSettingString(QStringLiteral("Paths"), QStringLiteral("Filters"), Paths.AppFolder);
+    FiltersFolder =
+        ReadSettingString(QStringLiteral("Paths"), QStringLiteral("Filters"), Paths.AppFolder);
     LoadFilterSet(Paths.FilterSetFile, Filters.items);
     FolderPath = ReadSettingString(QStringLiteral("Destination"), QStringLiteral("FolderPath"),
                                    Paths.AppFolder);
     FolderOption = ReadSettingInt(kSettings, QStringLiteral("FolderOption"), 1);
     FileOption = ReadSettingInt(kSettings, QStringLiteral("FileOption"), 2);
-    ExtensionMessages = ReadSettingString(kSettings, QStringLiteral("ExtensionMessages"), QStringLiteral("eml"));
+    ExtensionMessages =
+        ReadSettingString(kSettings, QStringLiteral("ExtensionMessages"), QStringLiteral("eml"));
     MessageOption = ReadSettingInt(kSettings, QStringLiteral("MessageOption"), 0);
     AntiDateFiles = ReadSettingInt(kSettings, QStringLiteral("AntiDateFiles"), 1);
     ProcessPriority = ReadSettingInt(kSettings, QStringLiteral("ProcessPriority"), 0);
@@ -88,7 +90,8 @@ bool CParceloApp::OverrideSetting(const QString& key, const QString& value, QStr
     if (int* field = intField(key)) {
         if (!ParseSettingInt(value, field)) {
             if (error)
-                *error = QStringLiteral("the value of %1 must be a whole number: '%2'").arg(key, value);
+                *error =
+                    QStringLiteral("the value of %1 must be a whole number: '%2'").arg(key, value);
             return false;
         }
         if (key == QLatin1String("ProcessPriority"))

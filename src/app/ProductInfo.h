@@ -7,7 +7,9 @@ namespace parcelo {
 // The program's version information; names the settings file and captions message boxes.
 inline const QString kProductName = QStringLiteral("Parcelo");
 inline const QString kProductVersion = QStringLiteral(PARCELO_VERSION);
-inline const QString kProductDescription = QStringLiteral("Exports e-mail from a local mail store to message files");
-inline const QString kProductCopyright = QStringLiteral("Copyright (C) 2026 the Parcelo developers");
+inline const QString kProductDescription =
+    QStringLiteral("Exports e-mail from a local mail store to message files");
+inline const QString kProductCopyright =
+    QStringLiteral("Copyright (C) 2026 the Parcelo developers");
 
 } // namespace parcelo

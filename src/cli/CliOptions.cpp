@@ -51,9 +51,10 @@ bool ParseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const bool isExport = options->command == CliOptions::Command::Export;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& option = arguments[i];
-        const bool takesValue = option == QLatin1String("--store") || option == QLatin1String("--dest") ||
-                                option == QLatin1String("--folder") || option == QLatin1String("--filters") ||
-                                option == QLatin1String("--set") || option == QLatin1String("--app-folder");
+        const bool takesValue =
+            option == QLatin1String("--store") || option == QLatin1String("--dest") ||
+            option == QLatin1String("--folder") || option == QLatin1String("--filters") ||
+            option == QLatin1String("--set") || option == QLatin1String("--app-folder");
         if (option == QLatin1String("--open-index") && isExport) {
             options->openIndex = true;
             continue;

@@ -42,7 +42,8 @@ void TerminalProgress::Draw() {
     constexpr int kWidth = 30;
     const int filled = percent_ * kWidth / 100;
     const QByteArray bar = QByteArray(filled, '#') + QByteArray(kWidth - filled, ' ');
-    std::fprintf(stream_, "\r\033[K[%s] %3d%% %s", bar.constData(), percent_, status_.left(60).toLocal8Bit().constData());
+    std::fprintf(stream_, "\r\033[K[%s] %3d%% %s", bar.constData(), percent_,
+                 status_.left(60).toLocal8Bit().constData());
     std::fflush(stream_);
     drawn_ = true;
 }

@@ -9,7 +9,6 @@
 #include "store/IStoreNamespace.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <functional>
 
@@ -58,7 +57,8 @@ int runTree(const CliOptions& options) {
     return kExitOk;
 }
 
-void forEachEntry(FolderTreeModel::Entry* entry, const std::function<void(FolderTreeModel::Entry*)>& fn) {
+void forEachEntry(FolderTreeModel::Entry* entry,
+                  const std::function<void(FolderTreeModel::Entry*)>& fn) {
     fn(entry);
     for (auto& child : entry->Children)
         forEachEntry(child.get(), fn);
@@ -77,7 +77,8 @@ int runExport(const CliOptions& options) {
         // Without its filters an export would take every message, and with Delete on remove them.
         const FilterSetLoadResult loaded = LoadFilterSet(options.filters, app.Filters.items);
         if (!loaded.ok()) {
-            printErr(QStringLiteral("cannot use the filter set '%1': %2").arg(options.filters, loaded.errorText));
+            printErr(QStringLiteral("cannot use the filter set '%1': %2")
+                         .arg(options.filters, loaded.errorText));
             return kExitUsage;
         }
     }
@@ -103,7 +104,8 @@ int runExport(const CliOptions& options) {
     for (const QString& path : options.folders) {
         FolderTreeModel::Entry* entry = tree.FindEntry(path, kTreeMailbox);
         if (!entry) {
-            printErr(QStringLiteral("no mailbox '%1' in the store (see 'parcelo-cli tree')").arg(path));
+            printErr(
+                QStringLiteral("no mailbox '%1' in the store (see 'parcelo-cli tree')").arg(path));
             return kExitUsage;
         }
         entry->Checked = true;

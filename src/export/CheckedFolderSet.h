@@ -3,7 +3,6 @@
 #include "store/FolderTreeModel.h"
 
 #include <QString>
-
 #include <deque>
 
 namespace parcelo {

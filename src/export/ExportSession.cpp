@@ -47,11 +47,13 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
 int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
-    output_ = std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray& fileBytes) {
-        CMimeMessage existing;
-        existing.Load(std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
-        return QString::fromLocal8Bit(existing.GetFieldValue("Date"));
-    });
+    output_ =
+        std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray& fileBytes) {
+            CMimeMessage existing;
+            existing.Load(
+                std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
+            return QString::fromLocal8Bit(existing.GetFieldValue("Date"));
+        });
     observer_.SetProgress(0);
     log_.writeRunHeader();
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -95,8 +97,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
-    log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder, app_.ActionMarkRead == 1,
-                           app_.ActionDelete == 1});
+    log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
+                           app_.ActionMarkRead == 1, app_.ActionDelete == 1});
     bool changed = true;
     if (app_.CompactMailboxes == 1)
         changed = Succeeded(folder->Compact());
@@ -106,9 +108,10 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     // so the front end hears of it. Nothing is lost: the folder keeps its messages.
     changed = Succeeded(folder->Close()) && changed;
     if (!changed)
-        observer_.ReportProblem(QStringLiteral("the mail folder '%1' could not be changed; its messages are as "
-                                               "they were")
-                                    .arg(run.TreePath));
+        observer_.ReportProblem(
+            QStringLiteral("the mail folder '%1' could not be changed; its messages are as "
+                           "they were")
+                .arg(run.TreePath));
 }
 
 void ExportSession::UpdateProgress() {
@@ -118,7 +121,8 @@ void ExportSession::UpdateProgress() {
     observer_.SetProgress(static_cast<int>(std::clamp<long long>(percent, 0, 100)));
 }
 
-bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source) {
+bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id,
+                                      std::string* source) {
     std::unique_ptr<IStoreStream> stream;
     if (!Succeeded(folder.OpenMessage(id, &stream)) || !stream)
         return false;
@@ -135,7 +139,8 @@ bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, s
     }
 }
 
-void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run) {
+void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props,
+                                   FolderRun& run) {
     ++scanned_;
     const MessageFilterFacts facts = DeriveMessageFilterFacts(props);
     if (!MatchFilters(app_.Filters, facts))
@@ -162,8 +167,8 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
     const std::string fileBytes = MessageFileBytes(*message);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
-        {app_.FolderOption, app_.FileOption, app_.ExtensionMessages, app_.FolderPath, run.Name, run.TreePath,
-         facts.sender, facts.subject, sentDateText});
+        {app_.FolderOption, app_.FileOption, app_.ExtensionMessages, app_.FolderPath, run.Name,
+         run.TreePath, facts.sender, facts.subject, sentDateText});
     const QByteArray bytes(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
     const MessageFileResult result =
         output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
@@ -171,9 +176,8 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
         return false;
     if (app_.AntiDateFiles == 1)
         AntiDateFile(result.path, props.ftSent);
-    WriteIndexEntry(app_.Paths.IndexPage,
-                    {result.path, facts.sender, values.From, facts.subject, values.To, values.CC, values.BCC,
-                     sentDateText});
+    WriteIndexEntry(app_.Paths.IndexPage, {result.path, facts.sender, values.From, facts.subject,
+                                           values.To, values.CC, values.BCC, sentDateText});
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     return true;

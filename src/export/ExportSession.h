@@ -5,12 +5,11 @@
 #include "export/ExportLog.h"
 #include "export/ExportObserver.h"
 #include "export/MessageFileOutput.h"
+#include "export/MessageFilterFacts.h"
 #include "store/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
-#include "export/MessageFilterFacts.h"
 
 #include <QString>
-
 #include <deque>
 #include <string>
 
@@ -52,8 +51,8 @@ private:
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
     void ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run);
-    bool WriteMessage(const std::string& source, const MESSAGEPROPS& props, const MessageFilterFacts& facts,
-                      FolderRun& run);
+    bool WriteMessage(const std::string& source, const MESSAGEPROPS& props,
+                      const MessageFilterFacts& facts, FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void UpdateProgress();
 

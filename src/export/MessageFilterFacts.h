@@ -3,7 +3,6 @@
 #include "store/StoreTypes.h"
 
 #include <QString>
-
 #include <cstdint>
 
 namespace parcelo {
@@ -14,12 +13,12 @@ struct MessageFilterFacts {
     QString sender;
     QString subject;
     QString recipient;
-    QString sentText;     // user's date-and-time text, "Invalid DateTime" when invalid
-    QString receivedText; // likewise
-    std::uint64_t size = 0;   // bytes
-    int priorityCode = 1;     // 2 high, 1 normal, 0 low
-    int statusCode = 1;       // 0 unread, 1 read
-    int flagCode = 0;         // 1 flagged
+    QString sentText;       // user's date-and-time text, "Invalid DateTime" when invalid
+    QString receivedText;   // likewise
+    std::uint64_t size = 0; // bytes
+    int priorityCode = 1;   // 2 high, 1 normal, 0 low
+    int statusCode = 1;     // 0 unread, 1 read
+    int flagCode = 0;       // 1 flagged
 };
 
 MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props);

@@ -1,7 +1,6 @@
 #include "platform/LocaleFormats.h"
 
 #include <QRegularExpression>
-
 #include <memory>
 
 namespace parcelo {
@@ -71,6 +70,8 @@ void LocaleFormats::setCurrent(const QLocale& locale) {
     currentSlot() = std::make_unique<LocaleFormats>(locale);
 }
 
-void LocaleFormats::resetCurrent() { currentSlot().reset(); }
+void LocaleFormats::resetCurrent() {
+    currentSlot().reset();
+}
 
 } // namespace parcelo

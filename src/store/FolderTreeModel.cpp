@@ -6,7 +6,8 @@ namespace parcelo {
 
 namespace {
 
-void forEachEntry(FolderTreeModel::Entry* entry, const std::function<void(FolderTreeModel::Entry*)>& fn) {
+void forEachEntry(FolderTreeModel::Entry* entry,
+                  const std::function<void(FolderTreeModel::Entry*)>& fn) {
     if (!entry)
         return;
     fn(entry);
@@ -66,8 +67,8 @@ QString FolderTreeModel::RootName(const QString& storeDirectory) {
         directory.chop(1);
     while (!directory.isEmpty() && directory.back().isSpace())
         directory.chop(1);
-    const qsizetype slash = std::max(directory.lastIndexOf(QLatin1Char('/')),
-                                     directory.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype slash =
+        std::max(directory.lastIndexOf(QLatin1Char('/')), directory.lastIndexOf(QLatin1Char('\\')));
     const QString name = directory.mid(slash + 1);
     return name.isEmpty() ? QStringLiteral("Local Folders") : name;
 }
@@ -154,9 +155,9 @@ void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
         auto child = std::make_unique<Entry>();
         child->Record = *record;
         if (record->Type == kTreeMailbox) {
-            child->Text = record->MessageCount > 0
-                              ? record->Name + QStringLiteral(" [") + record->MessageCountText + QLatin1Char(']')
-                              : record->Name;
+            child->Text = record->MessageCount > 0 ? record->Name + QStringLiteral(" [") +
+                                                         record->MessageCountText + QLatin1Char(']')
+                                                   : record->Name;
             child->Image = record->Image;
             InsertSorted(entry, std::move(child));
         } else if (record->Type == kTreeFolder) {
@@ -233,9 +234,11 @@ QString FolderTreeModel::EntryStatisticsText(const Entry* entry) {
     if (!entry)
         return {};
     if (entry->Record.Type == kTreeMailbox)
-        return entry->Record.Name + QStringLiteral("\r\nUnread messages: ") + entry->Record.UnreadCountText;
-    return entry->Record.Name + QStringLiteral("\r\nSubfolders: ") + QString::number(countBranches(entry)) +
-           QStringLiteral(" \u2022 Mailboxes: ") + QString::number(countLeaves(entry, false));
+        return entry->Record.Name + QStringLiteral("\r\nUnread messages: ") +
+               entry->Record.UnreadCountText;
+    return entry->Record.Name + QStringLiteral("\r\nSubfolders: ") +
+           QString::number(countBranches(entry)) + QStringLiteral(" \u2022 Mailboxes: ") +
+           QString::number(countLeaves(entry, false));
 }
 
 std::int32_t FolderTreeModel::EntryStatisticsImage(const Entry* entry) {

@@ -4,7 +4,6 @@
 #include "store/STR_TREE_ITEM.h"
 
 #include <QString>
-
 #include <memory>
 #include <vector>
 

@@ -4,7 +4,6 @@
 #include "store/StoreTypes.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace parcelo {

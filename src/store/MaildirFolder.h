@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/HeaderSummary.h"
 #include "store/EnumeratedStoreFolder.h"
+#include "store/HeaderSummary.h"
 
 #include <QDateTime>
 #include <QString>

@@ -3,7 +3,6 @@
 #include "store/StoreTypes.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <deque>
 
@@ -27,7 +26,8 @@ struct STR_TREE_ITEM {
     std::int32_t SubFolderCount = 0;
     std::int32_t MessageCount = 0;
     std::int32_t UnreadCount = 0;
-    QString Path; // tree path: root name, then "\" and each folder name; the root's: store directory
+    QString
+        Path; // tree path: root name, then "\" and each folder name; the root's: store directory
     QString Name;
     QString MessageCountText;
     QString UnreadCountText;

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +16,9 @@ inline constexpr HRESULT E_INVALIDARG = -2;
 inline constexpr HRESULT E_NOTFOUND = -3;
 inline constexpr HRESULT E_IO = -4;
 
-inline bool Succeeded(HRESULT hr) { return hr >= 0; }
+inline bool Succeeded(HRESULT hr) {
+    return hr >= 0;
+}
 
 using StoreFolderId = std::uint32_t;
 using StoreMessageId = std::uint32_t;
@@ -43,12 +44,12 @@ struct FOLDERPROPS {
 struct MESSAGEPROPS {
     std::uint32_t cbSize = 68;
     StoreMessageId dwMessageId = 0;
-    std::uint32_t dwState = 0;    // MSG_UNREAD, MSG_FLAGGED
-    std::uint64_t cbMessage = 0;  // exact size of the source as OpenMessage streams it
+    std::uint32_t dwState = 0;   // MSG_UNREAD, MSG_FLAGGED
+    std::uint64_t cbMessage = 0; // exact size of the source as OpenMessage streams it
     int priority = IMSG_PRI_NORMAL;
-    QDateTime ftSent;             // UTC; invalid when the message has no usable Date
-    QDateTime ftReceived;         // UTC
-    QByteArray pszDisplayFrom;    // narrow texts in the locale's 8-bit encoding
+    QDateTime ftSent;          // UTC; invalid when the message has no usable Date
+    QDateTime ftReceived;      // UTC
+    QByteArray pszDisplayFrom; // narrow texts in the locale's 8-bit encoding
     QByteArray pszDisplayTo;
     QByteArray pszNormalSubject;
 };

@@ -1,12 +1,12 @@
-#include "app/CParceloApp.h"
 #include "app/SettingsStore.h"
+
+#include "app/CParceloApp.h"
 #include "filters/FilterSetFile.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -46,12 +46,15 @@ TEST_F(SettingsStoreTest, ReadsFallBackLikeTheStoredForm) {
              "AntiDateFiles=-7\n"
              "CompactMailboxes= 1 \n"
              "[Destination]\n"
-             "FolderPath=" + long255.toUtf8() + "\n"
+             "FolderPath=" +
+             long255.toUtf8() +
+             "\n"
              "[Paths]\n"
-             "Filters=" + long254.toUtf8() + "\n");
+             "Filters=" +
+             long254.toUtf8() + "\n");
     EXPECT_EQ(ReadSettingString("Settings", "ExtensionMessages", "eml"), "eml");
-    EXPECT_EQ(ReadSettingInt("Settings", "FileOption", 2), 2);       // not a number
-    EXPECT_EQ(ReadSettingInt("Settings", "MessageOption", 0), 0);    // not 32-bit
+    EXPECT_EQ(ReadSettingInt("Settings", "FileOption", 2), 2);    // not a number
+    EXPECT_EQ(ReadSettingInt("Settings", "MessageOption", 0), 0); // not 32-bit
     EXPECT_EQ(ReadSettingInt("Settings", "AntiDateFiles", 1), -7);
     EXPECT_EQ(ReadSettingInt("Settings", "CompactMailboxes", 0), 1);
     EXPECT_EQ(ReadSettingString("Destination", "FolderPath", "dflt"), "dflt"); // over 254

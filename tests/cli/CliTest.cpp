@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -47,7 +46,9 @@ protected:
     }
 
     CliResult exportStore(QStringList extra = {}) {
-        return run(QStringList{"export", "--store", store, "--dest", dest, "--app-folder", appFolder} + extra);
+        return run(
+            QStringList{"export", "--store", store, "--dest", dest, "--app-folder", appFolder} +
+            extra);
     }
 
     QStringList exportedFiles() const {
@@ -100,9 +101,9 @@ TEST_F(CliTest, ExportWritesOneFilePerMessageOfEveryMailbox) {
 }
 
 TEST_F(CliTest, ExportOfChosenFoldersOnly) {
-    const CliResult result = exportStore({"--folder", "Local Folders\\Projects\\Beta", "--folder",
-                                          "Local Folders\\Projects\\Beta", "--folder",
-                                          "Local Folders\\Sent"});
+    const CliResult result =
+        exportStore({"--folder", "Local Folders\\Projects\\Beta", "--folder",
+                     "Local Folders\\Projects\\Beta", "--folder", "Local Folders\\Sent"});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, "Task completed. 6 messages exported.\n");
 }
@@ -113,12 +114,24 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
         int exitCode;
         const char* errorText;
     } cases[] = {
-        {{"export", "--store", "STORE", "--dest", "DEST/missing"}, 2, "Please specify the root folder."},
-        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Nope"}, 2, "no mailbox"},
-        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Projects"}, 0, ""},
-        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "Colour=1"}, 2, "unknown setting"},
-        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "LastCategory=1"}, 2, "unknown setting"},
-        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "FileOption=four"}, 2, "whole number"},
+        {{"export", "--store", "STORE", "--dest", "DEST/missing"},
+         2,
+         "Please specify the root folder."},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Nope"},
+         2,
+         "no mailbox"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--folder", "Local Folders\\Projects"},
+         0,
+         ""},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "Colour=1"},
+         2,
+         "unknown setting"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "LastCategory=1"},
+         2,
+         "unknown setting"},
+        {{"export", "--store", "STORE", "--dest", "DEST", "--set", "FileOption=four"},
+         2,
+         "whole number"},
         {{"export", "--store", "STORE", "--dest", "DEST", "--set", "FileOption"}, 2, "KEY=VALUE"},
         {{"export", "--store", "STORE/nothing-here"}, 1, "cannot open the store"},
         {{"tree"}, 2, "--store"},
@@ -147,9 +160,10 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
 TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
     const QString filters = tmp.filePath("lunch.xml");
     ASSERT_TRUE(test::writeFile(
-        filters, "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<filters>\r\n<body>\r\n"
-                 "<filter Criteria=\"1\" ConjunctionOption=\"0\" TextField=\"LUNCH\" MatchCase=\"0\" "
-                 "NumericField=\"0\" Date=\"\" NumericValue=\"0\"/>\r\n</body>\r\n</filters>\r\n"));
+        filters,
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<filters>\r\n<body>\r\n"
+        "<filter Criteria=\"1\" ConjunctionOption=\"0\" TextField=\"LUNCH\" MatchCase=\"0\" "
+        "NumericField=\"0\" Date=\"\" NumericValue=\"0\"/>\r\n</body>\r\n</filters>\r\n"));
     const CliResult result = exportStore({"--filters", filters, "--set", "FolderOption=0"});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, "Task completed. 2 messages exported.\n");
@@ -158,9 +172,11 @@ TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
     FilterState state;
     ASSERT_TRUE(LoadFilterSet(filters, state.items).ok());
     const QString log = QString::fromUtf8(test::readFile(appFolder + "/Parcelo.log"));
-    EXPECT_TRUE(log.contains("\r\nApplied Filter(s): " + DescribeFilters(state) + "\r\nExported Headers: All\r\n"))
+    EXPECT_TRUE(log.contains("\r\nApplied Filter(s): " + DescribeFilters(state) +
+                             "\r\nExported Headers: All\r\n"))
         << log.toStdString();
-    EXPECT_TRUE(log.contains("Total number of exported messages: 2\r\nTotal number of scanned messages: 31\r\n"));
+    EXPECT_TRUE(log.contains(
+        "Total number of exported messages: 2\r\nTotal number of scanned messages: 31\r\n"));
 
     // Suspended filters let every message through.
     const CliResult all = exportStore({"--filters", filters, "--set", "MatchAllMessages=1"});
@@ -176,30 +192,40 @@ TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
 }
 
 TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
-    const QStringList folders{"--folder", "Local Folders\\Inbox", "--folder", "Local Folders\\Projects\\Beta"};
+    const QStringList folders{"--folder", "Local Folders\\Inbox", "--folder",
+                              "Local Folders\\Projects\\Beta"};
     ASSERT_EQ(exportStore(folders).exitCode, 0);
-    ASSERT_EQ(exportStore(folders + QStringList{"--set", "ActionMarkRead=1", "--set", "ActionDelete=1"}).exitCode, 0);
+    ASSERT_EQ(
+        exportStore(folders + QStringList{"--set", "ActionMarkRead=1", "--set", "ActionDelete=1"})
+            .exitCode,
+        0);
 
     const QString log = QString::fromUtf8(test::readFile(appFolder + "/Parcelo.log"));
     auto record = [](const QString& actions, int exported) {
         return QStringLiteral("DATE\r\nExport initialized at TIME\r\n\r\n"
-                              "Mailbox: Beta\r\nNumber of Scanned Messages: 2\r\nNumber of Exported Messages: 2\r\n"
+                              "Mailbox: Beta\r\nNumber of Scanned Messages: 2\r\nNumber of "
+                              "Exported Messages: 2\r\n"
                               "%1\r\n\r\n"
-                              "Mailbox: Inbox\r\nNumber of Scanned Messages: 12\r\nNumber of Exported Messages: %2\r\n"
+                              "Mailbox: Inbox\r\nNumber of Scanned Messages: 12\r\nNumber of "
+                              "Exported Messages: %2\r\n"
                               "%1\r\n\r\n"
                               "Export completed at TIME\r\nApplied Filter(s): DESCRIPTION\r\n"
                               "Exported Headers: All\r\nExported Attachments: All\r\n"
-                              "Total number of exported messages: %3\r\nTotal number of scanned messages: 14\r\n"
+                              "Total number of exported messages: %3\r\nTotal number of scanned "
+                              "messages: 14\r\n"
                               "=========================================\r\n")
             .arg(actions, QString::number(exported), QString::number(exported + 2));
     };
     // Dates, times and the filter description depend on the locale and the filter set.
     QString masked = log;
-    masked.replace(QRegularExpression("(?m)^[^\\r\\n]*\\d[^\\r\\n]*(?=\\r\\nExport initialized)"), "DATE");
+    masked.replace(QRegularExpression("(?m)^[^\\r\\n]*\\d[^\\r\\n]*(?=\\r\\nExport initialized)"),
+                   "DATE");
     masked.replace(QRegularExpression("(at) [^\\r\\n]+"), "\\1 TIME");
     masked.replace(QRegularExpression("(Applied Filter\\(s\\):) [^\\r\\n]*"), "\\1 DESCRIPTION");
-    EXPECT_EQ(masked.toStdString(),
-              (record("", 12) + record("Source Messages: Marked as ReadSource Messages: Deleted", 12)).toStdString());
+    EXPECT_EQ(
+        masked.toStdString(),
+        (record("", 12) + record("Source Messages: Marked as ReadSource Messages: Deleted", 12))
+            .toStdString());
 
     const QString index = QString::fromUtf8(test::readFile(appFolder + "/Index.htm"));
     EXPECT_EQ(index.count("<h2>"), 1);
@@ -213,10 +239,12 @@ TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
 
 TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
     ASSERT_TRUE(test::writeFile(store + "/Sent.lock", "12345\n"));
-    const CliResult result = exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
+    const CliResult result =
+        exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "Task completed. 4 messages exported.\n");
-    EXPECT_TRUE(result.err.contains("warning: the mail folder 'Local Folders\\Sent' could not be changed"))
+    EXPECT_TRUE(
+        result.err.contains("warning: the mail folder 'Local Folders\\Sent' could not be changed"))
         << result.err.toStdString();
     QFile::remove(store + "/Sent.lock");
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Sent [4]\n"));

@@ -1,11 +1,11 @@
 #include "export/ExportSession.h"
+
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -25,7 +25,8 @@ struct RecordingObserver : IExportObserver {
 };
 
 std::string message(const std::string& subject) {
-    return "From: Ann <ann@example.com>\nSubject: " + subject + "\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n\nbody\n";
+    return "From: Ann <ann@example.com>\nSubject: " + subject +
+           "\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n\nbody\n";
 }
 
 class ExportSessionTest : public ::testing::Test {
@@ -48,7 +49,8 @@ protected:
 
     int fileCount() const {
         int count = 0;
-        for (QDirIterator it(dest.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        for (QDirIterator it(dest.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+             it.next())
             ++count;
         return count;
     }
@@ -96,7 +98,8 @@ TEST_F(ExportSessionTest, ExportsEveryCheckedMessageAndReportsProgress) {
 
 TEST_F(ExportSessionTest, ValidationMessages) {
     ExportSession session(app, store, observer);
-    EXPECT_EQ(session.OnExportMessages(tree).ValidationMessage, "Please check at least one mailfolder.");
+    EXPECT_EQ(session.OnExportMessages(tree).ValidationMessage,
+              "Please check at least one mailfolder.");
     tree.CheckAll();
     app.FolderPath = dest.path() + "/missing/";
     const ExportCommandResult result = session.OnExportMessages(tree);

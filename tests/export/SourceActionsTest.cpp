@@ -8,9 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <map>
 
 using namespace parcelo;
@@ -57,7 +55,8 @@ Snapshot snapshot(const QString& storePath) {
 }
 
 QByteArray withoutStatusFields(QByteArray source) {
-    static const QRegularExpression status(QStringLiteral("(?m)^(X-Mozilla-Status|Status):[^\\r\\n]*\\r\\n"));
+    static const QRegularExpression status(
+        QStringLiteral("(?m)^(X-Mozilla-Status|Status):[^\\r\\n]*\\r\\n"));
     return QString::fromLatin1(source).remove(status).toLatin1();
 }
 
@@ -111,7 +110,8 @@ TEST_P(SourceActionsTest, MarkReadThenDeleteTouchOnlyExportedMessages) {
             continue;
         ++changed;
         EXPECT_FALSE(after.state & MSG_UNREAD) << id.toStdString();
-        EXPECT_EQ(withoutStatusFields(after.source), withoutStatusFields(message.source)) << id.toStdString();
+        EXPECT_EQ(withoutStatusFields(after.source), withoutStatusFields(message.source))
+            << id.toStdString();
     }
     EXPECT_LE(changed, exported); // already-read exported messages need no change
 
@@ -120,7 +120,8 @@ TEST_P(SourceActionsTest, MarkReadThenDeleteTouchOnlyExportedMessages) {
     app.CompactMailboxes = 1;
     EXPECT_EQ(exportAll(), exported);
     const Snapshot left = snapshot(storePath);
-    EXPECT_EQ(static_cast<int>(left.messages.size()), static_cast<int>(before.messages.size()) - exported);
+    EXPECT_EQ(static_cast<int>(left.messages.size()),
+              static_cast<int>(before.messages.size()) - exported);
     for (const auto& [id, message] : left.messages)
         EXPECT_EQ(message.source, marked.messages.at(id).source) << id.toStdString();
     // Everything exported went to files; a second deleting run finds nothing more to take.
@@ -145,7 +146,8 @@ TEST_P(SourceActionsTest, MarkReadThenDeleteTouchOnlyExportedMessages) {
         "            p = os.path.join(d, f)\n"
         "            if f.endswith('.msf') or 'Deleted Items' in p or 'deleted items' in p:\n"
         "                continue\n"
-        "            n += sum(1 for m in mailbox.mbox(p, create=False) if not (int(m.get('X-Mozilla-Status', '0'), 16) & 8))\n"
+        "            n += sum(1 for m in mailbox.mbox(p, create=False) if not "
+        "(int(m.get('X-Mozilla-Status', '0'), 16) & 8))\n"
         "print(n)\n");
     QProcess python;
     python.start("python3", {"-c", script, storePath});
@@ -156,14 +158,17 @@ TEST_P(SourceActionsTest, MarkReadThenDeleteTouchOnlyExportedMessages) {
               static_cast<int>(left.messages.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothStores, SourceActionsTest, ::testing::Values("Local Folders", "Maildir"));
+INSTANTIATE_TEST_SUITE_P(BothStores, SourceActionsTest,
+                         ::testing::Values("Local Folders", "Maildir"));
 
 TEST(OverwriteIfNewer, EveryMessageIsInAFileOrStillInTheStore) {
     QTemporaryDir tmp;
     test::FakeStore store;
     const auto folder = store.AddFolder(0, "Inbox");
     auto add = [&](const char* date) {
-        store.AddMessage(folder, std::string("From: a@example.com\nSubject: Same\nDate: ") + date + "\n\nbody " + date + "\n")
+        store
+            .AddMessage(folder, std::string("From: a@example.com\nSubject: Same\nDate: ") + date +
+                                    "\n\nbody " + date + "\n")
             .props.pszNormalSubject = "Same";
     };
     add("Mon, 05 Jan 2009 10:00:00 +0000");

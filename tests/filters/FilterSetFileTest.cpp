@@ -1,7 +1,6 @@
 #include "filters/FilterSetFile.h"
 
 #include "support/TestEnv.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>

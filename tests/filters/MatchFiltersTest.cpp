@@ -1,8 +1,8 @@
 #include "filters/MatchFilters.h"
 
-#include "support/TestEnv.h"
 #include "filters/FilterRegExp.h"
 #include "platform/LocaleFormats.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 #include "filters/XmlDoc.h"
 
-#include "support/TestEnv.h"
 #include "filters/XmlEscape.h"
 #include "support/TestEnv.h"
 

@@ -1,9 +1,9 @@
 #include "store/FolderTreeModel.h"
+
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
 #include <QStringList>
-
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -13,7 +13,8 @@ using Entry = FolderTreeModel::Entry;
 namespace {
 
 void dump(const Entry* entry, int depth, QStringList* lines) {
-    lines->append(QString(depth * 2, QLatin1Char(' ')) + entry->Text + (entry->Checked ? " *" : ""));
+    lines->append(QString(depth * 2, QLatin1Char(' ')) + entry->Text +
+                  (entry->Checked ? " *" : ""));
     for (const auto& child : entry->Children)
         dump(child.get(), depth + 1, lines);
 }
@@ -75,7 +76,8 @@ TEST_F(FolderTreeModelTest, BuildsSortedTreeWithDoubleEntriesAndNoDeletedItems) 
 }
 
 TEST(FolderTreeModelStatic, RootNameIsTheLastComponent) {
-    EXPECT_EQ(FolderTreeModel::RootName("/home/u/.thunderbird/x.default/Mail/Local Folders/"), "Local Folders");
+    EXPECT_EQ(FolderTreeModel::RootName("/home/u/.thunderbird/x.default/Mail/Local Folders/"),
+              "Local Folders");
     EXPECT_EQ(FolderTreeModel::RootName("/home/u/Maildir  "), "Maildir");
     EXPECT_EQ(FolderTreeModel::RootName(""), "Local Folders");
     EXPECT_EQ(FolderTreeModel::RootName("/"), "Local Folders");

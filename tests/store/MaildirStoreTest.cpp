@@ -1,6 +1,6 @@
-#include "support/StoreTestSupport.h"
 #include "store/MaildirFileName.h"
 #include "store/ModifiedUtf7.h"
+#include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

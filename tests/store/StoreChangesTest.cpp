@@ -1,6 +1,6 @@
-#include "support/StoreTestSupport.h"
 #include "store/FileReplacement.h"
 #include "store/MessageHeader.h"
+#include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

@@ -9,7 +9,8 @@ namespace {
 
 class FakeStream : public IStoreStream {
 public:
-    FakeStream(std::string bytes, bool failMidway) : bytes_(std::move(bytes)), failMidway_(failMidway) {}
+    FakeStream(std::string bytes, bool failMidway)
+        : bytes_(std::move(bytes)), failMidway_(failMidway) {}
     HRESULT Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) override {
         if (failMidway_ && pos_ > 0) {
             *cbRead = 0;
@@ -66,7 +67,8 @@ public:
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override {
         for (StoreMessageId id : ids.ids) {
             folder_.messages.at(id).deleted = true;
-            store_.calls.push_back("delete:" + folder_.name.toStdString() + ":" + std::to_string(id));
+            store_.calls.push_back("delete:" + folder_.name.toStdString() + ":" +
+                                   std::to_string(id));
         }
         return S_OK;
     }
@@ -85,7 +87,9 @@ private:
 
 } // namespace
 
-FakeStore::FakeStore() { folders[0].id = 0; }
+FakeStore::FakeStore() {
+    folders[0].id = 0;
+}
 
 StoreFolderId FakeStore::AddFolder(StoreFolderId parent, const QString& name) {
     Folder folder;

@@ -3,7 +3,6 @@
 #include "store/IStoreNamespace.h"
 
 #include <QString>
-
 #include <map>
 #include <memory>
 #include <string>
@@ -35,7 +34,7 @@ public:
 
     QString directory = QStringLiteral("/home/user/mail/Local Folders");
     std::map<StoreFolderId, Folder> folders; // 0 is the root
-    std::vector<std::string> calls;           // "read:<folder>:<id>", "delete:...", "compact:..."
+    std::vector<std::string> calls;          // "read:<folder>:<id>", "delete:...", "compact:..."
 
     FakeStore();
     // Adds a folder under parent and returns its id.
@@ -45,7 +44,8 @@ public:
 
     HRESULT Initialize() override { return S_OK; }
     HRESULT GetDirectory(QString* dir) override;
-    HRESULT GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props, HENUMSTORE* handle) override;
+    HRESULT GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,
+                              HENUMSTORE* handle) override;
     HRESULT GetNextSubFolder(HENUMSTORE handle, FOLDERPROPS* props) override;
     HRESULT GetSubFolderClose(HENUMSTORE handle) override;
     HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;

@@ -4,7 +4,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cstdlib>
 #include <ctime>
 
@@ -17,7 +16,9 @@ QString corpusDir() {
     return QFileInfo(dir).isDir() ? QDir(dir).absolutePath() : QString();
 }
 
-QString examplesDir() { return QStringLiteral(PARCELO_SOURCE_DIR "/examples"); }
+QString examplesDir() {
+    return QStringLiteral(PARCELO_SOURCE_DIR "/examples");
+}
 
 void setTimeZone(const char* tz) {
     if (tz)
@@ -27,7 +28,9 @@ void setTimeZone(const char* tz) {
     tzset();
 }
 
-ScopedTimeZone::ScopedTimeZone(const char* tz) : previous_(qgetenv("TZ")) { setTimeZone(tz); }
+ScopedTimeZone::ScopedTimeZone(const char* tz) : previous_(qgetenv("TZ")) {
+    setTimeZone(tz);
+}
 
 ScopedTimeZone::~ScopedTimeZone() {
     setTimeZone(previous_.isEmpty() ? nullptr : previous_.constData());

@@ -1,11 +1,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <gmock/gmock.h>
-
 #include <cstdlib>
 #include <ctime>
+#include <gmock/gmock.h>
 
 // Every test program runs with its own settings and data folders and a fixed time
 // zone, so tests never touch the user's files and can run in parallel.
