@@ -111,9 +111,13 @@ int runExport(const CliOptions& options) {
         entry->Checked = true;
     }
 
-    TerminalProgress progress(stderr);
-    ExportSession session(app, *store, progress);
-    const ExportCommandResult result = session.OnExportMessages(tree);
+    ExportCommandResult result;
+    {
+        // The bar is cleared before anything else is printed on the terminal.
+        TerminalProgress progress(stderr);
+        ExportSession session(app, *store, progress);
+        result = session.OnExportMessages(tree);
+    }
     if (!result.ValidationMessage.isEmpty()) {
         printErr(result.ValidationMessage);
         return kExitUsage;
