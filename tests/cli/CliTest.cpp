@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -32,9 +33,11 @@ protected:
         ASSERT_TRUE(test::copyTree(test::examplesDir() + "/Local Folders", store));
     }
 
-    CliResult run(const QStringList& arguments) {
+    CliResult run(const QStringList& arguments, const QString& pathPrefix = {}) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!pathPrefix.isEmpty())
+            env.insert("PATH", pathPrefix + ":" + env.value("PATH"));
         env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
         env.insert("XDG_DATA_HOME", tmp.filePath("data"));
         env.insert("TZ", "UTC");
@@ -248,4 +251,25 @@ TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
         << result.err.toStdString();
     QFile::remove(store + "/Sent.lock");
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Sent [4]\n"));
+}
+
+TEST_F(CliTest, OpenIndexOpensThePageOnlyAfterARunThatExported) {
+    // A stand-in for the desktop's opener records what it was asked to open.
+    const QString bin = tmp.filePath("bin");
+    const QString opened = tmp.filePath("opened.txt");
+    ASSERT_TRUE(test::writeFile(bin + "/xdg-open",
+                                ("#!/bin/sh\necho \"$1\" >> '" + opened + "'\n").toUtf8()));
+    QFile::setPermissions(bin + "/xdg-open",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QStringList base{"export", "--store",      store,     "--dest",
+                           dest,     "--app-folder", appFolder, "--open-index"};
+
+    EXPECT_EQ(run(base + QStringList{"--folder", "Local Folders\\Drafts"}, bin).exitCode, 0);
+    QThread::msleep(200);
+    EXPECT_FALSE(QFile::exists(opened)); // nothing exported: nothing opened
+
+    EXPECT_EQ(run(base + QStringList{"--folder", "Local Folders\\Sent"}, bin).exitCode, 0);
+    for (int i = 0; i < 50 && !QFile::exists(opened); ++i)
+        QThread::msleep(100);
+    EXPECT_EQ(QString::fromUtf8(test::readFile(opened)).trimmed(), appFolder + "/Index.htm");
 }
