@@ -88,25 +88,21 @@ HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>
 HRESULT MboxFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
     if (!read)
         return E_INVALIDARG; // the store only ever marks exported messages read
-    HRESULT hr = S_OK;
-    for (StoreMessageId id : ids.ids) {
-        const size_t index = indexOf(id);
-        if (index == kGone)
-            hr = E_INVALIDARG;
-        else
-            pending_[index].read = true;
-    }
-    return hr;
+    return recordChange(ids, &Pending::read);
 }
 
 HRESULT MboxFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
+    return recordChange(ids, &Pending::deleted);
+}
+
+HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change) {
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
         const size_t index = indexOf(id);
         if (index == kGone)
             hr = E_INVALIDARG;
         else
-            pending_[index].deleted = true;
+            pending_[index].*change = true;
     }
     return hr;
 }

@@ -37,6 +37,8 @@ private:
     static constexpr size_t kGone = size_t(-1);
 
     HRESULT applyChanges(bool compact);
+    // Marks the messages for a change applied at Close or Compact.
+    HRESULT recordChange(const MESSAGEIDLIST& ids, bool Pending::*change);
     // Index into scan_.messages of a live message id, or kGone.
     size_t indexOf(StoreMessageId id) const;
     bool isOpen() const override { return open_; }
