@@ -64,4 +64,16 @@ HeaderSummary SummarizeHeader(const MessageHeader& header) {
     return summary;
 }
 
+void ApplyHeaderSummary(const HeaderSummary& summary, const QDateTime& storeReceived,
+                        MESSAGEPROPS* props) {
+    props->priority = summary.priority;
+    props->ftSent = summary.sent;
+    props->ftReceived = storeReceived.isValid()           ? storeReceived
+                        : summary.firstReceived.isValid() ? summary.firstReceived
+                                                          : summary.sent;
+    props->pszDisplayFrom = summary.displayFrom;
+    props->pszDisplayTo = summary.displayTo;
+    props->pszNormalSubject = summary.normalSubject;
+}
+
 } // namespace parcelo

@@ -20,6 +20,11 @@ struct HeaderSummary {
 
 HeaderSummary SummarizeHeader(const MessageHeader& header);
 
+// Copies the summary into a message's properties. The received time is the store's own
+// (mbox separator date, Maildir file time) when valid, else the first Received date, else sent.
+void ApplyHeaderSummary(const HeaderSummary& summary, const QDateTime& storeReceived,
+                        MESSAGEPROPS* props);
+
 // The subject without leading reply and forward prefixes (Re:, Fw:, Fwd:, any letter case,
 // an optional [n] counter), removed repeatedly.
 QByteArray NormalizeSubject(const QByteArray& subject);

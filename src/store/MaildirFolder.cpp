@@ -127,15 +127,9 @@ HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGE
         if (name.hasFlag(QLatin1Char('F')))
             props->dwState |= MSG_FLAGGED;
         props->cbMessage = message->cbMessage;
-        props->priority = summary.priority;
-        props->ftSent = summary.sent;
-        props->ftReceived = message->modified.isValid() && message->modified.toSecsSinceEpoch() > 0
-                                ? message->modified
-                            : summary.firstReceived.isValid() ? summary.firstReceived
-                                                              : summary.sent;
-        props->pszDisplayFrom = summary.displayFrom;
-        props->pszDisplayTo = summary.displayTo;
-        props->pszNormalSubject = summary.normalSubject;
+        const bool usableTime =
+            message->modified.isValid() && message->modified.toSecsSinceEpoch() > 0;
+        ApplyHeaderSummary(summary, usableTime ? message->modified : QDateTime(), props);
         *next = id + 1;
         return S_OK;
     }

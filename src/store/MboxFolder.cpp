@@ -57,14 +57,7 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
         QFile file(path_);
         if (file.open(QIODevice::ReadOnly))
             ReadMboxHeader(&file, message, &summary, &separatorDate);
-        props->priority = summary.priority;
-        props->ftSent = summary.sent;
-        props->ftReceived = separatorDate.isValid()           ? separatorDate
-                            : summary.firstReceived.isValid() ? summary.firstReceived
-                                                              : summary.sent;
-        props->pszDisplayFrom = summary.displayFrom;
-        props->pszDisplayTo = summary.displayTo;
-        props->pszNormalSubject = summary.normalSubject;
+        ApplyHeaderSummary(summary, separatorDate, props);
         *next = id + 1;
         return S_OK;
     }
