@@ -685,23 +685,23 @@ add(
     flagged=True,
     cases=["'Fw: ' prefix before an ISO-8859-2 Q word", "flagged, unread"],
 )
-_spec = "Beta specification v0.1\n\n1. Scope\n2. Interfaces\n3. Open questions\n"
+_requirements = "Beta requirements v0.1\n\n1. Scope\n2. Interfaces\n3. Open questions\n"
 _body, _mp = multipart(
     "mixed",
     "mixed-0033",
     [
         ("Content-Type: text/plain; charset=us-ascii", "The first draft is attached.\n\nAlice\n"),
         (
-            'Content-Type: text/plain; charset=us-ascii; name="beta-spec.txt"\n'
+            'Content-Type: text/plain; charset=us-ascii; name="beta-requirements.txt"\n'
             "Content-Transfer-Encoding: base64\n"
-            'Content-Disposition: attachment; filename="beta-spec.txt"',
-            b64_body(_spec),
+            'Content-Disposition: attachment; filename="beta-requirements.txt"',
+            b64_body(_requirements),
         ),
     ],
 )
 add(
     "mbox:Projects/Beta/Archive",
-    plain("Beta specification v0.1"),
+    plain("Beta requirements v0.1"),
     (ALICE, "Alice Martin"),
     mail_date(2003, 10, 14, 9, 0, 0, "-0700"),
     _body,
@@ -711,7 +711,7 @@ add(
 )
 add(
     "mbox:Projects/Beta/Archive",
-    plain("Re: Beta specification v0.1"),
+    plain("Re: Beta requirements v0.1"),
     (BOB, "Bob Kowalski"),
     mail_date(2003, 10, 15, 10, 0, 0, "+0100"),
     "Looks fine. One question on the interfaces.\n",
