@@ -16,20 +16,22 @@ qsizetype utf8Length(char32_t c) {
 
 } // namespace
 
+char32_t CodePointAt(const QString& text, qsizetype i, qsizetype* units) {
+    if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+        *units = 2;
+        return QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+    }
+    *units = 1;
+    return text.at(i).unicode();
+}
+
 QString CutToUtf8Bytes(const QString& text, qsizetype maxBytes) {
     qsizetype bytes = 0;
     qsizetype i = 0;
     while (i < text.size()) {
-        char32_t c = text.at(i).unicode();
         qsizetype units = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() &&
-            text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            units = 2;
-        } else if (text.at(i).isSurrogate()) {
-            c = 0xFFFD; // a lone surrogate is written as the replacement character
-        }
-        const qsizetype size = utf8Length(c);
+        // A lone surrogate is written as the replacement character, three bytes like itself.
+        const qsizetype size = utf8Length(CodePointAt(text, i, &units));
         if (bytes + size > maxBytes)
             break;
         bytes += size;

@@ -36,17 +36,10 @@ bool isInvalidInDirectoryName(QChar c) {
 QString SanitizeName(const QString& text) {
     QString result;
     result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text.at(i).unicode();
-        qsizetype units = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() &&
-            text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            units = 2;
-        }
+    for (qsizetype i = 0, units = 1; i < text.size(); i += units) {
+        const char32_t c = CodePointAt(text, i, &units);
         if (QChar::isLetterOrNumber(c) || !isForbiddenInName(c))
             result.append(text.mid(i, units));
-        i += units - 1;
     }
     qsizetype end = result.size();
     while (end > 0 && result.at(end - 1).isSpace())
