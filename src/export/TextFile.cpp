@@ -1,7 +1,8 @@
 #include "export/TextFile.h"
 
+#include "platform/SaveWholeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace parcelo {
 
@@ -21,17 +22,7 @@ bool AppendTextToFile(const QString& path, const QString& text, const QString& l
 }
 
 bool WriteTextFile(const QString& path, const QString& text) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    // A short write may only show when the buffer is flushed, which commit() does not
-    // always report.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveWholeFile(path, text.toUtf8());
 }
 
 } // namespace parcelo

@@ -1,7 +1,8 @@
 #include "export/WriteMessageFile.h"
 
+#include "platform/SaveWholeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace parcelo {
 
@@ -23,16 +24,7 @@ bool WriteReservedMessageFile(const QString& path, const QByteArray& bytes) {
 }
 
 bool ReplaceMessageFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // A short write may only show when the buffer is flushed, which commit() does not
-    // always report.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveWholeFile(path, bytes);
 }
 
 } // namespace parcelo

@@ -1,9 +1,9 @@
 #include "filters/XmlDoc.h"
 
 #include "filters/XmlNodeScanner.h"
+#include "platform/SaveWholeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace parcelo {
@@ -68,20 +68,9 @@ bool XmlDoc::LoadFile(const QString& path) {
 }
 
 bool XmlDoc::SaveFile(const QString& path) {
-    QSaveFile file(path);
-    // Unbuffered, and flushed by hand: a short write into QSaveFile's buffer fails its flush
-    // without an error state, and commit() would then put a truncated file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        result_ = file.errorString();
-        return false;
-    }
     const QByteArray bytes = text_.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-        result_ = file.error() != QFileDevice::NoError ? file.errorString()
-                                                       : QStringLiteral("Write failed");
-        file.cancelWriting();
+    if (!SaveWholeFile(path, bytes, &result_))
         return false;
-    }
     result_ = QStringLiteral("%1 wide chars to %2 bytes")
                   .arg(QString::number(text_.size()), QString::number(bytes.size()));
     return true;

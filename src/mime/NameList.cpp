@@ -1,8 +1,9 @@
 #include "mime/NameList.h"
 
+#include "platform/SaveWholeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace parcelo {
 
@@ -36,14 +37,7 @@ bool SaveNameList(const QStringList& list, const QString& path) {
     }
     if (bytes.isEmpty() && !QFileInfo::exists(path))
         return true;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveWholeFile(path, bytes);
 }
 
 } // namespace parcelo
