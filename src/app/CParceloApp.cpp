@@ -1,6 +1,6 @@
 #include "app/CParceloApp.h"
 
-#include "app/ProductInfo.h"
+#include "platform/ProductInfo.h"
 #include "app/SettingsStore.h"
 #include "filters/FilterSetFile.h"
 #include "mime/NameList.h"

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "app/AppPaths.h"
-#include "filters/FilterState.h"
+#include "export/ExportSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,37 +8,16 @@
 namespace parcelo {
 
 // The one application object: settings values, application paths and run state,
-// shared by the window and the command line.
-class CParceloApp {
+// shared by the window and the command line. An export run reads its part of the settings.
+class CParceloApp : public ExportSettings {
 public:
     QString ProductName;
     QString ProductVersion;
-    AppPaths Paths;
 
-    // Section "Paths" and "Destination".
+    // Section "Paths".
     QString FiltersFolder;
-    QString FolderPath; // export root, ends with exactly one '/'
-
-    // Section "Settings".
-    int FolderOption = 1;
-    int FileOption = 2;
-    QString ExtensionMessages = QStringLiteral("eml");
-    int MessageOption = 0;
-    int AntiDateFiles = 1;
     int ProcessPriority = 0;
-    int ExportHeaders = 2;
-    int ExportAttachments = 2;
-    int CompactMailboxes = 0;
-    int ActionMarkRead = 0;
-    int ActionDelete = 0;
 
-    // The filter list and the two flags of section "Filters".
-    FilterState Filters;
-
-    QStringList HeaderList;
-    QStringList AttachmentList;
-
-    bool ExportRunning = false;
     bool SecondInstance = false;
 
     CParceloApp();

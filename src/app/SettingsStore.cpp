@@ -1,6 +1,6 @@
 #include "app/SettingsStore.h"
 
-#include "app/ProductInfo.h"
+#include "platform/ProductInfo.h"
 
 #include <QSettings>
 #include <QStringList>

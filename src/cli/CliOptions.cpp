@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "app/AppPaths.h"
+#include "platform/AppPaths.h"
 
 namespace parcelo::cli {
 

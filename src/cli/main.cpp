@@ -5,7 +5,7 @@
 #include "export/ExportSession.h"
 #include "filters/FilterSetFile.h"
 #include "platform/ShellOpen.h"
-#include "store/FolderTreeModel.h"
+#include "store/tree/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
 
 #include <QCoreApplication>

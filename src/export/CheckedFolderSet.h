@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/FolderTreeModel.h"
+#include "store/tree/FolderTreeModel.h"
 
 #include <QString>
 #include <deque>

@@ -1,11 +1,11 @@
 #include "export/ExportSession.h"
 
-#include "export/AntiDateFile.h"
+#include "export/output/AntiDateFile.h"
 #include "export/CountText.h"
-#include "export/FileChecks.h"
-#include "export/IndexPage.h"
-#include "export/MessageDestination.h"
-#include "export/SentDateText.h"
+#include "export/output/FileChecks.h"
+#include "export/report/IndexPage.h"
+#include "export/naming/MessageDestination.h"
+#include "export/dates/SentDateText.h"
 #include "filters/DescribeFilters.h"
 #include "filters/MatchFilters.h"
 #include "mime/CMimeMessage.h"
@@ -15,27 +15,28 @@
 
 namespace parcelo {
 
-ExportSession::ExportSession(CParceloApp& app, IStoreNamespace& store, IExportObserver& observer)
-    : app_(app), store_(store), observer_(observer), log_(app.Paths.LogFile) {}
+ExportSession::ExportSession(const ExportSettings& settings, IStoreNamespace& store,
+                             IExportObserver& observer)
+    : settings_(settings), store_(store), observer_(observer), log_(settings.Paths.LogFile) {}
 
 ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
     ExportCommandResult result;
-    app_.ExportRunning = true;
+    tree.SetExportRunning(true);
     checked_.Clear();
     if (tree.Root())
         CollectCheckedFolders(tree.Root(), checked_);
 
     if (checked_.Empty()) {
         result.ValidationMessage = QStringLiteral("Please check at least one mailfolder.");
-    } else if (!DirectoryExists(app_.FolderPath)) {
+    } else if (!DirectoryExists(settings_.FolderPath)) {
         result.ValidationMessage = QStringLiteral("Please specify the root folder.");
     } else {
         result.Exported = RunExport();
     }
-    app_.ExportRunning = false;
+    tree.SetExportRunning(false);
 
     if (result.Exported > 0) {
-        if (app_.ActionDelete == 1) {
+        if (settings_.ActionDelete == 1) {
             tree.PopulateFolderTree(store_);
             result.TreeRebuilt = true;
         }
@@ -48,7 +49,7 @@ int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
     output_ =
-        std::make_unique<MessageFileOutput>(app_.MessageOption, [](const QByteArray& fileBytes) {
+        std::make_unique<MessageFileOutput>(settings_.MessageOption, [](const QByteArray& fileBytes) {
             CMimeMessage existing;
             existing.Load(
                 std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
@@ -59,7 +60,7 @@ int ExportSession::RunExport() {
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
-    log_.writeRunFooter({DescribeFilters(app_.Filters), exported_, scanned_});
+    log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_});
     output_.reset();
     return exported_;
 }
@@ -91,16 +92,16 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         hr = folder->GetNextMessage(handle, &message);
     }
 
-    if (app_.ActionMarkRead == 1 || app_.ActionDelete == 1) {
+    if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1) {
         ApplySourceActions(*folder, run);
         output_->sourceActionsApplied(run.Id);
     }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
     log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
-                           app_.ActionMarkRead == 1, app_.ActionDelete == 1});
+                           settings_.ActionMarkRead == 1, settings_.ActionDelete == 1});
     bool changed = true;
-    if (app_.CompactMailboxes == 1)
+    if (settings_.CompactMailboxes == 1)
         changed = Succeeded(folder->Compact());
     if (handle != 0)
         folder->GetMessageClose(handle);
@@ -143,7 +144,7 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
                                    FolderRun& run) {
     ++scanned_;
     const MessageFilterFacts facts = DeriveMessageFilterFacts(props);
-    if (!MatchFilters(app_.Filters, facts))
+    if (!MatchFilters(settings_.Filters, facts))
         return;
 
     std::string source;
@@ -167,16 +168,16 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
     const std::string fileBytes = MessageFileBytes(*message);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
-        {app_.FolderOption, app_.FileOption, app_.ExtensionMessages, app_.FolderPath, run.Name,
+        {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages, settings_.FolderPath, run.Name,
          run.TreePath, facts.sender, facts.subject, sentDateText});
     const QByteArray bytes(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
     const MessageFileResult result =
         output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
     if (!result.written())
         return false;
-    if (app_.AntiDateFiles == 1)
+    if (settings_.AntiDateFiles == 1)
         AntiDateFile(result.path, props.ftSent);
-    WriteIndexEntry(app_.Paths.IndexPage, {result.path, facts.sender, values.From, facts.subject,
+    WriteIndexEntry(settings_.Paths.IndexPage, {result.path, facts.sender, values.From, facts.subject,
                                            values.To, values.CC, values.BCC, sentDateText});
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
@@ -188,11 +189,11 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         MESSAGEIDLIST list;
         list.ids.push_back(id);
         QString action;
-        if (app_.ActionMarkRead == 1) {
+        if (settings_.ActionMarkRead == 1) {
             action = QStringLiteral("Flagging exported messages Read...");
             folder.MarkMessagesAsRead(true, list);
         }
-        if (app_.ActionDelete == 1) {
+        if (settings_.ActionDelete == 1) {
             action = QStringLiteral("Deleting exported messages...");
             folder.DeleteMessages(list);
         }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/CParceloApp.h"
 #include "export/CheckedFolderSet.h"
-#include "export/ExportLog.h"
+#include "export/report/ExportLog.h"
 #include "export/ExportObserver.h"
-#include "export/MessageFileOutput.h"
-#include "export/MessageFilterFacts.h"
-#include "store/FolderTreeModel.h"
+#include "export/ExportSettings.h"
+#include "export/output/MessageFileOutput.h"
+#include "filters/MessageFilterFacts.h"
+#include "store/tree/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
 
 #include <QString>
@@ -26,7 +26,7 @@ struct ExportCommandResult {
 // The window and the command line run the same code through an observer.
 class ExportSession {
 public:
-    ExportSession(CParceloApp& app, IStoreNamespace& store, IExportObserver& observer);
+    ExportSession(const ExportSettings& settings, IStoreNamespace& store, IExportObserver& observer);
 
     ExportCommandResult OnExportMessages(FolderTreeModel& tree);
     int RunExport();
@@ -56,7 +56,7 @@ private:
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void UpdateProgress();
 
-    CParceloApp& app_;
+    const ExportSettings& settings_;
     IStoreNamespace& store_;
     IExportObserver& observer_;
     CheckedFolderSet checked_;

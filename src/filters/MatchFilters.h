@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/MessageFilterFacts.h"
+#include "filters/MessageFilterFacts.h"
 #include "filters/FilterItem.h"
 #include "filters/FilterState.h"
 

@@ -1,8 +1,8 @@
 #include "store/IStoreNamespace.h"
 #include "store/LocalStoreNamespace.h"
-#include "store/MaildirLayout.h"
-#include "store/MboxLayout.h"
-#include "store/MboxScanner.h"
+#include "store/maildir/MaildirLayout.h"
+#include "store/mbox/MboxLayout.h"
+#include "store/mbox/MboxScanner.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "store/LocalStoreNamespace.h"
 
 #include "store/EmptyStoreFolder.h"
-#include "store/MaildirFileName.h"
-#include "store/MaildirFolder.h"
-#include "store/MboxFolder.h"
-#include "store/MboxScanner.h"
+#include "store/maildir/MaildirFileName.h"
+#include "store/maildir/MaildirFolder.h"
+#include "store/mbox/MboxFolder.h"
+#include "store/mbox/MboxScanner.h"
 
 #include <QFileInfo>
 

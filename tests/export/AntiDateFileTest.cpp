@@ -1,4 +1,4 @@
-#include "export/AntiDateFile.h"
+#include "export/output/AntiDateFile.h"
 
 #include "support/TestEnv.h"
 

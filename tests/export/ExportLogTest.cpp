@@ -1,7 +1,7 @@
-#include "export/ExportLog.h"
+#include "export/report/ExportLog.h"
 
 #include "ScopedFileSizeLimit.h"
-#include "export/TextFile.h"
+#include "export/output/TextFile.h"
 #include "platform/LocaleFormats.h"
 #include "support/TestEnv.h"
 

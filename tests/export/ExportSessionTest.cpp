@@ -56,7 +56,7 @@ protected:
     }
 
     QTemporaryDir dest, appDir;
-    CParceloApp app;
+    ExportSettings app;
     FakeStore store;
     FolderTreeModel tree;
     RecordingObserver observer;
@@ -86,7 +86,7 @@ TEST_F(ExportSessionTest, ExportsEveryCheckedMessageAndReportsProgress) {
     EXPECT_EQ(session.ScannedCount(), 5);
     EXPECT_TRUE(result.OpenIndex);
     EXPECT_FALSE(result.TreeRebuilt);
-    EXPECT_FALSE(app.ExportRunning);
+    EXPECT_FALSE(tree.ExportRunning());
     EXPECT_EQ(fileCount(), 5);
     EXPECT_EQ(observer.progress.front(), 0);
     EXPECT_EQ(observer.progress.back(), 100);
@@ -105,7 +105,7 @@ TEST_F(ExportSessionTest, ValidationMessages) {
     const ExportCommandResult result = session.OnExportMessages(tree);
     EXPECT_EQ(result.ValidationMessage, "Please specify the root folder.");
     EXPECT_EQ(result.Exported, 0);
-    EXPECT_FALSE(app.ExportRunning);
+    EXPECT_FALSE(tree.ExportRunning());
 }
 
 TEST_F(ExportSessionTest, UnreadableIncompleteAndMalformedSourcesAreSkippedAndKept) {

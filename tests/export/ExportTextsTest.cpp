@@ -1,6 +1,6 @@
 #include "export/CountText.h"
-#include "export/MessageFilterFacts.h"
-#include "export/SentDateText.h"
+#include "filters/MessageFilterFacts.h"
+#include "export/dates/SentDateText.h"
 #include "platform/LocaleFormats.h"
 #include "support/TestEnv.h"
 

@@ -1,6 +1,6 @@
-#include "export/IndexPage.h"
+#include "export/report/IndexPage.h"
 
-#include "export/HtmlEscape.h"
+#include "export/report/HtmlEscape.h"
 #include "platform/LocaleFormats.h"
 #include "support/TestEnv.h"
 

@@ -1,6 +1,6 @@
-#include "export/MailDate.h"
+#include "export/dates/MailDate.h"
 
-#include "export/ParseMailDate.h"
+#include "export/dates/ParseMailDate.h"
 #include "platform/LocaleFormats.h"
 
 #include <QLocale>

@@ -1,7 +1,7 @@
-#include "export/MessageFileOutput.h"
+#include "export/output/MessageFileOutput.h"
 
 #include "ScopedFileSizeLimit.h"
-#include "export/MessageDestination.h"
+#include "export/naming/MessageDestination.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

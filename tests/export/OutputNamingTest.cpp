@@ -1,7 +1,7 @@
-#include "export/BuildMessageFilePath.h"
-#include "export/EnsureDirectoryPath.h"
-#include "export/FileChecks.h"
-#include "export/MessageDestination.h"
+#include "export/naming/BuildMessageFilePath.h"
+#include "export/output/EnsureDirectoryPath.h"
+#include "export/output/FileChecks.h"
+#include "export/naming/MessageDestination.h"
 
 #include <QDir>
 #include <QFileInfo>

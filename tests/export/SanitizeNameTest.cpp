@@ -1,6 +1,6 @@
-#include "export/SanitizeName.h"
+#include "export/naming/SanitizeName.h"
 
-#include "export/NameLimits.h"
+#include "export/naming/NameLimits.h"
 
 #include <gtest/gtest.h>
 

@@ -89,7 +89,7 @@ protected:
 
     QTemporaryDir tmp;
     QString storePath;
-    CParceloApp app;
+    ExportSettings app;
 };
 
 } // namespace
@@ -177,7 +177,7 @@ TEST(OverwriteIfNewer, EveryMessageIsInAFileOrStillInTheStore) {
     FolderTreeModel tree;
     tree.PopulateFolderTree(store);
     tree.CheckAll();
-    CParceloApp app;
+    ExportSettings app;
     app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
     QDir().mkpath(app.Paths.AppFolder);
     app.FolderPath = tmp.path() + "/";

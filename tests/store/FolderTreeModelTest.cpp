@@ -1,4 +1,4 @@
-#include "store/FolderTreeModel.h"
+#include "store/tree/FolderTreeModel.h"
 
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
@@ -113,13 +113,19 @@ TEST_F(FolderTreeModelTest, CheckedCountTextsAndExportLock) {
     EXPECT_EQ(model.CheckedCountText(), "No checked mailboxes.");
     model.OnCheckToggle(model.FindEntry("Local Folders\\Inbox", kTreeMailbox));
     EXPECT_EQ(model.CheckedCountText(), "One mailbox checked.");
-    model.CheckAll(/*exportRunning=*/true);
+    model.SetExportRunning(true);
+    model.CheckAll();
     EXPECT_EQ(model.CheckedCount(), 1);
+    model.OnCheckToggle(model.FindEntry("Local Folders\\Inbox", kTreeMailbox));
+    EXPECT_EQ(model.CheckedCount(), 1);
+    model.SetExportRunning(false);
     model.CheckAll();
     // Holder's folder entry has no children left and counts as a leaf.
     EXPECT_EQ(model.CheckedCount(), 8);
-    model.ClearAll(true);
+    model.SetExportRunning(true);
+    model.ClearAll();
     EXPECT_EQ(model.CheckedCount(), 8);
+    model.SetExportRunning(false);
     model.ClearAll();
     EXPECT_EQ(model.CheckedCountText(), "No checked mailboxes.");
 }

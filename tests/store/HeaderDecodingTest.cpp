@@ -1,7 +1,7 @@
-#include "store/EncodedWords.h"
-#include "store/HeaderSummary.h"
-#include "store/MailAddressList.h"
-#include "store/MessageHeader.h"
+#include "store/header/EncodedWords.h"
+#include "store/header/HeaderSummary.h"
+#include "store/header/MailAddressList.h"
+#include "store/header/MessageHeader.h"
 #include "support/TestEnv.h"
 
 #include <QFile>

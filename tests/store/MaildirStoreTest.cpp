@@ -1,5 +1,5 @@
-#include "store/MaildirFileName.h"
-#include "store/ModifiedUtf7.h"
+#include "store/maildir/MaildirFileName.h"
+#include "store/maildir/ModifiedUtf7.h"
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 

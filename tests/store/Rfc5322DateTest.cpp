@@ -1,4 +1,4 @@
-#include "store/Rfc5322Date.h"
+#include "store/header/Rfc5322Date.h"
 
 #include <gtest/gtest.h>
 

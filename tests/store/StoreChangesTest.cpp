@@ -1,5 +1,5 @@
 #include "store/FileReplacement.h"
-#include "store/MessageHeader.h"
+#include "store/header/MessageHeader.h"
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 

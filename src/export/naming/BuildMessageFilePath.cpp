@@ -1,0 +1,68 @@
+#include "export/naming/BuildMessageFilePath.h"
+
+#include "export/output/FileChecks.h"
+#include "export/naming/NameLimits.h"
+#include "export/naming/SanitizeName.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
+
+namespace parcelo {
+
+namespace {
+
+// name (cut to fit) + suffix + "." + extension, or empty when nothing of the name fits.
+QString candidateName(const QString& base, const QString& suffix, const QString& extension) {
+    const QString tail = suffix + u'.' + extension;
+    const qsizetype room = kMaxNameBytes - tail.toUtf8().size();
+    if (room <= 0)
+        return {};
+    const QString name = CutToUtf8Bytes(base, room);
+    if (name.isEmpty())
+        return {};
+    return name + tail;
+}
+
+bool isTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+QString BuildMessageFilePath(const QString& directory, const QString& name,
+                             const QString& extension, bool makeUnique, bool reserve,
+                             int firstNumber, int* numberUsed) {
+    if (extension.contains(u'/') || extension.contains(QChar(u'\0')))
+        return {};
+    QString dir = directory;
+    while (dir.size() > 1 && dir.endsWith(u'/'))
+        dir.chop(1);
+    const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
+    const QString base = SanitizeName(name);
+
+    for (int n = makeUnique ? qMax(firstNumber, 0) : 0; n < std::numeric_limits<int>::max(); ++n) {
+        const QString suffix = n == 0 ? QString() : u'_' + QString::number(n);
+        const QString fileName = candidateName(base, suffix, extension);
+        if (fileName.isEmpty())
+            return {};
+        const QString candidate = prefix + fileName;
+        if (makeUnique && FileExists(candidate))
+            continue;
+        if (numberUsed)
+            *numberUsed = n;
+        if (!reserve)
+            return candidate;
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        // Someone took the name in between: try the next one. Anything else (a directory
+        // of that name, no permission) leaves the message without a file.
+        if (!makeUnique || !isTaken(candidate) || QFileInfo(candidate).isDir())
+            return {};
+    }
+    return {};
+}
+
+} // namespace parcelo

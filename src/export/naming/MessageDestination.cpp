@@ -1,0 +1,100 @@
+#include "export/naming/MessageDestination.h"
+
+#include "export/output/EnsureDirectoryPath.h"
+#include "export/naming/NameLimits.h"
+#include "export/naming/SanitizeName.h"
+
+namespace parcelo {
+
+namespace {
+
+QString trimDots(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u'.')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u'.')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString trimSubFolder(const QString& text) {
+    return trimDots(text.trimmed()).trimmed();
+}
+
+QString subFolderText(const DestinationRequest& r) {
+    switch (r.folderOption) {
+    case 1:
+        return r.treePath;
+    case 2:
+        return SanitizeName(r.folderName);
+    case 3:
+        return SanitizeName(r.sender);
+    case 4:
+        return SanitizeName(r.subject);
+    case 5:
+        return SanitizeName(r.sentDateText);
+    default:
+        return {};
+    }
+}
+
+QString joinPieces(std::initializer_list<QString> pieces) {
+    return QStringList(pieces).join(u'-');
+}
+
+QString fileNameText(const DestinationRequest& r) {
+    const QString& s = r.sender;
+    const QString& t = r.subject;
+    const QString& d = r.sentDateText;
+    switch (r.fileOption) {
+    case 1:
+        return s;
+    case 2:
+        return t;
+    case 3:
+        return d;
+    case 4:
+        return joinPieces({s, t, d});
+    case 5:
+        return joinPieces({s, d, t});
+    case 6:
+        return joinPieces({t, s, d});
+    case 7:
+        return joinPieces({t, d, s});
+    case 8:
+        return joinPieces({d, t, s});
+    case 9:
+        return joinPieces({d, s, t});
+    default:
+        return QStringLiteral("message");
+    }
+}
+
+} // namespace
+
+MessageDestination DestinationOfMessage(const DestinationRequest& request) {
+    MessageDestination dest;
+    dest.root = CleanRootPath(request.root);
+    dest.name = SanitizeName(fileNameText(request));
+    dest.extension = request.extension;
+    dest.valid = !dest.root.isEmpty();
+
+    if (request.folderOption > 0) {
+        const QString sub = trimSubFolder(subFolderText(request));
+        if (request.folderOption == 1) {
+            // A tree path names folders, not files: each backslash-separated name is one
+            // directory, and each must be a plain name.
+            for (const QString& component : sub.split(u'\\', Qt::SkipEmptyParts))
+                dest.subFolder.append(component);
+        } else if (!sub.isEmpty()) {
+            dest.subFolder.append(CutToUtf8Bytes(sub, kMaxNameBytes));
+        }
+        for (const QString& component : dest.subFolder)
+            dest.valid = dest.valid && IsValidPathComponent(component);
+    }
+    dest.directory = JoinDirectory(dest.root, dest.subFolder);
+    return dest;
+}
+
+} // namespace parcelo

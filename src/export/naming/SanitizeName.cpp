@@ -1,0 +1,72 @@
+#include "export/naming/SanitizeName.h"
+
+#include "export/naming/NameLimits.h"
+
+namespace parcelo {
+
+namespace {
+
+bool isForbiddenInName(char32_t c) {
+    switch (c) {
+    case U'\\':
+    case U'/':
+    case U':':
+    case U'*':
+    case U'?':
+    case U'!':
+    case U'"':
+    case U'\'':
+    case U'<':
+    case U'>':
+    case U'|':
+    case U'\0': // cannot be part of a name on this file system
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isInvalidInDirectoryName(QChar c) {
+    return c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' ||
+           c == u'<' || c == u'>' || c == u'|' || c == QChar(u'\0');
+}
+
+} // namespace
+
+QString SanitizeName(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0, units = 1; i < text.size(); i += units) {
+        const char32_t c = CodePointAt(text, i, &units);
+        if (QChar::isLetterOrNumber(c) || !isForbiddenInName(c))
+            result.append(text.mid(i, units));
+    }
+    qsizetype end = result.size();
+    while (end > 0 && result.at(end - 1).isSpace())
+        --end;
+    result.truncate(end);
+
+    if (result.size() > kMaxNameUnits) {
+        qsizetype cut = kMaxNameUnits;
+        if (result.at(cut - 1).isHighSurrogate())
+            --cut;
+        result.truncate(cut);
+    } else if (result.isEmpty()) {
+        result = QStringLiteral("No Name");
+    }
+    return result;
+}
+
+bool IsValidPathComponent(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (name.toUtf8().size() > kMaxNameBytes)
+        return false;
+    for (QChar c : name) {
+        if (isInvalidInDirectoryName(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace parcelo

@@ -1,0 +1,64 @@
+#include "export/report/ExportLog.h"
+
+#include "export/CountText.h"
+#include "export/output/TextFile.h"
+#include "platform/LocaleFormats.h"
+
+namespace parcelo {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString dateText(const QDateTime& now) {
+    return LocaleFormats::current().formatDate(now.date());
+}
+QString timeText(const QDateTime& now) {
+    return LocaleFormats::current().formatTime(now.time());
+}
+
+} // namespace
+
+QString RunHeaderText(const QDateTime& now) {
+    return dateText(now) + kCrLf + QStringLiteral("Export initialized at ") + timeText(now) + kCrLf;
+}
+
+QString FolderBlockText(const FolderLogBlock& block) {
+    QString text =
+        QStringLiteral("Mailbox: ") + block.folderName + kCrLf +
+        QStringLiteral("Number of Scanned Messages: ") + CountText(block.storeMessageCount) +
+        kCrLf + QStringLiteral("Number of Exported Messages: ") + CountText(block.exported) + kCrLf;
+    if (block.markedRead)
+        text += QStringLiteral("Source Messages: Marked as Read");
+    if (block.deleted)
+        text += QStringLiteral("Source Messages: Deleted");
+    return text + kCrLf;
+}
+
+QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
+    return QStringLiteral("Export completed at ") + timeText(now) + kCrLf +
+           QStringLiteral("Applied Filter(s): ") + footer.filterDescription + kCrLf +
+           QStringLiteral("Exported Headers: All") + kCrLf +
+           QStringLiteral("Exported Attachments: All") + kCrLf +
+           QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
+           kCrLf + QStringLiteral("Total number of scanned messages: ") +
+           CountText(footer.scanned) + kCrLf + QString(41, u'=');
+}
+
+bool ExportLog::writeRunHeader(const QDateTime& now) const {
+    return append(RunHeaderText(now));
+}
+
+bool ExportLog::writeFolderBlock(const FolderLogBlock& block) const {
+    return append(FolderBlockText(block));
+}
+
+bool ExportLog::writeRunFooter(const RunLogFooter& footer, const QDateTime& now) const {
+    return append(RunFooterText(footer, now));
+}
+
+bool ExportLog::append(const QString& record) const {
+    return AppendTextToFile(path_, record, kCrLf);
+}
+
+} // namespace parcelo

@@ -1,0 +1,74 @@
+#include "export/report/IndexPage.h"
+
+#include "export/output/FileChecks.h"
+#include "export/report/HtmlEscape.h"
+#include "export/output/TextFile.h"
+#include "platform/LocaleFormats.h"
+
+#include <QUrl>
+
+namespace parcelo {
+
+namespace {
+
+QString fileLink(const QString& path) {
+    return HtmlEscapeText(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+}
+
+QString mailtoLink(const QString& escapedAddress, const QString& text) {
+    return QStringLiteral("<a href=\"mailto:") + escapedAddress + QStringLiteral("\">") + text +
+           QStringLiteral("</a>");
+}
+
+} // namespace
+
+QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
+    const LocaleFormats& formats = LocaleFormats::current();
+    return QStringLiteral("<head>\r\n"
+                          "<meta http-equiv=\"Content-Type\" "
+                          "content=\"text/html; charset=utf-8\">\r\n"
+                          "<title>Exported Messages Index</title>\r\n"
+                          "</head>\r\n"
+                          "<h2><center><b>Exported Messages Index</b></center></h2>\r\n"
+                          "<i><center><a href=\"") +
+           HtmlEscapeText(homePage) +
+           QStringLiteral("\">Parcelo</a></i></center>"
+                          "\r\n<br>"
+                          "<center><i>Index created on ") +
+           HtmlEscapeText(formats.formatDate(now.date())) + QStringLiteral(" at ") +
+           HtmlEscapeText(formats.formatTime(now.time())) +
+           QStringLiteral("</i></center>"
+                          "<hr>");
+}
+
+QString IndexEntryText(const IndexEntry& entry) {
+    QString text = QStringLiteral("<p><table><tr>");
+    for (const char* title : {"Message", "Sender", "Date", "Recipient(s)"})
+        text += QStringLiteral("<td width=\"300\"><i>") + QLatin1String(title) +
+                QStringLiteral("</i></td>");
+    text += QStringLiteral("</tr><tr>");
+    text += QStringLiteral("<td><a href=\"") + fileLink(entry.filePath) + QStringLiteral("\">") +
+            HtmlEscapeText(entry.subject) + QStringLiteral("</a></td>");
+    text += QStringLiteral("<td>") +
+            mailtoLink(HtmlEscapeAddress(entry.fromValue), HtmlEscapeText(entry.sender)) +
+            QStringLiteral("</td>");
+    text += QStringLiteral("<td>") + HtmlEscapeText(entry.sentDateText) + QStringLiteral("</td>");
+    text += QStringLiteral("<td>");
+    for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
+        if (value->isEmpty())
+            continue;
+        const QString escaped = HtmlEscapeAddress(*value);
+        text += mailtoLink(escaped, escaped);
+    }
+    text += QStringLiteral("</td></tr></table></p><hr>");
+    return text;
+}
+
+bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry, const QDateTime& now,
+                     const QString& homePage) {
+    if (!FileExists(indexPath) && !WriteTextFile(indexPath, IndexPageHeadingText(now, homePage)))
+        return false;
+    return AppendTextToFile(indexPath, IndexEntryText(entry), QStringLiteral("\r\n"));
+}
+
+} // namespace parcelo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "export/report/HomePage.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace parcelo {
+
+// One exported message as the index page lists it.
+struct IndexEntry {
+    QString filePath;  // full path of the message file
+    QString sender;    // sender display text from the store
+    QString fromValue; // From, To, CC, BCC field values of the message, empty when absent
+    QString subject;   // subject from the store
+    QString toValue;
+    QString ccValue;
+    QString bccValue;
+    QString sentDateText; // SentDateText
+};
+
+// The heading written once when the page is created (UTF-8, with its charset declared).
+QString IndexPageHeadingText(const QDateTime& now, const QString& homePage = kHomePageUrl);
+
+// One entry: a paragraph holding a two-row table, then a rule; without the closing CR LF.
+QString IndexEntryText(const IndexEntry& entry);
+
+// Creates the page with its heading when it does not exist as a file, then appends the entry
+// and CR LF. False when the page cannot be created or the entry not appended.
+bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry,
+                     const QDateTime& now = QDateTime::currentDateTime(),
+                     const QString& homePage = kHomePageUrl);
+
+} // namespace parcelo

@@ -1,0 +1,55 @@
+#include "platform/AppPaths.h"
+
+#include "platform/ProductInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace parcelo {
+
+QString AbsoluteCleanPath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QString WithTrailingSlash(const QString& directory) {
+    QString result = directory;
+    while (result.size() > 1 && result.endsWith(QLatin1Char('/')))
+        result.chop(1);
+    if (!result.endsWith(QLatin1Char('/')))
+        result += QLatin1Char('/');
+    return result;
+}
+
+AppPaths AppPaths::ForFolder(const QString& folder) {
+    AppPaths paths;
+    paths.AppFolder = WithTrailingSlash(folder);
+    paths.HelpFile = paths.AppFolder + QStringLiteral("Parcelo.chm");
+    paths.LogFile = paths.AppFolder + QStringLiteral("Parcelo.log");
+    paths.FilterSetFile = paths.AppFolder + QStringLiteral("Filters.xml");
+    paths.IndexPage = paths.AppFolder + QStringLiteral("Index.htm");
+    paths.HeaderListFile = paths.AppFolder + QStringLiteral("Headers.lst");
+    paths.AttachmentListFile = paths.AppFolder + QStringLiteral("Attachments.lst");
+    return paths;
+}
+
+bool AppPaths::Resolve(const QString& appFolderOverride, AppPaths* paths, QString* error) {
+    QString folder;
+    if (!appFolderOverride.isEmpty()) {
+        folder = AbsoluteCleanPath(appFolderOverride);
+    } else {
+        QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+        if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
+            dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+        folder = QDir::cleanPath(dataHome + QLatin1Char('/') + kProductName);
+    }
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("cannot create the application folder '%1'").arg(folder);
+        return false;
+    }
+    *paths = ForFolder(folder);
+    return true;
+}
+
+} // namespace parcelo

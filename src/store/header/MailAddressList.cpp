@@ -1,0 +1,112 @@
+#include "store/header/MailAddressList.h"
+
+#include "store/header/EncodedWords.h"
+
+namespace parcelo {
+
+namespace {
+
+struct Mailbox {
+    QByteArray phrase;  // display name words, quotes removed
+    QByteArray address; // inside <...>, or the bare addr-spec
+    QByteArray comment; // the last comment, an old-style name: addr (Name)
+    bool angle = false;
+};
+
+QByteArray Collapse(const QByteArray& text) {
+    return text.simplified();
+}
+
+QByteArray Display(const Mailbox& box) {
+    QByteArray name = Collapse(box.phrase);
+    if (!box.angle && !name.isEmpty()) {
+        if (!name.contains('@'))
+            return Collapse(DecodeEncodedWords(name));
+        // No angle brackets: the words are the address itself.
+        QByteArray address = name;
+        address.replace(" ", "");
+        QByteArray comment = Collapse(box.comment);
+        if (!comment.isEmpty())
+            return DecodeEncodedWords(comment);
+        return DecodeEncodedWords(address);
+    }
+    if (!name.isEmpty())
+        return Collapse(DecodeEncodedWords(name));
+    const QByteArray comment = Collapse(box.comment);
+    if (!comment.isEmpty() && box.address.isEmpty())
+        return DecodeEncodedWords(comment);
+    return DecodeEncodedWords(Collapse(box.address));
+}
+
+} // namespace
+
+QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
+    QList<QByteArray> names;
+    Mailbox box;
+    auto finish = [&]() {
+        if (!Collapse(box.phrase).isEmpty() || !box.address.isEmpty() || !box.comment.isEmpty()) {
+            const QByteArray text = Display(box);
+            if (!text.isEmpty())
+                names.append(text);
+        }
+        box = Mailbox{};
+    };
+    qsizetype i = 0;
+    const qsizetype n = raw.size();
+    while (i < n) {
+        const char c = raw[i];
+        if (c == '"') {
+            ++i;
+            while (i < n && raw[i] != '"') {
+                if (raw[i] == '\\' && i + 1 < n)
+                    ++i;
+                box.phrase.append(raw[i]);
+                ++i;
+            }
+            ++i;
+        } else if (c == '(') {
+            int depth = 1;
+            QByteArray comment;
+            ++i;
+            while (i < n && depth > 0) {
+                if (raw[i] == '\\' && i + 1 < n) {
+                    comment.append(raw[i + 1]);
+                    i += 2;
+                    continue;
+                }
+                if (raw[i] == '(')
+                    ++depth;
+                else if (raw[i] == ')' && --depth == 0)
+                    break;
+                comment.append(raw[i]);
+                ++i;
+            }
+            ++i;
+            box.comment = comment;
+            box.phrase.append(' ');
+        } else if (c == '<') {
+            const qsizetype close = raw.indexOf('>', i + 1);
+            const qsizetype end = close < 0 ? n : close;
+            box.address = raw.mid(i + 1, end - i - 1).trimmed();
+            box.angle = true;
+            i = end + 1;
+        } else if (c == ',') {
+            finish();
+            ++i;
+        } else if (c == ':' && !box.angle) {
+            box = Mailbox{}; // the group's name
+            ++i;
+        } else if (c == ';') {
+            finish();
+            ++i;
+        } else {
+            if (!box.angle)
+                box.phrase.append(c);
+            ++i;
+        }
+    }
+    finish();
+    return names;
+}
+
+} // namespace parcelo

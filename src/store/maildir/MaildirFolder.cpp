@@ -1,0 +1,214 @@
+#include "store/maildir/MaildirFolder.h"
+
+#include "store/CrlfFileStream.h"
+#include "store/LineReader.h"
+#include "store/maildir/MaildirFileName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+// Size of the file as a CR LF source and the properties of its header, in one pass.
+void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
+    entry->measured = true;
+    entry->readable = false;
+    QFile file(entry->path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    LineReader reader(&file);
+    QByteArray line;
+    QByteArray header;
+    bool inHeader = true;
+    quint64 size = 0;
+    while (reader.next(&line)) {
+        if (inHeader) {
+            if (line == "\n" || line == "\r\n")
+                inHeader = false;
+            else
+                header.append(line);
+        }
+        size += CanonicalLineSize(line.constData(), line.size(), false);
+    }
+    if (reader.failed())
+        return;
+    entry->cbMessage = size;
+    if (summary)
+        *summary = SummarizeHeader(MessageHeader(header));
+    entry->readable = true;
+}
+
+// Renames without replacing an existing file, so that no message is overwritten.
+bool RenameNoReplace(const QString& from, const QString& to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (::link(source.constData(), target.constData()) != 0)
+        return false;
+    return ::unlink(source.constData()) == 0;
+}
+
+} // namespace
+
+MaildirFolder::MaildirFolder(const QString& directory) : directory_(directory) {}
+
+MaildirFolder::~MaildirFolder() {
+    if (open_)
+        Close();
+}
+
+std::vector<MaildirFolder::Entry> MaildirFolder::ListMessages(const QString& directory) {
+    std::vector<Entry> entries;
+    for (const char* sub : {"new", "cur"}) {
+        const QDir dir(directory + QLatin1Char('/') + QLatin1String(sub));
+        const QFileInfoList files =
+            dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo& info : files) {
+            const QString name = info.fileName();
+            if (name.startsWith(QLatin1Char('.')))
+                continue;
+            if (MaildirFileName::parse(name).hasFlag(QLatin1Char('T')))
+                continue;
+            Entry entry;
+            entry.path = info.absoluteFilePath();
+            entry.fileName = name;
+            entry.inNew = qstrcmp(sub, "new") == 0;
+            entry.modified = info.lastModified().toUTC();
+            entries.push_back(entry);
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.fileName < b.fileName; });
+    return entries;
+}
+
+bool MaildirFolder::open(QString* error) {
+    if (!QFileInfo(directory_ + QStringLiteral("/cur")).isDir() &&
+        !QFileInfo(directory_ + QStringLiteral("/new")).isDir()) {
+        if (error)
+            *error = QStringLiteral("%1 is not a Maildir").arg(directory_);
+        return false;
+    }
+    entries_ = ListMessages(directory_);
+    open_ = true;
+    return true;
+}
+
+MaildirFolder::Entry* MaildirFolder::entry(StoreMessageId id) {
+    if (!open_ || id >= entries_.size() || entries_[id].gone)
+        return nullptr;
+    return &entries_[id];
+}
+
+HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
+    for (; id < entries_.size(); ++id) {
+        Entry* message = entry(id);
+        if (!message)
+            continue;
+        HeaderSummary summary;
+        Measure(message, &summary);
+        const MaildirFileName name = MaildirFileName::parse(message->fileName);
+        *props = MESSAGEPROPS{};
+        props->dwMessageId = id;
+        if (message->inNew || !name.hasFlag(QLatin1Char('S')))
+            props->dwState |= MSG_UNREAD;
+        if (name.hasFlag(QLatin1Char('F')))
+            props->dwState |= MSG_FLAGGED;
+        props->cbMessage = message->cbMessage;
+        const bool usableTime =
+            message->modified.isValid() && message->modified.toSecsSinceEpoch() > 0;
+        ApplyHeaderSummary(summary, usableTime ? message->modified : QDateTime(), props);
+        *next = id + 1;
+        return S_OK;
+    }
+    *next = StoreMessageId(entries_.size());
+    return S_FALSE;
+}
+
+HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
+    Entry* message = entry(id);
+    if (!message)
+        return E_NOTFOUND;
+    if (!message->measured)
+        Measure(message, nullptr);
+    if (!message->readable)
+        return E_IO;
+    const qint64 size = QFileInfo(message->path).size();
+    auto opened =
+        std::make_unique<CrlfFileStream>(message->path, 0, size, message->cbMessage, false);
+    if (!opened->open())
+        return E_IO;
+    *stream = std::move(opened);
+    return S_OK;
+}
+
+HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
+    if (!read)
+        return E_INVALIDARG;
+    HRESULT hr = S_OK;
+    for (StoreMessageId id : ids.ids) {
+        Entry* message = entry(id);
+        if (!message) {
+            hr = E_INVALIDARG;
+            continue;
+        }
+        const MaildirFileName name = MaildirFileName::parse(message->fileName);
+        if (!message->inNew && name.hasFlag(QLatin1Char('S')))
+            continue;
+        const QString newName = name.withFlag(QLatin1Char('S'));
+        const QString newPath = directory_ + QStringLiteral("/cur/") + newName;
+        if (message->inNew && !QDir(directory_).mkpath(QStringLiteral("cur"))) {
+            hr = E_IO;
+            continue;
+        }
+        if (!RenameNoReplace(message->path, newPath)) {
+            hr = E_IO;
+            continue;
+        }
+        message->path = newPath;
+        message->fileName = newName;
+        message->inNew = false;
+    }
+    return hr;
+}
+
+HRESULT MaildirFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
+    HRESULT hr = S_OK;
+    for (StoreMessageId id : ids.ids) {
+        Entry* message = entry(id);
+        if (!message) {
+            hr = E_INVALIDARG;
+        } else if (!QFile::remove(message->path)) {
+            hr = E_IO;
+        } else {
+            message->gone = true;
+        }
+    }
+    return hr;
+}
+
+HRESULT MaildirFolder::Compact() {
+    return open_ ? S_OK : E_FAIL;
+}
+
+HRESULT MaildirFolder::Close() {
+    if (!open_)
+        return E_FAIL;
+    open_ = false;
+    closeEnumerations();
+    return S_OK;
+}
+
+} // namespace parcelo

@@ -1,0 +1,266 @@
+#include "store/tree/FolderTreeModel.h"
+
+#include <functional>
+
+namespace parcelo {
+
+namespace {
+
+void forEachEntry(FolderTreeModel::Entry* entry,
+                  const std::function<void(FolderTreeModel::Entry*)>& fn) {
+    if (!entry)
+        return;
+    fn(entry);
+    for (auto& child : entry->Children)
+        forEachEntry(child.get(), fn);
+}
+
+void setSubtree(FolderTreeModel::Entry* entry, bool checked) {
+    for (auto& child : entry->Children) {
+        child->Checked = checked;
+        setSubtree(child.get(), checked);
+    }
+}
+
+int countLeaves(const FolderTreeModel::Entry* entry, bool checkedOnly) {
+    int count = 0;
+    for (const auto& child : entry->Children) {
+        if (child->Children.empty())
+            count += (!checkedOnly || child->Checked) ? 1 : 0;
+        count += countLeaves(child.get(), checkedOnly);
+    }
+    return count;
+}
+
+int countBranches(const FolderTreeModel::Entry* entry) {
+    int count = 0;
+    for (const auto& child : entry->Children)
+        count += (child->Children.empty() ? 0 : 1) + countBranches(child.get());
+    return count;
+}
+
+QString parentPath(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('\\'));
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+} // namespace
+
+FolderTreeModel::Entry* FolderTreeModel::Entry::NextSibling() const {
+    if (!Parent)
+        return nullptr;
+    auto& siblings = Parent->Children;
+    for (size_t i = 0; i + 1 < siblings.size(); ++i)
+        if (siblings[i].get() == this)
+            return siblings[i + 1].get();
+    return nullptr;
+}
+
+void FolderTreeModel::Clear() {
+    root_.reset();
+    records_.clear();
+}
+
+QString FolderTreeModel::RootName(const QString& storeDirectory) {
+    QString directory = storeDirectory;
+    while (directory.endsWith(QLatin1Char('/')) || directory.endsWith(QLatin1Char('\\')))
+        directory.chop(1);
+    while (!directory.isEmpty() && directory.back().isSpace())
+        directory.chop(1);
+    const qsizetype slash =
+        std::max(directory.lastIndexOf(QLatin1Char('/')), directory.lastIndexOf(QLatin1Char('\\')));
+    const QString name = directory.mid(slash + 1);
+    return name.isEmpty() ? QStringLiteral("Local Folders") : name;
+}
+
+void FolderTreeModel::PopulateFolderTree(IStoreNamespace& store) {
+    Clear();
+    QString directory;
+    if (!Succeeded(store.GetDirectory(&directory)))
+        directory.clear();
+    const QString rootName = RootName(directory);
+    EnumerateStoreFolders(store, kRootFolderId, rootName);
+
+    root_ = std::make_unique<Entry>();
+    root_->Text = rootName;
+    root_->Image = kImageRoot;
+    root_->Record.Type = kTreeRoot;
+    root_->Record.Image = kImageRoot;
+    root_->Record.Path = directory;
+    root_->Record.Name = rootName;
+    InsertChildItems(rootName, root_.get());
+    root_->Expanded = true;
+}
+
+bool FolderTreeModel::EnumerateStoreFolders(IStoreNamespace& store, StoreFolderId parent,
+                                            const QString& path) {
+    FOLDERPROPS props;
+    HENUMSTORE handle = 0;
+    HRESULT hr = store.GetFirstSubFolder(parent, &props, &handle);
+    while (Succeeded(hr) && hr != S_FALSE) {
+        STR_TREE_ITEM mailbox;
+        mailbox.Type = kTreeMailbox;
+        mailbox.Name = QString::fromLocal8Bit(props.szName);
+        mailbox.Path = path + QLatin1Char('\\') + mailbox.Name;
+        mailbox.MessageCount = props.cMessage;
+        mailbox.UnreadCount = props.cUnread;
+        mailbox.SubFolderCount = props.cSubFolders;
+        mailbox.FolderId = props.dwFolderId;
+        mailbox.MessageCountText = QString::number(props.cMessage);
+        mailbox.UnreadCountText = QString::number(props.cUnread);
+        mailbox.Image = props.cMessage != 0 ? kImageMailboxFull : kImageMailboxEmpty;
+        records_.push_front(mailbox);
+
+        if (props.cSubFolders > 0) {
+            STR_TREE_ITEM folder;
+            folder.Type = kTreeFolder;
+            folder.Image = kImageFolderClosed;
+            folder.Name = mailbox.Name;
+            folder.Path = mailbox.Path;
+            folder.FolderId = mailbox.FolderId;
+            folder.SubFolderCount = mailbox.SubFolderCount;
+            folder.MessageCount = -1;
+            folder.UnreadCount = -1;
+            records_.push_front(folder);
+            EnumerateStoreFolders(store, folder.FolderId, folder.Path);
+        }
+        hr = store.GetNextSubFolder(handle, &props);
+    }
+    if (handle != 0)
+        store.GetSubFolderClose(handle);
+    return true;
+}
+
+FolderTreeModel::Entry* FolderTreeModel::InsertSorted(Entry* parent, std::unique_ptr<Entry> child) {
+    child->Parent = parent;
+    auto& children = parent->Children;
+    auto position = children.begin();
+    while (position != children.end() &&
+           QString::compare((*position)->Text, child->Text, Qt::CaseInsensitive) <= 0)
+        ++position;
+    return children.insert(position, std::move(child))->get();
+}
+
+void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
+    // Copy the children first: the recursion below only reads the list.
+    std::vector<const STR_TREE_ITEM*> children;
+    for (const STR_TREE_ITEM& record : records_)
+        if (record.Path.contains(QLatin1Char('\\')) && parentPath(record.Path) == path)
+            children.push_back(&record);
+
+    for (const STR_TREE_ITEM* record : children) {
+        if (record->Name.isEmpty() || record->Path.isEmpty() ||
+            record->Name.compare(QLatin1String("Deleted Items"), Qt::CaseInsensitive) == 0)
+            continue;
+        auto child = std::make_unique<Entry>();
+        child->Record = *record;
+        if (record->Type == kTreeMailbox) {
+            child->Text = record->MessageCount > 0 ? record->Name + QStringLiteral(" [") +
+                                                         record->MessageCountText + QLatin1Char(']')
+                                                   : record->Name;
+            child->Image = record->Image;
+            InsertSorted(entry, std::move(child));
+        } else if (record->Type == kTreeFolder) {
+            child->Text = record->Name;
+            child->Image = kImageFolderClosed;
+            Entry* inserted = InsertSorted(entry, std::move(child));
+            InsertChildItems(record->Path, inserted);
+        }
+    }
+}
+
+void FolderTreeModel::OnCheckToggle(Entry* entry) {
+    if (!entry || exportRunning_)
+        return;
+    const bool checked = !entry->Checked;
+    const bool isRoot = entry->Record.Type == kTreeRoot;
+    if (!checked && !isRoot)
+        for (Entry* up = entry->Parent; up; up = up->Parent)
+            up->Checked = false;
+    if (entry->Record.Type != kTreeMailbox)
+        setSubtree(entry, checked);
+    entry->Checked = checked;
+    if (checked && !isRoot) {
+        // Check each ancestor whose other children are all checked, up to the first that has not.
+        const Entry* from = entry;
+        for (Entry* up = entry->Parent; up; from = up, up = up->Parent) {
+            for (const auto& child : up->Children)
+                if (child.get() != from && !child->Checked)
+                    return;
+            up->Checked = true;
+        }
+    }
+}
+
+void FolderTreeModel::SetExpanded(Entry* entry, bool expanded) {
+    if (!entry)
+        return;
+    entry->Expanded = expanded;
+    if (entry->Record.Type == kTreeFolder)
+        entry->Image = expanded ? kImageFolderOpen : kImageFolderClosed;
+}
+
+void FolderTreeModel::CheckAll() {
+    if (exportRunning_)
+        return;
+    forEachEntry(root_.get(), [](Entry* e) { e->Checked = true; });
+}
+
+void FolderTreeModel::ClearAll() {
+    if (exportRunning_)
+        return;
+    forEachEntry(root_.get(), [](Entry* e) { e->Checked = false; });
+}
+
+int FolderTreeModel::CheckedCount() const {
+    if (!root_)
+        return 0;
+    int count = countLeaves(root_.get(), true);
+    if (root_->Children.empty() && root_->Checked)
+        ++count;
+    return count;
+}
+
+QString FolderTreeModel::CheckedCountText() const {
+    const int count = CheckedCount();
+    if (count == 0)
+        return QStringLiteral("No checked mailboxes.");
+    if (count == 1)
+        return QStringLiteral("One mailbox checked.");
+    return QString::number(count) + QStringLiteral(" mailboxes checked.");
+}
+
+QString FolderTreeModel::EntryStatisticsText(const Entry* entry) {
+    if (!entry)
+        return {};
+    if (entry->Record.Type == kTreeMailbox)
+        return entry->Record.Name + QStringLiteral("\r\nUnread messages: ") +
+               entry->Record.UnreadCountText;
+    return entry->Record.Name + QStringLiteral("\r\nSubfolders: ") +
+           QString::number(countBranches(entry)) + QStringLiteral(" \u2022 Mailboxes: ") +
+           QString::number(countLeaves(entry, false));
+}
+
+std::int32_t FolderTreeModel::EntryStatisticsImage(const Entry* entry) {
+    if (!entry)
+        return kImageRoot;
+    switch (entry->Record.Type) {
+    case kTreeRoot:
+        return kImageRoot;
+    case kTreeFolder:
+        return entry->Expanded ? kImageFolderOpen : kImageFolderClosed;
+    default:
+        return entry->Record.MessageCount == 0 ? kImageMailboxEmpty : kImageMailboxFull;
+    }
+}
+
+FolderTreeModel::Entry* FolderTreeModel::FindEntry(const QString& path, std::int32_t type) const {
+    Entry* found = nullptr;
+    forEachEntry(root_.get(), [&](Entry* e) {
+        if (!found && e->Record.Type == type && e->Record.Path == path)
+            found = e;
+    });
+    return found;
+}
+
+} // namespace parcelo

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "store/IStoreNamespace.h"
+#include "store/tree/STR_TREE_ITEM.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace parcelo {
+
+// The folder tree without a widget: entries with texts, images and check boxes built from
+// the store's folders. The window shows it; the command line checks and exports from it.
+class FolderTreeModel {
+public:
+    struct Entry {
+        QString Text;
+        std::int32_t Image = 0;
+        STR_TREE_ITEM Record;
+        bool Checked = false;
+        bool Expanded = false;
+        Entry* Parent = nullptr;
+        std::vector<std::unique_ptr<Entry>> Children;
+
+        Entry* NextSibling() const;
+    };
+
+    // Empties the tree and builds it from the store.
+    void PopulateFolderTree(IStoreNamespace& store);
+    void Clear();
+
+    bool EnumerateStoreFolders(IStoreNamespace& store, StoreFolderId parent, const QString& path);
+    void InsertChildItems(const QString& path, Entry* entry);
+
+    static QString RootName(const QString& storeDirectory);
+
+    Entry* Root() const { return root_.get(); }
+    const StoreFolderList& Records() const { return records_; }
+
+    // While an export runs its checked folders are its input: check changes are refused.
+    bool ExportRunning() const { return exportRunning_; }
+    void SetExportRunning(bool running) { exportRunning_ = running; }
+
+    // Flips an entry's check box and keeps parents and children consistent.
+    void OnCheckToggle(Entry* entry);
+    void SetExpanded(Entry* entry, bool expanded);
+    void CheckAll();
+    void ClearAll();
+
+    int CheckedCount() const;
+    QString CheckedCountText() const; // the status text of UpdateCheckedCount
+
+    // The information panel's text and icon for an entry.
+    static QString EntryStatisticsText(const Entry* entry);
+    static std::int32_t EntryStatisticsImage(const Entry* entry);
+
+    // Finds the entry of the given type whose record has this tree path.
+    Entry* FindEntry(const QString& path, std::int32_t type) const;
+
+private:
+    Entry* InsertSorted(Entry* parent, std::unique_ptr<Entry> child);
+
+    StoreFolderList records_;
+    std::unique_ptr<Entry> root_;
+    bool exportRunning_ = false;
+};
+
+} // namespace parcelo
