@@ -58,7 +58,11 @@ TEST(EncodedWord, DecodesAcrossWordsAndCharsets) {
         {"Re: =?ISO-8859-1?Q?=E9t=E9?=", "Re: \xC3\xA9t\xC3\xA9", "utf-8"},
         {"=?iso-8859-1?q?a?= =?utf-8?B?w6k=?=", "a\xC3\xA9", "utf-8"},
         // Raw 8-bit text beside a word is read as UTF-8, else windows-1252.
-        {"Gr\xFC\xDF" "e =?iso-8859-1?Q?M=FCnchen?=", "Gr\xC3\xBC\xC3\x9F" "e M\xC3\xBCnchen", "utf-8"},
+        {"Gr\xFC\xDF"
+         "e =?iso-8859-1?Q?M=FCnchen?=",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e M\xC3\xBCnchen",
+         "utf-8"},
         {"=?utf-8?Q?a_b=5F?=", "a b_", "utf-8"},
         {"=?utf-8?B?dGVzdA?= tail", "test tail", "utf-8"},
         {"=?utf-8?X?abc?=", "=?utf-8?X?abc?=", ""},

@@ -39,7 +39,8 @@ TEST(HeaderField, StoresTheSourceBytesOfALoadedField) {
         {"Subject: =?utf-8?Q?caf=C3=A9?=\r\n", "Subject", "caf\xC3\xA9",
          "Subject: =?utf-8?Q?caf=C3=A9?=\r\n"},
         {"Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\t=?ISO-8859-1?Q?_au_lait?=\r\n", "Subject",
-         "caf\xC3\xA9 au lait", "Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\t=?ISO-8859-1?Q?_au_lait?=\r\n"},
+         "caf\xC3\xA9 au lait",
+         "Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\t=?ISO-8859-1?Q?_au_lait?=\r\n"},
         {"Content-Type: text/plain;\r\n charset=us-ascii\r\n", "Content-Type",
          "text/plain;\r\n charset=us-ascii", "Content-Type: text/plain;\r\n charset=us-ascii\r\n"},
     };

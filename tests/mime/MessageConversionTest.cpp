@@ -99,7 +99,8 @@ TEST(ExtractHeaderValues, ConvertsWithTheCharsetOfTheEncodedWords) {
         // Two charsets in one value, and raw text beside a word.
         {"=?koi8-r?B?8NLJ18XU?= =?iso-8859-1?Q?J=F6rg?= <p@x>",
          QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442J\u00f6rg <p@x>")},
-        {"Gr\xC3\xBC\xC3\x9F" "e =?iso-8859-1?Q?M=FCnchen?= <m@x>",
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e =?iso-8859-1?Q?M=FCnchen?= <m@x>",
          QStringLiteral("Gr\u00fc\u00dfe M\u00fcnchen <m@x>")},
         // An RFC 2231 language tag names no other charset.
         {"=?ISO-8859-1*de?Q?J=FCrgen?= <j@x>", QStringLiteral("J\u00fcrgen <j@x>")},

@@ -46,7 +46,8 @@ void DecodeQ(std::string_view text, std::string& out) {
         const char c = text[i];
         if (c == '_') {
             out.push_back(' ');
-        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
             out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
             i += 2;
         } else {
@@ -185,8 +186,8 @@ private:
             m_result.hadEncodedWords = true;
             AppendDecoded(text);
         } else {
-            m_result.utf8.append(RawTextToUtf8(
-                m_value.substr(m_pending->begin, m_pending->end - m_pending->begin)));
+            m_result.utf8.append(
+                RawTextToUtf8(m_value.substr(m_pending->begin, m_pending->end - m_pending->begin)));
         }
         m_pending.reset();
     }
