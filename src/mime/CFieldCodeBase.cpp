@@ -34,6 +34,17 @@ std::string Unescape(std::string_view text) {
     return plain;
 }
 
+std::string Unfold(std::string text) {
+    std::size_t at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) {
+        if (IsFoldAt(text, at))
+            text.erase(at, 2);
+        else
+            at += 2;
+    }
+    return text;
+}
+
 } // namespace
 
 std::size_t ScanSymbol(std::string_view v, std::size_t start, unsigned char& closer,
@@ -154,19 +165,21 @@ std::size_t CFieldCodeBase::Encode(std::string& out) {
     while (pos < v.size()) {
         const bool insideQuotes = closer == '"';
         const bool inComment = closer == ')';
+        const bool outside = closer == 0;
         const Symbol symbol = NextSymbol(pos, closer);
         const std::string_view text = v.substr(pos, symbol.length);
         // An encoded word may not stand inside a quoted string (RFC 2047 section 5): in an
         // address list the quoted name becomes a phrase of words, its quotes dropped.
         bool dropClosingQuote = false;
         if (symbol.nonAscii > 0) {
-            const bool phrase = QuotesDecodedSpecials() && (insideQuotes || closer == 0);
+            const bool phrase = QuotesDecodedSpecials() && (insideQuotes || outside);
             if (insideQuotes && phrase && !out.empty() && out.back() == '"') {
                 out.pop_back();
                 dropClosingQuote = true;
             }
-            // The words carry the text itself, so escapes of the quoted string come off.
-            const std::string unescaped = insideQuotes ? Unescape(text) : std::string(text);
+            // The words carry the text itself, so escapes of the quoted string come off, and so
+            // do folding line breaks, which would otherwise become part of the text.
+            const std::string unescaped = Unfold(insideQuotes ? Unescape(text) : std::string(text));
             CMimeEncodedWord word;
             word.SetCharset(m_charset);
             word.SetEncoding(ChooseLetter(symbol));

@@ -186,6 +186,7 @@ TEST(FieldCodec, ChoosesBOrQAndFoldsAfterSeparators) {
          "=?utf-8?Q?=20=22=C3=B6tzi=22=20?= <o@x>"},
         {"To", "\"H\xC3\xB6rst, Kenny\" <k@x>", "utf-8", "=?utf-8?Q?H=C3=B6rst=2C=20Kenny?= <k@x>"},
         {"Cc", "a@x (J\xC3\xB6rg M.)", "utf-8", "a@x (=?utf-8?Q?J=C3=B6rg=20M=2E?=)"},
+        {"Reply-To", "Grill&Caf\xC3\xA9 <c@x>", "utf-8", "=?utf-8?Q?Grill=26Caf=C3=A9?= <c@x>"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EncodeField(c.name, c.value, c.charset), c.stored) << c.value;
@@ -196,6 +197,9 @@ TEST(FieldCodec, DecodedLineBreaksAndControlBytesStayEncoded) {
     EXPECT_EQ(EncodeField("Subject", "a\r\nb", "utf-8"), "=?utf-8?Q?a=0D=0Ab?=");
     EXPECT_EQ(EncodeField("X-Any", "a\r\n\r\nb", "utf-8"), "=?utf-8?B?YQ0KDQpi?=");
     EXPECT_EQ(EncodeField("Subject", "fold\r\n ed", "utf-8"), "fold\r\n ed");
+    // A fold inside text that is encoded is unfolded, not encoded into the text.
+    EXPECT_EQ(EncodeField("Subject", "Anw\xC3\xA4ltin\r\n f\xC3\xBCr Sie", "utf-8"),
+              "=?utf-8?Q?Anw=C3=A4ltin=20f=C3=BCr=20Sie?=");
     EXPECT_EQ(EncodeField("Subject", std::string("nul\0x", 5), "utf-8"), "=?utf-8?Q?nul=00x?=");
     // ISO-2022-JP characters are ASCII bytes after ESC $: "!<" there is no special, so the name
     // stays one word.
