@@ -39,6 +39,24 @@ int countBranches(const FolderTreeModel::Entry* entry) {
     return count;
 }
 
+std::vector<bool> checkStates(FolderTreeModel::Entry* root) {
+    std::vector<bool> states;
+    forEachEntry(root, [&](FolderTreeModel::Entry* e) { states.push_back(e->Checked); });
+    return states;
+}
+
+// The entries whose check state differs from before; the tree's shape did not change.
+std::vector<TreeEntryKey> changedSince(FolderTreeModel::Entry* root,
+                                       const std::vector<bool>& before) {
+    std::vector<TreeEntryKey> changed;
+    size_t i = 0;
+    forEachEntry(root, [&](FolderTreeModel::Entry* e) {
+        if (e->Checked != before[i++])
+            changed.push_back(e->Key());
+    });
+    return changed;
+}
+
 QString parentPath(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('\\'));
     return slash < 0 ? QString() : path.left(slash);
@@ -169,9 +187,19 @@ void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
     }
 }
 
-void FolderTreeModel::OnCheckToggle(Entry* entry) {
+std::vector<TreeEntryKey> FolderTreeModel::OnCheckToggle(Entry* entry) {
     if (!entry || exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
+    ToggleCheck(entry);
+    return changedSince(root_.get(), before);
+}
+
+std::vector<TreeEntryKey> FolderTreeModel::OnCheckToggle(const TreeEntryKey& key) {
+    return OnCheckToggle(FindEntry(key));
+}
+
+void FolderTreeModel::ToggleCheck(Entry* entry) {
     const bool checked = !entry->Checked;
     const bool isRoot = entry->Record.Type == kTreeRoot;
     if (!checked && !isRoot)
@@ -200,16 +228,20 @@ void FolderTreeModel::SetExpanded(Entry* entry, bool expanded) {
         entry->Image = expanded ? kImageFolderOpen : kImageFolderClosed;
 }
 
-void FolderTreeModel::CheckAll() {
+std::vector<TreeEntryKey> FolderTreeModel::CheckAll() {
     if (exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
     forEachEntry(root_.get(), [](Entry* e) { e->Checked = true; });
+    return changedSince(root_.get(), before);
 }
 
-void FolderTreeModel::ClearAll() {
+std::vector<TreeEntryKey> FolderTreeModel::ClearAll() {
     if (exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
     forEachEntry(root_.get(), [](Entry* e) { e->Checked = false; });
+    return changedSince(root_.get(), before);
 }
 
 int FolderTreeModel::CheckedCount() const {
@@ -258,6 +290,15 @@ FolderTreeModel::Entry* FolderTreeModel::FindEntry(const QString& path, std::int
     Entry* found = nullptr;
     forEachEntry(root_.get(), [&](Entry* e) {
         if (!found && e->Record.Type == type && e->Record.Path == path)
+            found = e;
+    });
+    return found;
+}
+
+FolderTreeModel::Entry* FolderTreeModel::FindEntry(const TreeEntryKey& key) const {
+    Entry* found = nullptr;
+    forEachEntry(root_.get(), [&](Entry* e) {
+        if (!found && e->Key() == key)
             found = e;
     });
     return found;
