@@ -203,3 +203,31 @@ TEST_F(FolderTreeModelTest, KeysNameTheSameEntriesAfterARebuild) {
     EXPECT_EQ(model.FindEntry(folderKey)->Record.Type, kTreeFolder);
     EXPECT_EQ(model.FindEntry(draftsKey), nullptr);
 }
+
+TEST(FolderTreeModelNames, EveryNameHasAPathOfItsOwnAndAPrintableLine) {
+    FakeStore store;
+    store.directory = "/mail/Local Folders";
+    const auto odd = store.AddFolder(0, "a\\b");
+    store.AddMessage(odd, "Subject: x\n\nbody\n");
+    store.AddFolder(odd, "c");
+    store.AddFolder(0, "a");
+    const auto bell = store.AddFolder(0, "bell\x07");
+    FolderTreeModel model;
+    model.PopulateFolderTree(store);
+
+    // The sub-folder of "a\b" sits under it, not under "a".
+    const Entry* a = model.FindEntry("Local Folders\\a", kTreeMailbox);
+    const Entry* odder = model.FindEntry("Local Folders\\a%5Cb", kTreeFolder);
+    ASSERT_TRUE(a && odder);
+    EXPECT_TRUE(a->Children.empty());
+    ASSERT_EQ(odder->Children.size(), 1u);
+    EXPECT_EQ(odder->Children[0]->Record.Path, "Local Folders\\a%5Cb\\c");
+    EXPECT_EQ(model.FindEntry("Local Folders\\a%5cb", kTreeMailbox)->Record.Name, "a\\b");
+    EXPECT_EQ(FolderTreeModel::EntryPathText(model.FindEntry("Local Folders\\a%5Cb", kTreeMailbox)),
+              "a%5Cb [1]");
+    const Entry* belled = model.FindEntry("Local Folders\\bell%07", kTreeMailbox);
+    ASSERT_TRUE(belled);
+    EXPECT_EQ(belled->Record.FolderId, bell);
+    EXPECT_EQ(FolderTreeModel::EntryPathText(belled), "bell%07");
+    EXPECT_EQ(FolderTreeModel::EntryPathText(model.Root()), "Local Folders");
+}

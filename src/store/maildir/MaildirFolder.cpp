@@ -2,6 +2,7 @@
 
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
+#include "store/RegularFile.h"
 #include "store/maildir/MaildirFileName.h"
 
 #include <QDir>
@@ -21,8 +22,8 @@ namespace {
 void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
     entry->measured = true;
     entry->readable = false;
-    QFile file(entry->path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenRegularFile(&file, entry->path))
         return;
     LineReader reader(&file);
     QByteArray line;
@@ -79,7 +80,8 @@ std::vector<MaildirFolder::Entry> MaildirFolder::ListMessages(const QString& dir
             const QString name = info.fileName();
             if (name.startsWith(QLatin1Char('.')))
                 continue;
-            if (MaildirFileName::parse(name).hasFlag(QLatin1Char('T')))
+            if (MaildirFileName::parse(name).hasFlag(QLatin1Char('T')) ||
+                !IsRegularFile(info.absoluteFilePath()))
                 continue;
             Entry entry;
             entry.path = info.absoluteFilePath();

@@ -1,5 +1,7 @@
 #include "store/tree/FolderTreeModel.h"
 
+#include "store/tree/TreePath.h"
+
 #include <functional>
 
 namespace parcelo {
@@ -97,7 +99,8 @@ void FolderTreeModel::PopulateFolderTree(IStoreNamespace& store) {
     if (!Succeeded(store.GetDirectory(&directory)))
         directory.clear();
     const QString rootName = RootName(directory);
-    EnumerateStoreFolders(store, kRootFolderId, rootName);
+    const QString rootPath = TreePathName(rootName.toUtf8());
+    EnumerateStoreFolders(store, kRootFolderId, rootPath);
 
     root_ = std::make_unique<Entry>();
     root_->Text = rootName;
@@ -106,7 +109,7 @@ void FolderTreeModel::PopulateFolderTree(IStoreNamespace& store) {
     root_->Record.Image = kImageRoot;
     root_->Record.Path = directory;
     root_->Record.Name = rootName;
-    InsertChildItems(rootName, root_.get());
+    InsertChildItems(rootPath, root_.get());
     root_->Expanded = true;
 }
 
@@ -119,7 +122,7 @@ bool FolderTreeModel::EnumerateStoreFolders(IStoreNamespace& store, StoreFolderI
         STR_TREE_ITEM mailbox;
         mailbox.Type = kTreeMailbox;
         mailbox.Name = QString::fromLocal8Bit(props.szName);
-        mailbox.Path = path + QLatin1Char('\\') + mailbox.Name;
+        mailbox.Path = path + QLatin1Char('\\') + TreePathName(props.szName);
         mailbox.MessageCount = props.cMessage;
         mailbox.UnreadCount = props.cUnread;
         mailbox.SubFolderCount = props.cSubFolders;
@@ -287,12 +290,26 @@ std::int32_t FolderTreeModel::EntryStatisticsImage(const Entry* entry) {
 }
 
 FolderTreeModel::Entry* FolderTreeModel::FindEntry(const QString& path, std::int32_t type) const {
+    const QString canonical = CanonicalTreePath(path);
     Entry* found = nullptr;
     forEachEntry(root_.get(), [&](Entry* e) {
-        if (!found && e->Record.Type == type && e->Record.Path == path)
+        if (!found && e->Record.Type == type &&
+            (e->Record.Path == path || e->Record.Path == canonical))
             found = e;
     });
     return found;
+}
+
+QString FolderTreeModel::EntryPathText(const Entry* entry) {
+    if (!entry)
+        return {};
+    const STR_TREE_ITEM& record = entry->Record;
+    QString text = record.Type == kTreeRoot
+                       ? TreePathName(record.Name.toUtf8())
+                       : record.Path.mid(record.Path.lastIndexOf(QLatin1Char('\\')) + 1);
+    if (record.Type == kTreeMailbox && record.MessageCount > 0)
+        text += QStringLiteral(" [") + record.MessageCountText + QLatin1Char(']');
+    return text;
 }
 
 FolderTreeModel::Entry* FolderTreeModel::FindEntry(const TreeEntryKey& key) const {

@@ -58,7 +58,12 @@ public:
     static QString EntryStatisticsText(const Entry* entry);
     static std::int32_t EntryStatisticsImage(const Entry* entry);
 
-    // Finds the entry of the given type whose record has this tree path.
+    // The entry's text with its name as its tree path writes it (see TreePath.h): what the
+    // command line prints, so that it can be given back as a path and holds no control character.
+    static QString EntryPathText(const Entry* entry);
+
+    // Finds the entry of the given type whose record has this tree path, in any spelling of
+    // its escapes.
     Entry* FindEntry(const QString& path, std::int32_t type) const;
     // The entry with this key in the current tree; null once it is gone.
     Entry* FindEntry(const TreeEntryKey& key) const;

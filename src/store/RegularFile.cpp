@@ -1,0 +1,49 @@
+#include "store/RegularFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+bool openRegular(QFile* file, const QString& path, bool blocking, QString* error) {
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    // O_NONBLOCK: opening a FIFO would wait for a writer before fstat could refuse it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!regular || (blocking && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||
+        !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(regular ? QStringLiteral("cannot be opened")
+                            : QStringLiteral("not a regular file"));
+    }
+    return true;
+}
+
+} // namespace
+
+bool OpenRegularFile(QFile* file, const QString& path, QString* error) {
+    return openRegular(file, path, true, error);
+}
+
+bool OpenRegularFileToPeek(QFile* file, const QString& path) {
+    return openRegular(file, path, false, nullptr);
+}
+
+bool IsRegularFile(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace parcelo
