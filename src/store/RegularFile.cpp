@@ -3,12 +3,20 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace parcelo {
 
 namespace {
+
+// Files of /proc and /sys are never mail, and some are consumed by reading (/proc/kmsg).
+bool onPseudoFileSystem(int fd) {
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC);
+}
 
 bool openRegular(QFile* file, const QString& path, bool blocking, QString* error) {
     const auto fail = [&](const QString& reason) {
@@ -21,7 +29,7 @@ bool openRegular(QFile* file, const QString& path, bool blocking, QString* error
     if (fd < 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !onPseudoFileSystem(fd);
     if (!regular || (blocking && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||
         !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
