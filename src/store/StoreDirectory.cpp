@@ -15,11 +15,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-bool isUtf8(const QByteArray& name, QString* text) {
-    *text = QString::fromUtf8(name);
-    return text->toUtf8() == name;
-}
-
 } // namespace
 
 PathPin::~PathPin() {
@@ -42,24 +37,26 @@ std::vector<StoreDirEntry> ListStoreDirectory(const StorePath& directory) {
             continue;
         StoreDirEntry entry;
         entry.name = name;
+        entry.displayName = QString::fromUtf8(name);
         entry.kind = S_ISDIR(st.st_mode)   ? StoreDirEntry::Kind::Directory
                      : S_ISREG(st.st_mode) ? StoreDirEntry::Kind::RegularFile
                                            : StoreDirEntry::Kind::Other;
         entry.identity = {st.st_dev, st.st_ino};
-        if (isUtf8(name, &entry.displayName)) {
-            entry.path = {directory.path + QLatin1Char('/') + entry.displayName, directory.pin};
-        } else {
-            const int fd = ::openat(dirFd, name.constData(), O_PATH | O_CLOEXEC);
-            if (fd < 0)
-                continue;
-            entry.path = {QStringLiteral("/proc/self/fd/%1").arg(fd),
-                          std::make_shared<PathPin>(fd)};
-        }
         entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(),
               [](const StoreDirEntry& a, const StoreDirEntry& b) { return a.name < b.name; });
     return entries;
+}
+
+StorePath EntryPath(const StorePath& directory, const StoreDirEntry& entry) {
+    if (entry.displayName.toUtf8() == entry.name)
+        return {directory.path + QLatin1Char('/') + entry.displayName, directory.pin};
+    const QByteArray path = QFile::encodeName(directory.path) + '/' + entry.name;
+    const int fd = ::open(path.constData(), O_PATH | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    return {QStringLiteral("/proc/self/fd/%1").arg(fd), std::make_shared<PathPin>(fd)};
 }
 
 bool DirectoryIdentity(const QString& path, FileIdentity* identity) {

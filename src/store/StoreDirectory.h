@@ -45,10 +45,6 @@ struct StoreDirEntry {
 
     QByteArray name;     // as the file system spells it
     QString displayName; // the name as text; bytes that are not UTF-8 become U+FFFD
-    // A name that is not UTF-8 has no spelling in a QString path: such an entry is reached
-    // through a descriptor opened on its bytes (/proc/self/fd/N), and everything below it
-    // through that path.
-    StorePath path;
     Kind kind = Kind::Other;
     FileIdentity identity;
 };
@@ -56,6 +52,11 @@ struct StoreDirEntry {
 // The entries of a directory but "." and "..", in byte order of their names; an entry that
 // vanishes while it is listed, or cannot be examined, is left out.
 std::vector<StoreDirEntry> ListStoreDirectory(const StorePath& directory);
+
+// The path of an entry of directory. A name that is not UTF-8 has no spelling in a QString
+// path: such an entry is reached through a descriptor opened on its bytes (/proc/self/fd/N),
+// and everything below it through that path. Empty when that descriptor cannot be opened.
+StorePath EntryPath(const StorePath& directory, const StoreDirEntry& entry);
 
 // The identity of a directory, links followed; false when path is not one.
 bool DirectoryIdentity(const QString& path, FileIdentity* identity);

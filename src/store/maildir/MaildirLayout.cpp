@@ -34,20 +34,23 @@ std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
     std::vector<MailFolderDraft> folders;
     if (depth > kMaxDepth)
         return folders;
-    for (StoreDirEntry& entry : SubDirectories(directory)) {
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
         if (!IsPlainSubDirectory(entry.name) || !visited->insert(entry.identity).second)
+            continue;
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty())
             continue;
         MailFolderDraft draft;
         draft.name = entry.name;
         if (entry.identity.device == device)
-            draft.children = Nested(entry.path, device, visited, depth + 1);
-        if (IsMaildir(entry.path.path)) {
+            draft.children = Nested(path, device, visited, depth + 1);
+        if (IsMaildir(path.path)) {
             draft.kind = MailFolderNode::Kind::Maildir;
-            draft.mailPath = entry.path.path;
+            draft.mailPath = path.path;
         } else if (draft.children.empty()) {
             continue;
         }
-        draft.pin = entry.path.pin;
+        draft.pin = path.pin;
         folders.push_back(std::move(draft));
     }
     return folders;
@@ -70,9 +73,12 @@ QByteArray PartName(const QByteArray& part) {
 std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
                                              VisitedDirectories* visited) {
     std::vector<MailFolderDraft> folders;
-    for (StoreDirEntry& entry : SubDirectories(directory)) {
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
         const QByteArray& name = entry.name;
-        if (!name.startsWith('.') || name.size() < 2 || !IsMaildir(entry.path.path))
+        if (!name.startsWith('.') || name.size() < 2)
+            continue;
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty() || !IsMaildir(path.path))
             continue;
         const QList<QByteArray> parts = name.mid(1).split('.');
         if (parts.contains(QByteArray()) || !visited->insert(entry.identity).second)
@@ -84,8 +90,8 @@ std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
             level = &folder->children;
         }
         folder->kind = MailFolderNode::Kind::Maildir;
-        folder->mailPath = entry.path.path;
-        folder->pin = entry.path.pin;
+        folder->mailPath = path.path;
+        folder->pin = path.pin;
     }
     return folders;
 }
@@ -95,8 +101,9 @@ std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
 bool LooksLikeMaildir(const QString& directory) {
     if (IsMaildir(directory))
         return true;
-    for (const StoreDirEntry& entry : SubDirectories({directory, nullptr}))
-        if (entry.name.startsWith('.') && IsMaildir(entry.path.path))
+    const StorePath top{directory, nullptr};
+    for (const StoreDirEntry& entry : SubDirectories(top))
+        if (entry.name.startsWith('.') && IsMaildir(EntryPath(top, entry).path))
             return true;
     if (!MboxFolders(directory).empty())
         return false;

@@ -23,26 +23,31 @@ std::vector<MailFolderDraft> Folders(const StorePath& directory, VisitedDirector
     if (depth > kMaxDepth)
         return folders;
     std::map<QByteArray, MailFolderDraft> byName;
-    for (StoreDirEntry& entry : ListStoreDirectory(directory)) {
+    for (const StoreDirEntry& entry : ListStoreDirectory(directory)) {
         const QByteArray& name = entry.name;
         if (Ignored(name))
             continue;
         if (entry.kind == StoreDirEntry::Kind::Directory) {
             // A NAME.sbd that leads back to a directory of the walk adds no folder: a link
             // to "." would otherwise nest the same folders without end.
-            if (name.endsWith(kSbd) && name.size() > kSbd.size() &&
-                visited->insert(entry.identity).second) {
-                MailFolderDraft& draft = byName[name.chopped(kSbd.size())];
-                draft.name = name.chopped(kSbd.size());
-                draft.children = Folders(entry.path, visited, depth + 1);
-            }
-        } else if (entry.kind == StoreDirEntry::Kind::RegularFile &&
-                   LooksLikeMbox(entry.path.path)) {
+            if (!name.endsWith(kSbd) || name.size() == kSbd.size() ||
+                !visited->insert(entry.identity).second)
+                continue;
+            const StorePath path = EntryPath(directory, entry);
+            if (path.path.isEmpty())
+                continue;
+            MailFolderDraft& draft = byName[name.chopped(kSbd.size())];
+            draft.name = name.chopped(kSbd.size());
+            draft.children = Folders(path, visited, depth + 1);
+        } else if (entry.kind == StoreDirEntry::Kind::RegularFile) {
+            const StorePath path = EntryPath(directory, entry);
+            if (path.path.isEmpty() || !LooksLikeMbox(path.path))
+                continue;
             MailFolderDraft& draft = byName[name];
             draft.name = name;
             draft.kind = MailFolderNode::Kind::Mbox;
-            draft.mailPath = entry.path.path;
-            draft.pin = entry.path.pin;
+            draft.mailPath = path.path;
+            draft.pin = path.pin;
         }
     }
     for (auto& [name, draft] : byName)
