@@ -49,9 +49,4 @@ bool OpenRegularFileToPeek(QFile* file, const QString& path) {
     return openRegular(file, path, false, nullptr);
 }
 
-bool IsRegularFile(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 } // namespace parcelo

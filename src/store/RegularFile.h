@@ -14,7 +14,4 @@ bool OpenRegularFile(QFile* file, const QString& path, QString* error = nullptr)
 // /proc/kmsg, which say they are regular and empty and then wait for data.
 bool OpenRegularFileToPeek(QFile* file, const QString& path);
 
-// True when path is a regular file, links followed.
-bool IsRegularFile(const QString& path);
-
 } // namespace parcelo

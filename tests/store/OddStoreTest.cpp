@@ -158,6 +158,28 @@ TEST(OddStore, NamesThatAreNotUtf8KeepTheirBytesAndTheirMessages) {
     EXPECT_TRUE(fs::exists(raw(maildir, kLatin1) / "cur" / "4.host:2,"));
 }
 
+TEST(OddStore, MaildirMessageNamedInBytesThatAreNotUtf8IsReadAndKept) {
+    RawTempDir dir;
+    const fs::path maildir = native(dir.path());
+    writeRaw(maildir / "cur" / "1.host:2,S", "Subject: a\n\nbody\n");
+    const fs::path odd = raw(maildir / "cur", "2.caf\xE9:2,S");
+    writeRaw(odd, "Subject: b\n\nbody\n");
+    auto store = OpenStore(dir.path());
+    ASSERT_TRUE(store);
+    EXPECT_EQ(lines(*store), QList<QByteArray>{"Inbox 2"});
+    std::unique_ptr<IStoreFolder> folder;
+    ASSERT_EQ(store->OpenFolder(idOf(*store, "Inbox"), &folder), S_OK);
+    const auto messages = EnumerateMessages(*folder);
+    ASSERT_EQ(messages.size(), 2u);
+    bool ok = false;
+    EXPECT_EQ(ReadSource(*folder, messages[1].dwMessageId, &ok), "Subject: b\r\n\r\nbody\r\n");
+    EXPECT_TRUE(ok);
+    MESSAGEIDLIST ids;
+    ids.ids.push_back(messages[1].dwMessageId);
+    EXPECT_LT(folder->DeleteMessages(ids), 0);
+    EXPECT_TRUE(fs::exists(odd));
+}
+
 TEST(OddStore, MboxNamedInBytesThatAreNotUtf8IsNeverLostByAChange) {
     RawTempDir dir;
     const fs::path mbox = native(dir.filePath("mbox"));
