@@ -12,10 +12,13 @@ namespace parcelo {
 
 namespace {
 
-// Files of /proc and /sys are never mail, and some are consumed by reading (/proc/kmsg).
+bool isPseudo(const struct statfs& fs) {
+    return fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC;
+}
+
 bool onPseudoFileSystem(int fd) {
     struct statfs fs;
-    return ::fstatfs(fd, &fs) == 0 && (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC);
+    return ::fstatfs(fd, &fs) == 0 && isPseudo(fs);
 }
 
 bool openRegular(QFile* file, const QString& path, bool blocking, QString* error) {
@@ -47,6 +50,11 @@ bool OpenRegularFile(QFile* file, const QString& path, QString* error) {
 
 bool OpenRegularFileToPeek(QFile* file, const QString& path) {
     return openRegular(file, path, false, nullptr);
+}
+
+bool IsOnPseudoFileSystem(const QString& path) {
+    struct statfs fs;
+    return ::statfs(QFile::encodeName(path).constData(), &fs) == 0 && isPseudo(fs);
 }
 
 } // namespace parcelo

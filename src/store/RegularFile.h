@@ -14,4 +14,8 @@ bool OpenRegularFile(QFile* file, const QString& path, QString* error = nullptr)
 // /proc/kmsg, which say they are regular and empty and then wait for data.
 bool OpenRegularFileToPeek(QFile* file, const QString& path);
 
+// True for a path on /proc or /sys: nothing there is mail, and some files are consumed by
+// reading them (/proc/kmsg).
+bool IsOnPseudoFileSystem(const QString& path);
+
 } // namespace parcelo

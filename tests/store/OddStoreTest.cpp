@@ -118,6 +118,14 @@ TEST(OddStore, OnlyRegularFilesAreMailboxesAndMessages) {
     EXPECT_EQ(EnumerateMessages(*folder).size(), 1u);
 }
 
+TEST(OddStore, SystemFoldersAreNoStores) {
+    for (const QString path : {"/proc", "/proc/self"}) {
+        QString error;
+        EXPECT_EQ(CreateStoreNamespace(path, &error), nullptr) << path.toStdString();
+        EXPECT_TRUE(error.contains("not a mail store")) << error.toStdString();
+    }
+}
+
 TEST(OddStore, NamesThatAreNotUtf8KeepTheirBytesAndTheirMessages) {
     RawTempDir dir;
     const fs::path mbox = native(dir.filePath("mbox"));
