@@ -28,7 +28,7 @@ bool IsPlainSubDirectory(const QByteArray& name) {
 }
 
 // Looks for Maildirs below directory. The search stays on the store's file system: a link to
-// a Maildir elsewhere is a folder, but a link to "/" (as in /proc) is no place to search.
+// a Maildir elsewhere is a folder, but a link to "/" must not make it search the whole system.
 std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
                                     VisitedDirectories* visited, int depth) {
     std::vector<MailFolderDraft> folders;
