@@ -1,8 +1,8 @@
 #include "store/mbox/MboxScanner.h"
 
 #include "store/CrlfFileStream.h"
-#include "store/RegularFile.h"
 #include "store/LineReader.h"
+#include "store/RegularFile.h"
 #include "store/header/MessageHeader.h"
 #include "store/header/Rfc5322Date.h"
 
@@ -152,8 +152,7 @@ bool LooksLikeMbox(const QString& path) {
         head.remove(0, kBom.size());
     // An empty file must read as empty: a pseudo file says it is empty whatever it holds.
     const bool empty = file.size() == 0 && head.isEmpty() && file.error() == QFileDevice::NoError;
-    return empty || head.startsWith("From ") ||
-           (file.size() == kBom.size() && head.isEmpty());
+    return empty || head.startsWith("From ") || (file.size() == kBom.size() && head.isEmpty());
 }
 
 MboxScan ScanMbox(const QString& path) {
