@@ -258,8 +258,8 @@ TEST_F(MessageFileOutputTest, APlantedLinkIsATakenNameAndNeverFollowed) {
             EXPECT_TRUE(QFileInfo(link).isSymLink()) << label;
             EXPECT_EQ(test::readFile(victim), message(kOld, "victim")) << label;
             EXPECT_EQ(QFileInfo(victim).lastModified(), victimTime) << label;
-            EXPECT_EQ(QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries |
-                                                     QDir::Hidden),
+            EXPECT_EQ(QDir(outside.path())
+                          .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
                       QStringList{QStringLiteral("victim.eml")})
                 << label;
         }

@@ -209,8 +209,7 @@ struct EmptyingObserver : IExportObserver {
     void PumpEvents() override {
         if (++seen != after)
             return;
-        for (QDirIterator it(destination, QDir::Files, QDirIterator::Subdirectories);
-             it.hasNext();)
+        for (QDirIterator it(destination, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             QFile::remove(it.next());
     }
     void ReportProblem(const QString& text) override { problems << text; }

@@ -9,8 +9,8 @@ namespace parcelo {
 
 QByteArray ReadWholeFile(const QString& path) {
     // Non-blocking so that a FIFO in the destination cannot hold the open.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {};
     struct stat info {};

@@ -23,8 +23,8 @@ const QString kTemporarySuffix = QStringLiteral(".part");
 
 QString temporaryName(int attempt) {
     static std::atomic<unsigned> counter{0};
-    return kTemporaryPrefix + QString::number(getpid()) + u'-' + QString::number(counter++) +
-           u'-' + QString::number(attempt) + kTemporarySuffix;
+    return kTemporaryPrefix + QString::number(getpid()) + u'-' + QString::number(counter++) + u'-' +
+           QString::number(attempt) + kTemporarySuffix;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
