@@ -211,7 +211,7 @@ def main():
         return 1 if os.environ.get("CI") == "true" else SKIP
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
     rng = random.Random(seed)
-    print("seed %d, %d messages a store" % (seed, len(messages)))
+    print("seed %d, %d messages a store" % (seed, len(messages)), flush=True)
 
     failures = 0
     lost_total = bad_total = hidden_total = 0
@@ -226,7 +226,7 @@ def main():
                 if lost or bad:
                     failures += 1
                     print("round %d %s: lost %s; wrong files %s" %
-                          (round_number, kind, sorted(lost)[:20], bad[:5]))
+                          (round_number, kind, sorted(lost)[:20], bad[:5]), flush=True)
         print("rounds %d, runs %d, kills %d, lost %d, truncated or wrong files %d, "
               "temporary files left %d" % (args.rounds * 2, runner.runs, runner.kills, lost_total,
                                            bad_total, hidden_total))
