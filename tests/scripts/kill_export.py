@@ -131,7 +131,7 @@ class Runner:
                         XDG_DATA_HOME=os.path.join(work, "data"))
         self.app = os.path.join(work, "app")
         os.makedirs(self.app, exist_ok=True)
-        self.runs = self.kills = 0
+        self.runs = self.kills = self.kills_after_changes = 0
 
     def start(self, store, dest, acting):
         args = [self.cli, "export", "--store", store, "--dest", dest, "--app-folder", self.app,
@@ -181,9 +181,14 @@ def one_round(runner, work, messages, kind, kills, rng):
     in_store = ids_in_store(store, kind)
     assert len(expected) == len(in_store) == len(messages), (len(expected), len(in_store))
 
+    left = len(in_store)
     for _ in range(kills):
         if not runner.kill_at(store, dest, rng.uniform(0.0, duration)):
             break
+        now_left = len(ids_in_store(store, kind))
+        if now_left < left:
+            runner.kills_after_changes += 1
+        left = now_left
     runner.finish(store, dest, True)
 
     files, hidden = files_by_id(dest)
@@ -231,9 +236,10 @@ def main():
                     failures += 1
                     print("round %d %s: lost %s; wrong files %s" %
                           (round_number, kind, sorted(lost)[:20], bad[:5]), flush=True)
-        print("rounds %d, runs %d, kills %d, lost %d, truncated or wrong files %d, "
-              "temporary files left %d" % (args.rounds * 2, runner.runs, runner.kills, lost_total,
-                                           bad_total, hidden_total))
+        print("rounds %d, runs %d, kills %d (%d after the store had changed), lost %d, "
+              "truncated or wrong files %d, temporary files left %d" %
+              (args.rounds * 2, runner.runs, runner.kills, runner.kills_after_changes, lost_total,
+               bad_total, hidden_total))
     return 1 if failures else 0
 
 
