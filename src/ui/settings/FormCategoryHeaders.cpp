@@ -1,0 +1,14 @@
+#include "ui/settings/FormCategoryHeaders.h"
+
+#include "app/CParceloApp.h"
+
+namespace parcelo {
+
+FormCategoryHeaders::FormCategoryHeaders(CParceloApp& app, int category, QWidget* parent)
+    : FormCategoryNameList({QStringLiteral("Export Headers"),
+                            QStringLiteral("Header Title [example: Subject]"),
+                            QStringLiteral("ExportHeaders"), true},
+                           app.ExportHeaders, app.HeaderList, app.Paths.HeaderListFile, category,
+                           parent) {}
+
+} // namespace parcelo
