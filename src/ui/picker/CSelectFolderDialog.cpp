@@ -39,9 +39,10 @@ CSelectFolderDialog::CSelectFolderDialog(QWidget* parent) : QFileDialog(parent) 
     label->setBuddy(selection_);
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
         const int row = grid->rowCount();
-        grid->addWidget(label, row, 0);
-        grid->addWidget(selection_, row, 1, 1, grid->columnCount() - 1);
+        grid->addWidget(label, row, 0, 1, grid->columnCount());
+        grid->addWidget(selection_, row + 1, 0, 1, grid->columnCount());
     }
+    resize(620, 440);
 
     connect(this, &QFileDialog::directoryUrlEntered, this, &CSelectFolderDialog::showFolder);
     // The file dialog sets the button's state itself whenever its list changes; ours wins.
