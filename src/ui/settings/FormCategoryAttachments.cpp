@@ -8,8 +8,8 @@ FormCategoryAttachments::FormCategoryAttachments(CParceloApp& app, int category,
                                                  QWidget* parent)
     : FormCategoryNameList({QStringLiteral("Export Attachments"),
                             QStringLiteral("Attachment Name & Extension [example: My Document.doc]"),
-                            QStringLiteral("ExportAttachments"), false},
-                           app.ExportAttachments, app.AttachmentList,
+                            SettingWrite::AttachmentsPage, false},
+                           app, app.ExportAttachments, app.AttachmentList,
                            app.Paths.AttachmentListFile, category, parent) {}
 
 } // namespace parcelo

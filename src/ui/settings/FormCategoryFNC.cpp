@@ -1,7 +1,6 @@
 #include "ui/settings/FormCategoryFNC.h"
 
 #include "app/CParceloApp.h"
-#include "ui/settings/SettingsWrite.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -75,11 +74,7 @@ void FormCategoryFNC::ApplyPage() {
     app_.ExtensionMessages = extension_->text();
     app_.AntiDateFiles = antiDate_->isChecked() ? 1 : 0;
     app_.MessageOption = collisionList_->currentIndex();
-    WriteSettingsKey(QStringLiteral("FolderOption"), app_.FolderOption);
-    WriteSettingsKey(QStringLiteral("FileOption"), app_.FileOption);
-    WriteSettingsKey(QStringLiteral("ExtensionMessages"), app_.ExtensionMessages);
-    WriteSettingsKey(QStringLiteral("AntiDateFiles"), app_.AntiDateFiles);
-    WriteSettingsKey(QStringLiteral("MessageOption"), app_.MessageOption);
+    app_.WriteSettings(SettingWrite::NamingPage);
 }
 
 void FormCategoryFNC::ResetPage() {

@@ -7,8 +7,8 @@ namespace parcelo {
 FormCategoryHeaders::FormCategoryHeaders(CParceloApp& app, int category, QWidget* parent)
     : FormCategoryNameList({QStringLiteral("Export Headers"),
                             QStringLiteral("Header Title [example: Subject]"),
-                            QStringLiteral("ExportHeaders"), true},
-                           app.ExportHeaders, app.HeaderList, app.Paths.HeaderListFile, category,
+                            SettingWrite::HeadersPage, true},
+                           app, app.ExportHeaders, app.HeaderList, app.Paths.HeaderListFile, category,
                            parent) {}
 
 } // namespace parcelo

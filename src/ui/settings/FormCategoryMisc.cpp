@@ -1,7 +1,6 @@
 #include "ui/settings/FormCategoryMisc.h"
 
 #include "app/CParceloApp.h"
-#include "ui/settings/SettingsWrite.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -27,7 +26,7 @@ FormCategoryMisc::FormCategoryMisc(CParceloApp& app, int category, QWidget* pare
 
 void FormCategoryMisc::ApplyPage() {
     app_.CompactMailboxes = compact_->isChecked() ? 1 : 0;
-    WriteSettingsKey(QStringLiteral("CompactMailboxes"), app_.CompactMailboxes);
+    app_.WriteSettings(SettingWrite::MiscPage);
 }
 
 void FormCategoryMisc::ResetPage() {

@@ -1,9 +1,9 @@
 #include "ui/settings/FormCategoryNameList.h"
 
+#include "app/CParceloApp.h"
 #include "mime/NameList.h"
 #include "platform/ProductInfo.h"
 #include "ui/settings/NameListModel.h"
-#include "ui/settings/SettingsWrite.h"
 
 #include <QButtonGroup>
 #include <QDir>
@@ -21,9 +21,10 @@
 
 namespace parcelo {
 
-FormCategoryNameList::FormCategoryNameList(const Texts& texts, int& mode, QStringList& names,
-                                           QString listFile, int category, QWidget* parent)
-    : FormCategoryPage(category, parent), texts_(texts), mode_(mode), names_(names),
+FormCategoryNameList::FormCategoryNameList(const Texts& texts, CParceloApp& app, int& mode,
+                                           QStringList& names, QString listFile, int category,
+                                           QWidget* parent)
+    : FormCategoryPage(category, parent), texts_(texts), app_(app), mode_(mode), names_(names),
       listFile_(std::move(listFile)) {
     auto* group = new QGroupBox(texts.group, this);
     all_ = new QRadioButton(QStringLiteral("All"), group);
@@ -102,7 +103,7 @@ void FormCategoryNameList::ApplyPage() {
                              QStringLiteral("The list could not be saved to %1.")
                                  .arg(QDir::toNativeSeparators(listFile_)));
     mode_ = CheckedMode();
-    WriteSettingsKey(texts_.modeKey, mode_);
+    app_.WriteSettings(texts_.moment);
 }
 
 void FormCategoryNameList::ResetPage() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SettingKey.h"
 #include "ui/settings/FormCategoryPage.h"
 
 #include <QStringList>
@@ -11,6 +12,7 @@ class QTableView;
 
 namespace parcelo {
 
+class CParceloApp;
 class NameListModel;
 
 // The page both name lists share: the mode (All, Some:, None), the list of names that "Some:"
@@ -21,12 +23,12 @@ public:
     struct Texts {
         QString group;       // the page's group box
         QString column;      // the list's column header
-        QString modeKey;     // the key of section "Settings" holding the mode
+        SettingWrite moment; // when the mode's key is written
         bool selectionAlwaysShown = false;
     };
 
-    FormCategoryNameList(const Texts& texts, int& mode, QStringList& names, QString listFile,
-                         int category, QWidget* parent);
+    FormCategoryNameList(const Texts& texts, CParceloApp& app, int& mode, QStringList& names,
+                         QString listFile, int category, QWidget* parent);
 
     QRadioButton* AllButton() const { return all_; }
     QRadioButton* SomeButton() const { return some_; }
@@ -56,6 +58,7 @@ private:
     int firstSelectedRow() const;
 
     Texts texts_;
+    CParceloApp& app_;
     int& mode_;
     QStringList& names_;
     QString listFile_;

@@ -1,6 +1,7 @@
 #include "ui/settings/FormSettings.h"
 
 #include "app/CParceloApp.h"
+#include "app/SettingKey.h"
 #include "app/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "ui/settings/CListBoxST.h"
@@ -9,7 +10,6 @@
 #include "ui/settings/FormCategoryFNC.h"
 #include "ui/settings/FormCategoryHeaders.h"
 #include "ui/settings/FormCategoryMisc.h"
-#include "ui/settings/SettingsWrite.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -25,6 +25,12 @@ namespace {
 
 const char* const kCategoryTexts[] = {"Files Naming Convention", "Export Headers",
                                       "Export Attachments", "Misc"};
+
+const SettingKey& lastCategoryKey() {
+    static const SettingKey* key =
+        FindSettingKey(QStringLiteral("Settings"), QStringLiteral("LastCategory"));
+    return *key;
+}
 
 QPushButton* makeButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -94,7 +100,7 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
     connect(categories_, &QListWidget::currentRowChanged, this, &FormSettings::showCategory);
 
     if (category < 0)
-        category = ReadSettingInt(QStringLiteral("Settings"), QStringLiteral("LastCategory"), 0);
+        category = ReadSetting(lastCategoryKey());
     // The stored position is 16-bit; one outside the list selects nothing and shows no page.
     category = static_cast<qint16>(category);
     if (category >= 0 && category < 4)
@@ -145,7 +151,7 @@ void FormSettings::OnReset() {
 void FormSettings::OnOK() {
     for (FormCategoryPage* page : pages_)
         page->Apply();
-    WriteSettingsKey(QStringLiteral("LastCategory"), categories_->currentRow());
+    WriteSetting(lastCategoryKey(), categories_->currentRow());
     accept();
 }
 
