@@ -5,6 +5,7 @@
 #include "mime/MimeCoderRegistry.h"
 #include "mime/MimeString.h"
 
+#include <QUrl>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -82,16 +83,38 @@ std::string textPart(const CMimeBody& body, std::string_view type) {
     return out;
 }
 
+std::string quoted(const QByteArray& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+// The part carries its name as a quoted parameter; a name beyond ASCII as an encoded word in
+// the Content-Type and in RFC 2231 form in the Content-Disposition, as mail programs read them.
 std::string attachmentPart(const CMimeBody& body, const QString& name) {
-    CMimeBody header;
-    header.SetName(name);
-    CMimeHeaderField disposition("Content-Disposition", "attachment");
-    disposition.SetParameter("filename", header.GetName());
-    header.Fields().push_back(std::move(disposition));
-    header.SetField("Content-Description", "file");
-    header.SetTransferEncoding(QStringLiteral("base64"));
+    CMimeBody typed;
+    typed.SetName(name);
+    const std::string typeValue = typed.GetFieldValue("Content-Type");
+    const std::string type = typeValue.substr(0, typeValue.find(';'));
+    const QByteArray utf8 = name.toUtf8();
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::string out;
-    static_cast<const CMimeHeader&>(header).Store(out);
+    if (ascii) {
+        out = field("Content-Type", type + "; name=" + quoted(utf8)) +
+              field("Content-Disposition", "attachment; filename=" + quoted(utf8));
+    } else {
+        out = field("Content-Type",
+                    type + "; name=\"=?utf-8?B?" + utf8.toBase64().toStdString() + "?=\"") +
+              field("Content-Disposition",
+                    "attachment; filename*=utf-8''" + QUrl::toPercentEncoding(name).toStdString());
+    }
+    out += field("Content-Description", "file") + field("Content-Transfer-Encoding", "base64");
+    out += "\r\n";
     out += encoded(body.GetContent(), "base64");
     return out;
 }
@@ -106,8 +129,8 @@ std::string multipart(std::string_view subtype, const std::vector<std::string>& 
             }))
             break;
     }
-    std::string out = field("Content-Type", "multipart/" + std::string(subtype) +
-                                                 "; boundary=\"" + boundary + "\"");
+    std::string out = field("Content-Type", "multipart/" + std::string(subtype) + "; boundary=\"" +
+                                                boundary + "\"");
     out += "\r\n";
     for (const std::string& part : parts)
         out += "--" + boundary + "\r\n" + part + "\r\n";

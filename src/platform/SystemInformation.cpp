@@ -18,9 +18,9 @@ QString readText(const QString& path) {
 
 // "key : value" lines; the first line of a key wins.
 QString valueOf(const QString& text, const QString& key) {
-    const QRegularExpression line(QStringLiteral("^%1\\s*:\\s*(.*)$")
-                                      .arg(QRegularExpression::escape(key)),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral("^%1\\s*:\\s*(.*)$").arg(QRegularExpression::escape(key)),
+        QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = line.match(text);
     return match.hasMatch() ? match.captured(1).trimmed() : QString();
 }
@@ -63,24 +63,37 @@ int architectureOf(const QString& machine) {
 
 QString processorTypeName(int type) {
     switch (type) {
-    case 386: return QStringLiteral("Intel 386");
-    case 486: return QStringLiteral("Intel 486");
-    case 586: return QStringLiteral("Intel Pentium");
-    case 4000: return QStringLiteral("MIPS");
-    case 21064: return QStringLiteral("Alpha");
-    default: return QStringLiteral("Unknown");
+    case 386:
+        return QStringLiteral("Intel 386");
+    case 486:
+        return QStringLiteral("Intel 486");
+    case 586:
+        return QStringLiteral("Intel Pentium");
+    case 4000:
+        return QStringLiteral("MIPS");
+    case 21064:
+        return QStringLiteral("Alpha");
+    default:
+        return QStringLiteral("Unknown");
     }
 }
 
 QString architectureName(int architecture) {
     switch (architecture) {
-    case 0: return QStringLiteral("Pentium");
-    case 1: return QStringLiteral("MIPS");
-    case 3: return QStringLiteral("PPC");
-    case 6: return QStringLiteral("Native 64-bit process on IA64");
-    case 9: return QStringLiteral("Native 64-bit process on AMD64");
-    case 0xFFFF: return QStringLiteral("Unknown");
-    default: return {};
+    case 0:
+        return QStringLiteral("Pentium");
+    case 1:
+        return QStringLiteral("MIPS");
+    case 3:
+        return QStringLiteral("PPC");
+    case 6:
+        return QStringLiteral("Native 64-bit process on IA64");
+    case 9:
+        return QStringLiteral("Native 64-bit process on AMD64");
+    case 0xFFFF:
+        return QStringLiteral("Unknown");
+    default:
+        return {};
     }
 }
 
@@ -88,25 +101,40 @@ QString levelName(int architecture, int level, bool mmx) {
     switch (architecture) {
     case 0:
         switch (level) {
-        case 3: return QStringLiteral("Intel 80386");
-        case 4: return QStringLiteral("Intel 80486");
-        case 5: return mmx ? QStringLiteral("Pentium MMX") : QStringLiteral("Pentium");
-        case 6: return QStringLiteral("Pentium (II/Pro)");
-        default: return {};
+        case 3:
+            return QStringLiteral("Intel 80386");
+        case 4:
+            return QStringLiteral("Intel 80486");
+        case 5:
+            return mmx ? QStringLiteral("Pentium MMX") : QStringLiteral("Pentium");
+        case 6:
+            return QStringLiteral("Pentium (II/Pro)");
+        default:
+            return {};
         }
-    case 1: return level == 4 ? QStringLiteral("MIPS R4000") : QStringLiteral("Unknown");
-    case 2: return QStringLiteral("Alpha%1").arg(level);
+    case 1:
+        return level == 4 ? QStringLiteral("MIPS R4000") : QStringLiteral("Unknown");
+    case 2:
+        return QStringLiteral("Alpha%1").arg(level);
     case 3:
         switch (level) {
-        case 1: return QStringLiteral("PPC 601");
-        case 3: return QStringLiteral("PPC 603");
-        case 4: return QStringLiteral("PPC 604");
-        case 6: return QStringLiteral("PPC 603+");
-        case 9: return QStringLiteral("PPC 604+");
-        case 20: return QStringLiteral("PPC 620");
-        default: return {};
+        case 1:
+            return QStringLiteral("PPC 601");
+        case 3:
+            return QStringLiteral("PPC 603");
+        case 4:
+            return QStringLiteral("PPC 604");
+        case 6:
+            return QStringLiteral("PPC 603+");
+        case 9:
+            return QStringLiteral("PPC 604+");
+        case 20:
+            return QStringLiteral("PPC 620");
+        default:
+            return {};
         }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -131,20 +159,18 @@ void ReadMemInfo(const QString& meminfo, SystemInformation& info) {
     info.availablePhysical = kilobytes(meminfo, QStringLiteral("MemAvailable"));
     if (info.availablePhysical == 0)
         info.availablePhysical = kilobytes(meminfo, QStringLiteral("MemFree"));
-    info.memoryLoadPercent =
-        info.totalPhysical > 0
-            ? static_cast<int>((info.totalPhysical - info.availablePhysical) * 100 /
-                               info.totalPhysical)
-            : 0;
+    info.memoryLoadPercent = info.totalPhysical > 0
+                                 ? static_cast<int>((info.totalPhysical - info.availablePhysical) *
+                                                    100 / info.totalPhysical)
+                                 : 0;
 }
 
 void ReadCpuInfo(const QString& cpuinfo, const QString& machine, SystemInformation& info) {
     const QString mhz = valueOf(cpuinfo, QStringLiteral("cpu MHz"));
     info.cpuMhz = mhz.isEmpty() ? QString() : QString::number(static_cast<int>(mhz.toDouble()));
     info.cpuVendor = valueOf(cpuinfo, QStringLiteral("vendor_id"));
-    info.processorCount = static_cast<int>(
-        cpuinfo.count(QRegularExpression(QStringLiteral("^processor\\s*:"),
-                                         QRegularExpression::MultilineOption)));
+    info.processorCount = static_cast<int>(cpuinfo.count(QRegularExpression(
+        QStringLiteral("^processor\\s*:"), QRegularExpression::MultilineOption)));
     const int architecture = architectureOf(machine);
     const bool mmx = valueOf(cpuinfo, QStringLiteral("flags"))
                          .split(QLatin1Char(' '))

@@ -36,8 +36,8 @@ protected:
     QString exportWith(const QString& name, const QStringList& sets) {
         const QString dest = tmp.filePath(name);
         EXPECT_TRUE(QDir().mkpath(dest));
-        QStringList arguments{"export", "--store", store, "--dest", dest, "--app-folder",
-                              appFolder};
+        QStringList arguments{"export", "--store",      store,    "--dest",
+                              dest,     "--app-folder", appFolder};
         for (const QString& set : sets)
             arguments << "--set" << set;
         QString output;
@@ -48,12 +48,12 @@ protected:
 
     void expectReadBack(const QString& dest, const QStringList& arguments) {
         QString output;
-        const int status = run(QStringLiteral("python3"),
-                               QStringList{QStringLiteral(PARCELO_SOURCE_DIR
-                                                          "/tests/scripts/check_reduced_export.py"),
-                                           "--store", store, "--dest", dest, "--min-files", "31"} +
-                                   arguments,
-                               &output);
+        const int status = run(
+            QStringLiteral("python3"),
+            QStringList{QStringLiteral(PARCELO_SOURCE_DIR "/tests/scripts/check_reduced_export.py"),
+                        "--store", store, "--dest", dest, "--min-files", "31"} +
+                arguments,
+            &output);
         EXPECT_EQ(status, 0) << output.toStdString();
     }
 
@@ -84,16 +84,16 @@ TEST_F(ReducedExportTest, SomeHeadersAndNoAttachments) {
     ASSERT_TRUE(test::writeFile(QDir(appFolder).filePath("Headers.lst"), "Subject\r\nFrom\r\n"));
     const QString dest = exportWith("some-none", {"ExportHeaders=1", "ExportAttachments=0"});
     EXPECT_EQ(lastLogLines(), "Exported Headers: Some\r\nExported Attachments: None\r\n");
-    expectReadBack(dest, {"--headers", "1", "--header-names", "Subject,From", "--attachments",
-                          "0"});
+    expectReadBack(dest,
+                   {"--headers", "1", "--header-names", "Subject,From", "--attachments", "0"});
 }
 
 TEST_F(ReducedExportTest, AllHeadersAndOneNamedAttachment) {
     ASSERT_TRUE(test::writeFile(QDir(appFolder).filePath("Attachments.lst"), "figures.csv\r\n"));
     const QString dest = exportWith("all-some", {"ExportHeaders=2", "ExportAttachments=1"});
     EXPECT_EQ(lastLogLines(), "Exported Headers: All\r\nExported Attachments: Some\r\n");
-    expectReadBack(dest, {"--headers", "2", "--attachments", "1", "--attachment-names",
-                          "figures.csv"});
+    expectReadBack(dest,
+                   {"--headers", "2", "--attachments", "1", "--attachment-names", "figures.csv"});
     bool sawKept = false;
     for (const QByteArray& bytes : files(dest)) {
         EXPECT_FALSE(bytes.contains("chart.png"));

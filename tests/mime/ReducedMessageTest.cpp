@@ -1,5 +1,6 @@
-#include "mime/CMimeMessage.h"
 #include "mime/ReducedMessage.h"
+
+#include "mime/CMimeMessage.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -8,32 +9,31 @@ using namespace parcelo;
 
 namespace {
 
-const std::string kMixed =
-    "From: Carol <carol@example.net>\r\n"
-    "To: sam@example.com\r\n"
-    "Subject: Figures\r\n"
-    "X-Mailer: test\r\n"
-    "MIME-Version: 1.0\r\n"
-    "Content-Type: multipart/mixed; boundary=\"b1\"\r\n"
-    "\r\n"
-    "preamble\r\n"
-    "--b1\r\n"
-    "Content-Type: text/plain; charset=utf-8\r\n"
-    "Content-Transfer-Encoding: quoted-printable\r\n"
-    "\r\n"
-    "caf=C3=A9 =3D 1\r\n"
-    "--b1\r\n"
-    "Content-Type: text/csv; name=\"figures.csv\"\r\n"
-    "Content-Disposition: attachment; filename=\"figures.csv\"\r\n"
-    "\r\n"
-    "q,n\r\nQ1,2\r\n"
-    "--b1\r\n"
-    "Content-Type: image/png\r\n"
-    "Content-Transfer-Encoding: base64\r\n"
-    "Content-Disposition: inline; filename=\"photo.png\"\r\n"
-    "\r\n"
-    "iVBORw0KGgo=\r\n"
-    "--b1--\r\n";
+const std::string kMixed = "From: Carol <carol@example.net>\r\n"
+                           "To: sam@example.com\r\n"
+                           "Subject: Figures\r\n"
+                           "X-Mailer: test\r\n"
+                           "MIME-Version: 1.0\r\n"
+                           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n"
+                           "\r\n"
+                           "preamble\r\n"
+                           "--b1\r\n"
+                           "Content-Type: text/plain; charset=utf-8\r\n"
+                           "Content-Transfer-Encoding: quoted-printable\r\n"
+                           "\r\n"
+                           "caf=C3=A9 =3D 1\r\n"
+                           "--b1\r\n"
+                           "Content-Type: text/csv; name=\"figures.csv\"\r\n"
+                           "Content-Disposition: attachment; filename=\"figures.csv\"\r\n"
+                           "\r\n"
+                           "q,n\r\nQ1,2\r\n"
+                           "--b1\r\n"
+                           "Content-Type: image/png\r\n"
+                           "Content-Transfer-Encoding: base64\r\n"
+                           "Content-Disposition: inline; filename=\"photo.png\"\r\n"
+                           "\r\n"
+                           "iVBORw0KGgo=\r\n"
+                           "--b1--\r\n";
 
 MessageSelection selection(int headers, QStringList headerNames, int attachments,
                            QStringList attachmentNames) {
@@ -69,8 +69,10 @@ TEST(ReducedMessage, AllHeadersSomeAttachmentsByExactName) {
     EXPECT_EQ(parsed.GetFieldValue("X-Mailer"), "test");
     EXPECT_EQ(parsed.GetFieldValue("To"), "sam@example.com");
     EXPECT_EQ(leaves[0]->GetContent(), "caf\xC3\xA9 = 1");
-    EXPECT_EQ(leaves[1]->GetFieldValue("Content-Type"), "application/octet-stream; name=\"photo.png\"");
-    EXPECT_EQ(leaves[1]->GetFieldValue("Content-Disposition"), "attachment; filename=\"photo.png\"");
+    EXPECT_EQ(leaves[1]->GetFieldValue("Content-Type"),
+              "application/octet-stream; name=\"photo.png\"");
+    EXPECT_EQ(leaves[1]->GetFieldValue("Content-Disposition"),
+              "attachment; filename=\"photo.png\"");
     EXPECT_EQ(leaves[1]->GetFieldValue("Content-Description"), "file");
     EXPECT_EQ(leaves[1]->GetFieldValue("Content-Transfer-Encoding"), "base64");
     EXPECT_EQ(leaves[1]->GetContent(), std::string("\x89PNG\r\n\x1a\n", 8));
@@ -111,4 +113,18 @@ TEST(ReducedMessage, BoundaryAvoidsThePartsContent) {
                                "--b--\r\n";
     const std::string reduced = ReducedMessageBytes(source, selection(2, {}, 2, {}));
     EXPECT_NE(reduced.find("boundary=\"=_Parcelo_mixed_1\""), std::string::npos);
+}
+
+TEST(ReducedMessage, AttachmentNamesBeyondAsciiAreEncoded) {
+    const std::string source =
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\nContent-Type: application/pdf; name=\"=?utf-8?Q?Gr=C3=BC=C3=9Fe.pdf?=\"\r\n\r\n%PDF"
+        "\r\n--b--\r\n";
+    const std::string reduced =
+        ReducedMessageBytes(source, selection(2, {}, 1, {"Gr\u00fc\u00dfe.pdf"}));
+    EXPECT_NE(
+        reduced.find("Content-Type: application/pdf; name=\"=?utf-8?B?R3LDvMOfZS5wZGY=?=\"\r\n"
+                     "Content-Disposition: attachment; filename*=utf-8''Gr%C3%BC%C3%9Fe.pdf\r\n"),
+        std::string::npos)
+        << reduced;
 }

@@ -127,11 +127,11 @@ TEST_F(SupportMailTest, StartsTheMailProgramWithSubjectBodyAndAddress) {
 
 TEST_F(SupportMailTest, WithoutTheMailProgramAMailtoUrlIsOpened) {
     QUrl opened;
-    EXPECT_TRUE(SendSupportMail("help@x.example", "New Ideas [P 1]", "a & b\n",
-                                [&](const QUrl& url) {
-                                    opened = url;
-                                    return true;
-                                }));
+    EXPECT_TRUE(
+        SendSupportMail("help@x.example", "New Ideas [P 1]", "a & b\n", [&](const QUrl& url) {
+            opened = url;
+            return true;
+        }));
     EXPECT_EQ(opened.toString(QUrl::FullyEncoded),
               "mailto:help@x.example?subject=New%20Ideas%20%5BP%201%5D&body=a%20%26%20b%0D%0A");
     EXPECT_FALSE(SendSupportMail("help@x.example", "s", "", [](const QUrl&) { return false; }));

@@ -15,9 +15,14 @@ TEST(FolderPicker, OneTrailingSeparator) {
         const char* path;
         const char* folder;
     } cases[] = {
-        {"/home/sam/out", "/home/sam/out/"}, {"/home/sam/out/", "/home/sam/out/"},
-        {"/home/sam/out///", "/home/sam/out/"}, {"/home/sam/out/ \t", "/home/sam/out/"},
-        {"/", "/"}, {"///", "/"}, {"", ""}, {"  ", ""},
+        {"/home/sam/out", "/home/sam/out/"},
+        {"/home/sam/out/", "/home/sam/out/"},
+        {"/home/sam/out///", "/home/sam/out/"},
+        {"/home/sam/out/ \t", "/home/sam/out/"},
+        {"/", "/"},
+        {"///", "/"},
+        {"", ""},
+        {"  ", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CSelectFolderDialog::WithOneSeparator(c.path), QString::fromUtf8(c.folder))

@@ -58,8 +58,7 @@ bool SendFeedbackMail(const UrlOpener& openUrl) {
 
 bool SendBugReportMail(const UrlOpener& openUrl) {
     return SendSupportMail(kSupportAddress, BugReportSubject(kProductName, kProductVersion),
-                           BugReportBody(CollectSystemInformation(), kProductName,
-                                         kProductVersion),
+                           BugReportBody(CollectSystemInformation(), kProductName, kProductVersion),
                            openUrl);
 }
 

@@ -36,8 +36,9 @@ QString FolderBlockText(const FolderLogBlock& block) {
 }
 
 QString SelectionLogText(int mode) {
-    return mode == 2 ? QStringLiteral("All") : mode == 1 ? QStringLiteral("Some")
-                                                         : QStringLiteral("None");
+    return mode == 2   ? QStringLiteral("All")
+           : mode == 1 ? QStringLiteral("Some")
+                       : QStringLiteral("None");
 }
 
 QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
@@ -45,10 +46,10 @@ QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
            QStringLiteral("Applied Filter(s): ") + footer.filterDescription + kCrLf +
            QStringLiteral("Exported Headers: ") + SelectionLogText(footer.exportHeaders) + kCrLf +
            QStringLiteral("Exported Attachments: ") + SelectionLogText(footer.exportAttachments) +
-           kCrLf +
-           QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
-           kCrLf + QStringLiteral("Total number of scanned messages: ") +
-           CountText(footer.scanned) + kCrLf + QString(41, u'=');
+           kCrLf + QStringLiteral("Total number of exported messages: ") +
+           CountText(footer.exported) + kCrLf +
+           QStringLiteral("Total number of scanned messages: ") + CountText(footer.scanned) +
+           kCrLf + QString(41, u'=');
 }
 
 bool ExportLog::writeRunHeader(const QDateTime& now) const {

@@ -18,7 +18,7 @@ struct RunLogFooter {
     QString filterDescription; // DescribeFilters
     int exported = 0;
     int scanned = 0;
-    int exportHeaders = 2;     // the modes the run applied
+    int exportHeaders = 2; // the modes the run applied
     int exportAttachments = 2;
 };
 

@@ -16,8 +16,8 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QSize icon = list_->ImageSize();
-        const int width = option.rect.width() > 0 ? option.rect.width()
-                                                  : list_->viewport()->width();
+        const int width =
+            option.rect.width() > 0 ? option.rect.width() : list_->viewport()->width();
         const QRect text = option.fontMetrics.boundingRect(
             QRect(0, 0, std::max(1, width - iconColumnWidth()), 10000), kTextFlags,
             index.data(Qt::DisplayRole).toString());
@@ -32,8 +32,8 @@ public:
         const QRect item = option.rect;
         const QSize icon = list_->ImageSize();
         const bool selected = option.state & QStyle::State_Selected;
-        const bool enabled = (option.state & QStyle::State_Enabled) &&
-                             (index.flags() & Qt::ItemIsEnabled);
+        const bool enabled =
+            (option.state & QStyle::State_Enabled) && (index.flags() & Qt::ItemIsEnabled);
         const QPalette& palette = option.palette;
 
         const QRect iconColumn(item.left(), item.top(), hasImages() ? icon.width() + 6 : 0,
@@ -45,8 +45,8 @@ public:
         textRect.moveTop(textPart.top() + (textPart.height() - textRect.height()) / 2);
 
         painter->save();
-        const QColor fill = selected ? palette.color(QPalette::Highlight)
-                                     : palette.color(QPalette::Base);
+        const QColor fill =
+            selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base);
         if (hasImages())
             painter->fillRect(iconColumn, fill);
         QColor textColour = palette.color(QPalette::Text);

@@ -33,15 +33,15 @@ FormCategoryFNC::FormCategoryFNC(CParceloApp& app, int category, QWidget* parent
                             QStringLiteral("Sender's Name"), QStringLiteral("Subject"),
                             QStringLiteral("Date")},
                            app.FolderOption, group);
-    fileList_ = makeList(
-        {QStringLiteral("<Generic>"), QStringLiteral("Sender's Name"), QStringLiteral("Subject"),
-         QStringLiteral("Date"), QStringLiteral("Sender's Name + Subject + Date"),
-         QStringLiteral("Sender's Name + Date + Subject"),
-         QStringLiteral("Subject + Sender's Name + Date"),
-         QStringLiteral("Subject + Date + Sender's Name"),
-         QStringLiteral("Date + Subject + Sender's Name"),
-         QStringLiteral("Date + Sender's Name + Subject")},
-        app.FileOption, group);
+    fileList_ = makeList({QStringLiteral("<Generic>"), QStringLiteral("Sender's Name"),
+                          QStringLiteral("Subject"), QStringLiteral("Date"),
+                          QStringLiteral("Sender's Name + Subject + Date"),
+                          QStringLiteral("Sender's Name + Date + Subject"),
+                          QStringLiteral("Subject + Sender's Name + Date"),
+                          QStringLiteral("Subject + Date + Sender's Name"),
+                          QStringLiteral("Date + Subject + Sender's Name"),
+                          QStringLiteral("Date + Sender's Name + Subject")},
+                         app.FileOption, group);
     extension_ = new QLineEdit(app.ExtensionMessages, group);
     antiDate_ = new QCheckBox(QStringLiteral("Anti-date message files with the Sent-date"), group);
     antiDate_->setChecked(app.AntiDateFiles == 1);

@@ -65,8 +65,7 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
     for (FormCategoryPage* page : pages_) {
         page->hide();
         frameLayout->addWidget(page, 0, 0);
-        connect(page, &FormCategoryPage::ApplyButtonUpdate, this,
-                &FormSettings::updateApplyButton);
+        connect(page, &FormCategoryPage::ApplyButtonUpdate, this, &FormSettings::updateApplyButton);
     }
     frame->setMinimumSize(430, 360);
 
@@ -118,9 +117,8 @@ FormCategoryPage* FormSettings::ShownPage() const {
 }
 
 void FormSettings::showCategory(int category) {
-    const QString text = category >= 0 && category < 4
-                             ? QString::fromLatin1(kCategoryTexts[category])
-                             : QString();
+    const QString text =
+        category >= 0 && category < 4 ? QString::fromLatin1(kCategoryTexts[category]) : QString();
     setWindowTitle(QStringLiteral("Settings - ") + text);
     for (FormCategoryPage* page : pages_)
         if (page->Category() != category)
