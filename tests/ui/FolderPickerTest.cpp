@@ -1,11 +1,13 @@
 #include "support/TestEnv.h"
 #include "ui/picker/CSelectFolderDialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -68,4 +70,24 @@ TEST(FolderPicker, PlaceWithoutPathShowsNoneAndCannotBeSelected) {
     EXPECT_TRUE(dialog.SelectButton()->isEnabled());
     dialog.reject();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST(FolderPicker, ChooseExportFolderRunsTheDialogModally) {
+    QTemporaryDir tmp;
+    const auto answerWith = [](bool select) {
+        QTimer::singleShot(0, [select] {
+            auto* dialog = qobject_cast<CSelectFolderDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "Export messages to folder:");
+            if (select)
+                QTest::mouseClick(dialog->SelectButton(), Qt::LeftButton);
+            else
+                dialog->reject();
+        });
+    };
+    answerWith(true);
+    EXPECT_EQ(CSelectFolderDialog::ChooseExportFolder(nullptr, tmp.path() + "//"),
+              tmp.path() + "/");
+    answerWith(false);
+    EXPECT_EQ(CSelectFolderDialog::ChooseExportFolder(nullptr, tmp.path()), "");
 }

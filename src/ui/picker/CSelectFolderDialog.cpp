@@ -51,6 +51,13 @@ CSelectFolderDialog::CSelectFolderDialog(QWidget* parent) : QFileDialog(parent) 
     showFolder(directoryUrl());
 }
 
+QString CSelectFolderDialog::ChooseExportFolder(QWidget* parent, const QString& startFolder) {
+    CSelectFolderDialog dialog(parent);
+    dialog.SetTitle(QStringLiteral("Export messages to folder:"));
+    dialog.SetStartFolder(startFolder);
+    return dialog.exec() == QDialog::Accepted ? dialog.CurrentFolder() : QString();
+}
+
 QPushButton* CSelectFolderDialog::SelectButton() const {
     const auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
     return buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;

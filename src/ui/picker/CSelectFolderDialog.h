@@ -15,6 +15,9 @@ class CSelectFolderDialog : public QFileDialog {
 public:
     explicit CSelectFolderDialog(QWidget* parent = nullptr);
 
+    // The main window's "Select...": the chosen export folder, or empty after "&No".
+    static QString ChooseExportFolder(QWidget* parent, const QString& startFolder);
+
     void SetTitle(const QString& title);
     // Starts in that folder; an empty one leaves the dialog's default folder.
     void SetStartFolder(const QString& folder);

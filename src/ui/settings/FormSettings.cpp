@@ -3,6 +3,7 @@
 #include "app/CParceloApp.h"
 #include "app/SettingKey.h"
 #include "app/SettingsStore.h"
+#include "platform/ProductInfo.h"
 #include "platform/ShellOpen.h"
 #include "ui/settings/CListBoxST.h"
 #include "ui/settings/CategoryIcons.h"
@@ -12,10 +13,13 @@
 #include "ui/settings/FormCategoryMisc.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -108,6 +112,11 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
         showCategory(-1);
 }
 
+int FormSettings::Open(CParceloApp& app, int category, QWidget* parent) {
+    FormSettings dialog(app, category, parent);
+    return dialog.exec();
+}
+
 FormCategoryPage* FormSettings::Page(int category) const {
     return category >= 0 && category < 4 ? pages_[static_cast<size_t>(category)] : nullptr;
 }
@@ -154,7 +163,10 @@ void FormSettings::OnOK() {
 }
 
 void FormSettings::OnHelp() {
-    ShellOpen(app_.Paths.HelpFile);
+    if (!QFileInfo(app_.Paths.HelpFile).isFile() || !ShellOpen(app_.Paths.HelpFile))
+        QMessageBox::information(this, kProductName,
+                                 QStringLiteral("The help file %1 could not be opened.")
+                                     .arg(QDir::toNativeSeparators(app_.Paths.HelpFile)));
 }
 
 void FormSettings::keyPressEvent(QKeyEvent* event) {

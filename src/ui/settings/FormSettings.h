@@ -24,6 +24,9 @@ public:
     // `category` 0 to 3 opens that page; a negative one the page last confirmed with OK.
     FormSettings(CParceloApp& app, int category, QWidget* parent = nullptr);
 
+    // The Settings menu's commands: runs the dialog modally on that category.
+    static int Open(CParceloApp& app, int category, QWidget* parent);
+
     CListBoxST* CategoryList() const { return categories_; }
     FormCategoryPage* Page(int category) const;
     FormCategoryPage* ShownPage() const;
