@@ -22,7 +22,8 @@ std::string lowerCase(std::string text) {
 }
 
 bool keepsHeader(const CMimeHeaderField& field, const MessageSelection& selection) {
-    if (StartsWithNoCase(field.GetName(), "Content-") ||
+    // A line the parser kept without a name (a stray envelope line) is no header field.
+    if (field.GetName().empty() || StartsWithNoCase(field.GetName(), "Content-") ||
         EqualsNoCase(field.GetName(), "MIME-Version"))
         return false;
     if (selection.headersMode == 2)

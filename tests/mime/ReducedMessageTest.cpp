@@ -93,10 +93,14 @@ TEST(ReducedMessage, StructureFollowsTheSourceType) {
               "Content-Type: text/html; charset=\"us-ascii\"\r\n\r\n<p>html</p>\r\n"
               "--=_Parcelo_alternative_0--\r\n");
 
-    const std::string plain = "Subject: s\r\nContent-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
-    EXPECT_EQ(ReducedMessageBytes(plain, selection(1, {"Subject"}, 0, {})),
-              "MIME-Version: 1.0\r\nSubject: s\r\nContent-Type: text/plain\r\n"
-              "Content-Transfer-Encoding: base64\r\n\r\naGk=\r\n");
+    const std::string plain = "From sam Sun Jun 16 2013\r\nSubject: "
+                              "s\r\nContent-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
+    const std::string plainReduced =
+        "MIME-Version: 1.0\r\nSubject: s\r\nContent-Type: text/plain\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
+    EXPECT_EQ(ReducedMessageBytes(plain, selection(1, {"Subject"}, 0, {})), plainReduced);
+    // The stray envelope line before the fields is not carried over as a nameless field.
+    EXPECT_EQ(ReducedMessageBytes(plain, selection(2, {}, 0, {})), plainReduced);
 
     // A named single part is an attachment; without it nothing is left but an empty text.
     const std::string named = "Content-Type: application/pdf; name=a.pdf\r\n\r\n%PDF";
