@@ -22,8 +22,13 @@ std::string lowerCase(std::string text) {
 }
 
 bool keepsHeader(const CMimeHeaderField& field, const MessageSelection& selection) {
-    // A line the parser kept without a name (a stray envelope line) is no header field.
-    if (field.GetName().empty() || StartsWithNoCase(field.GetName(), "Content-") ||
+    // A line the parser kept without a proper name (a stray envelope line) is no header field.
+    const std::string& fieldName = field.GetName();
+    if (fieldName.empty() || std::any_of(fieldName.begin(), fieldName.end(), [](char c) {
+            return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) > '~';
+        }))
+        return false;
+    if (StartsWithNoCase(field.GetName(), "Content-") ||
         EqualsNoCase(field.GetName(), "MIME-Version"))
         return false;
     if (selection.headersMode == 2)

@@ -93,8 +93,9 @@ TEST(ReducedMessage, StructureFollowsTheSourceType) {
               "Content-Type: text/html; charset=\"us-ascii\"\r\n\r\n<p>html</p>\r\n"
               "--=_Parcelo_alternative_0--\r\n");
 
-    const std::string plain = "From sam Sun Jun 16 2013\r\nSubject: "
-                              "s\r\nContent-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
+    const std::string plain =
+        "From sam Sun Jun 16 2013\r\nFrom sam  Sun Jun 16 17:50:14 2013\r\nSubject: "
+        "s\r\nContent-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
     const std::string plainReduced =
         "MIME-Version: 1.0\r\nSubject: s\r\nContent-Type: text/plain\r\n"
         "Content-Transfer-Encoding: base64\r\n\r\naGk=\r\n";
