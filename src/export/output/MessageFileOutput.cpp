@@ -1,10 +1,10 @@
 #include "export/output/MessageFileOutput.h"
 
+#include "export/dates/MailDate.h"
 #include "export/naming/BuildMessageFilePath.h"
 #include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
-#include "export/dates/MailDate.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
 
@@ -72,7 +72,7 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         return resultOf(Status::Skipped, path);
 
     const auto earlier = written_.constFind(path);
-    if (earlier != written_.cend() && earlier->sourceActedOn)
+    if (earlier != written_.cend() && earlier->sourceDeleted)
         return resultOf(Status::Skipped, path);
 
     if (!ReplaceMessageFile(path, bytes))
@@ -85,10 +85,10 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     return result;
 }
 
-void MessageFileOutput::sourceActionsApplied(StoreFolderId folderId) {
+void MessageFileOutput::sourceMessagesDeleted(StoreFolderId folderId) {
     for (auto it = written_.begin(); it != written_.end(); ++it) {
         if (it->key.folderId == folderId)
-            it->sourceActedOn = true;
+            it->sourceDeleted = true;
     }
 }
 
