@@ -8,6 +8,7 @@
 #include "ui/settings/FormCategoryMisc.h"
 #include "ui/settings/FormSettings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -268,4 +269,21 @@ TEST_F(SettingsDialogTest, SelectedCategoryIsDrawnInTheHighlightColour) {
     EXPECT_EQ(pixel(3, right), palette.color(QPalette::Base).rgb());
     const QRect row = list->visualItemRect(list->item(1));
     EXPECT_GE(row.height(), kCategoryIconSize + 8);
+}
+
+TEST_F(SettingsDialogTest, FocusRectangleFramesTheWholeFocusedEntry) {
+    FormSettings dialog(app, FormSettings::ExportHeaders);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    CListBoxST* list = dialog.CategoryList();
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect row = list->visualItemRect(list->item(1));
+    const QRgb highlight = list->palette().color(QPalette::Highlight).rgb();
+    int framed = 0;
+    for (int x = row.left(); x < row.right(); x += 2)
+        framed += QColor(image.pixel(x, row.top())).rgb() != highlight ? 1 : 0;
+    EXPECT_GT(framed, row.width() / 8); // dots along the top edge
+    EXPECT_EQ(QColor(image.pixel(row.left() + 1, row.center().y())).rgb(), highlight);
 }

@@ -66,12 +66,12 @@ public:
         painter->setPen(textColour);
         painter->drawText(textRect, kTextFlags, text);
 
+        // Drawn whenever the entry has the focus, not only after keyboard navigation as
+        // some styles do.
         if ((option.state & QStyle::State_HasFocus) && enabled) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(list_);
-            focus.rect = item;
-            focus.backgroundColor = fill;
-            list_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, list_);
+            painter->setPen(QPen(textColour, 1, Qt::DotLine));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(item.adjusted(0, 0, -1, -1));
         }
         painter->restore();
     }
