@@ -10,6 +10,7 @@
 #include "filters/MatchFilters.h"
 #include "mime/CMimeMessage.h"
 #include "mime/MessageConversion.h"
+#include "mime/ReducedMessage.h"
 
 #include <algorithm>
 
@@ -60,7 +61,8 @@ int ExportSession::RunExport() {
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
-    log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_});
+    log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
+                         settings_.ExportHeaders, settings_.ExportAttachments});
     output_.reset();
     return exported_;
 }
@@ -166,7 +168,11 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
     if (!message)
         return false;
     const HeaderValues values = ExtractHeaderValues(*message);
-    const std::string fileBytes = MessageFileBytes(*message);
+    const MessageSelection selection{settings_.ExportHeaders, settings_.HeaderList,
+                                     settings_.ExportAttachments, settings_.AttachmentList};
+    const std::string fileBytes = selection.keepsWholeMessage()
+                                      ? MessageFileBytes(*message)
+                                      : ReducedMessageBytes(source, selection);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
         {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages, settings_.FolderPath, run.Name,

@@ -144,3 +144,24 @@ TEST_F(ExportLogTest, WriteTextFileReplacesWholly) {
 }
 
 } // namespace
+
+TEST_F(ExportLogTest, FooterNamesTheAppliedHeaderAndAttachmentModes) {
+    struct Case {
+        int headers;
+        int attachments;
+        const char* headersLine;
+        const char* attachmentsLine;
+    };
+    const Case cases[] = {
+        {1, 0, "Exported Headers: Some", "Exported Attachments: None"},
+        {2, 1, "Exported Headers: All", "Exported Attachments: Some"},
+        {0, 7, "Exported Headers: None", "Exported Attachments: None"},
+    };
+    for (const Case& c : cases) {
+        RunLogFooter footer{QStringLiteral("None"), 1, 3, c.headers, c.attachments};
+        const QStringList lines = RunFooterText(footer, end_).split(QStringLiteral("\r\n"));
+        ASSERT_EQ(lines.size(), 7);
+        EXPECT_EQ(lines[2], QLatin1String(c.headersLine));
+        EXPECT_EQ(lines[3], QLatin1String(c.attachmentsLine));
+    }
+}

@@ -35,14 +35,21 @@ QString FolderBlockText(const FolderLogBlock& block) {
     return text + kCrLf;
 }
 
+QString SelectionLogText(int mode) {
+    return mode == 2   ? QStringLiteral("All")
+           : mode == 1 ? QStringLiteral("Some")
+                       : QStringLiteral("None");
+}
+
 QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
     return QStringLiteral("Export completed at ") + timeText(now) + kCrLf +
            QStringLiteral("Applied Filter(s): ") + footer.filterDescription + kCrLf +
-           QStringLiteral("Exported Headers: All") + kCrLf +
-           QStringLiteral("Exported Attachments: All") + kCrLf +
-           QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
-           kCrLf + QStringLiteral("Total number of scanned messages: ") +
-           CountText(footer.scanned) + kCrLf + QString(41, u'=');
+           QStringLiteral("Exported Headers: ") + SelectionLogText(footer.exportHeaders) + kCrLf +
+           QStringLiteral("Exported Attachments: ") + SelectionLogText(footer.exportAttachments) +
+           kCrLf + QStringLiteral("Total number of exported messages: ") +
+           CountText(footer.exported) + kCrLf +
+           QStringLiteral("Total number of scanned messages: ") + CountText(footer.scanned) +
+           kCrLf + QString(41, u'=');
 }
 
 bool ExportLog::writeRunHeader(const QDateTime& now) const {

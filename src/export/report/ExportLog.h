@@ -18,7 +18,12 @@ struct RunLogFooter {
     QString filterDescription; // DescribeFilters
     int exported = 0;
     int scanned = 0;
+    int exportHeaders = 2; // the modes the run applied
+    int exportAttachments = 2;
 };
+
+// How the log names a header or attachment mode: "All", "Some" or "None".
+QString SelectionLogText(int mode);
 
 // The three records of a run, each without its closing CR LF; dates and times in the
 // user's formats.

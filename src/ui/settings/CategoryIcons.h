@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+
+namespace parcelo {
+
+inline constexpr int kCategoryIconSize = 32;
+
+// The icons of the settings categories, in category order: file naming, headers,
+// attachments, misc. Painted, so they need no image files.
+QList<QIcon> CategoryIcons();
+
+} // namespace parcelo

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ui/settings/FormCategoryNameList.h"
+
+namespace parcelo {
+
+class CParceloApp;
+
+// "Export Attachments": which attachments the message files keep.
+class FormCategoryAttachments : public FormCategoryNameList {
+    Q_OBJECT
+public:
+    FormCategoryAttachments(CParceloApp& app, int category, QWidget* parent);
+};
+
+} // namespace parcelo

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ui/settings/FormCategoryNameList.h"
+
+namespace parcelo {
+
+class CParceloApp;
+
+// "Export Headers": which header fields the message files keep.
+class FormCategoryHeaders : public FormCategoryNameList {
+    Q_OBJECT
+public:
+    FormCategoryHeaders(CParceloApp& app, int category, QWidget* parent);
+};
+
+} // namespace parcelo
