@@ -1,0 +1,148 @@
+#include "ui/tree/FolderTreeWidget.h"
+
+#include "ui/tree/TreeIcons.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QTreeWidgetItemIterator>
+
+namespace parcelo::ui {
+
+namespace {
+
+constexpr int kEntryRole = Qt::UserRole + 1;
+
+Qt::CheckState checkState(bool checked) { return checked ? Qt::Checked : Qt::Unchecked; }
+
+} // namespace
+
+FolderTreeWidget::FolderTreeWidget(FolderTreeModel& model, QWidget* parent)
+    : QTreeWidget(parent), model_(model) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setIconSize(QSize(16, 16));
+    setUniformRowHeights(true);
+    header()->setStretchLastSection(true);
+    connect(this, &QTreeWidget::itemChanged, this, &FolderTreeWidget::onItemChanged);
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { onExpansion(item, true); });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* item) { onExpansion(item, false); });
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { onCurrentChanged(current); });
+}
+
+void FolderTreeWidget::Rebuild() {
+    {
+        const QSignalBlocker blocker(this);
+        clear();
+        if (const FolderTreeModel::Entry* root = model_.Root()) {
+            addItems(nullptr, root);
+            QTreeWidgetItem* top = topLevelItem(0);
+            top->setExpanded(root->Expanded);
+        }
+    }
+    Q_EMIT CheckedCountChanged(model_.CheckedCountText());
+    onCurrentChanged(currentItem());
+}
+
+void FolderTreeWidget::addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry) {
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    item->setText(0, entry->Text);
+    item->setIcon(0, TreeIcon(entry->Image));
+    item->setData(0, kEntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, checkState(entry->Checked));
+    for (const auto& child : entry->Children)
+        addItems(item, child.get());
+}
+
+FolderTreeModel::Entry* FolderTreeWidget::EntryOf(const QTreeWidgetItem* item) const {
+    if (!item)
+        return nullptr;
+    return reinterpret_cast<FolderTreeModel::Entry*>(item->data(0, kEntryRole).value<quintptr>());
+}
+
+QTreeWidgetItem* FolderTreeWidget::ItemOf(const QString& path, std::int32_t type) const {
+    for (QTreeWidgetItemIterator it(const_cast<FolderTreeWidget*>(this)); *it; ++it) {
+        const FolderTreeModel::Entry* entry = EntryOf(*it);
+        if (entry && entry->Record.Type == type && entry->Record.Path == path)
+            return *it;
+    }
+    return nullptr;
+}
+
+void FolderTreeWidget::syncChecks() {
+    {
+        const QSignalBlocker blocker(this);
+        for (QTreeWidgetItemIterator it(this); *it; ++it)
+            if (const FolderTreeModel::Entry* entry = EntryOf(*it))
+                (*it)->setCheckState(0, checkState(entry->Checked));
+    }
+    Q_EMIT CheckedCountChanged(model_.CheckedCountText());
+}
+
+void FolderTreeWidget::onItemChanged(QTreeWidgetItem* item) {
+    FolderTreeModel::Entry* entry = EntryOf(item);
+    if (!entry || (item->checkState(0) == Qt::Checked) == entry->Checked)
+        return;
+    // The view has flipped the box; the model decides what that means for the whole tree.
+    model_.OnCheckToggle(entry);
+    syncChecks();
+}
+
+void FolderTreeWidget::CheckAll() {
+    model_.CheckAll();
+    syncChecks();
+}
+
+void FolderTreeWidget::ClearAll() {
+    model_.ClearAll();
+    syncChecks();
+}
+
+void FolderTreeWidget::onExpansion(QTreeWidgetItem* item, bool expanded) {
+    FolderTreeModel::Entry* entry = EntryOf(item);
+    if (!entry)
+        return;
+    model_.SetExpanded(entry, expanded);
+    if (entry->Record.Type != kTreeFolder)
+        return;
+    const QSignalBlocker blocker(this);
+    item->setIcon(0, TreeIcon(entry->Image));
+    Q_EMIT InformationIconChanged(entry->Image);
+}
+
+void FolderTreeWidget::onCurrentChanged(QTreeWidgetItem* item) {
+    const FolderTreeModel::Entry* entry = EntryOf(item);
+    if (!entry) {
+        Q_EMIT InformationChanged(QString(), -1);
+        return;
+    }
+    Q_EMIT InformationChanged(FolderTreeModel::EntryStatisticsText(entry),
+                              FolderTreeModel::EntryStatisticsImage(entry));
+}
+
+void FolderTreeWidget::contextMenuEvent(QContextMenuEvent* event) {
+    if (!contextMenu_)
+        return;
+    setFocus(Qt::MouseFocusReason);
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        if (QTreeWidgetItem* item = itemAt(event->pos()))
+            setCurrentItem(item);
+    } else if (QTreeWidgetItem* item = currentItem()) {
+        // From the keyboard: at the selected label, the selection unchanged.
+        at = viewport()->mapToGlobal(visualItemRect(item).topLeft());
+    }
+    contextMenu_->popup(at);
+    event->accept();
+}
+
+} // namespace parcelo::ui

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/tree/FolderTreeModel.h"
+
+#include <QTreeWidget>
+
+class QMenu;
+
+namespace parcelo::ui {
+
+// The folder tree on screen: one item per entry of the model, check boxes kept consistent by
+// the model's propagation rules, item icons following expand and collapse.
+class FolderTreeWidget : public QTreeWidget {
+    Q_OBJECT
+public:
+    FolderTreeWidget(FolderTreeModel& model, QWidget* parent = nullptr);
+
+    // Rebuilds every item from the model (check marks as the model holds them).
+    void Rebuild();
+    void CheckAll();
+    void ClearAll();
+    void SetContextMenu(QMenu* menu) { contextMenu_ = menu; }
+
+    FolderTreeModel::Entry* EntryOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOf(const QString& path, std::int32_t type) const;
+
+Q_SIGNALS:
+    void CheckedCountChanged(const QString& text);
+    void InformationChanged(const QString& text, int image);
+    void InformationIconChanged(int image);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry);
+    void syncChecks();
+    void onItemChanged(QTreeWidgetItem* item);
+    void onExpansion(QTreeWidgetItem* item, bool expanded);
+    void onCurrentChanged(QTreeWidgetItem* item);
+
+    FolderTreeModel& model_;
+    QMenu* contextMenu_ = nullptr;
+};
+
+} // namespace parcelo::ui
