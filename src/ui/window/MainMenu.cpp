@@ -18,6 +18,13 @@ QAction* add(QMenu* menu, const QString& text, const QKeySequence& keys = {}) {
     return action;
 }
 
+// Ctrl with a keypad key. Under X11 the shortcut map drops the keypad flag of a key, so the
+// same key without it is bound too.
+QList<QKeySequence> keypadKeys(Qt::Key key) {
+    return {QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, key)),
+            QKeySequence(QKeyCombination(Qt::ControlModifier, key))};
+}
+
 QAction* checkable(QMenu* menu, const QString& text) {
     QAction* action = menu->addAction(text);
     action->setCheckable(true);
@@ -39,10 +46,10 @@ MainMenu MainMenu::Build(QMenuBar* bar, QWidget* window) {
     m.viewLog = add(view, QStringLiteral("&Log"));
 
     QMenu* folders = bar->addMenu(QStringLiteral("&Mailfolders"));
-    m.checkAll = add(folders, QStringLiteral("Check All\tCtrl+[Num +]"),
-                     QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus)));
-    m.clearAll = add(folders, QStringLiteral("Clear All\tCtrl+[Num -]"),
-                     QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus)));
+    m.checkAll = add(folders, QStringLiteral("Check All\tCtrl+[Num +]"));
+    m.checkAll->setShortcuts(keypadKeys(Qt::Key_Plus));
+    m.clearAll = add(folders, QStringLiteral("Clear All\tCtrl+[Num -]"));
+    m.clearAll->setShortcuts(keypadKeys(Qt::Key_Minus));
 
     QMenu* filters = bar->addMenu(QStringLiteral("&Filters"));
     QMenu* match = filters->addMenu(QStringLiteral("Match"));
