@@ -1,12 +1,14 @@
 #include "WindowFixture.h"
 
 #include "filters/FilterCodes.h"
+#include "platform/LocaleFormats.h"
 #include "ui/controls/CRichEditCtrlEx.h"
 #include "ui/filters/FilterEditor.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -149,6 +151,28 @@ TEST_F(FilterEditorTest, MoveButtonsFollowTheMatchMode) {
                                    "Subject|contains|two"}));
     EXPECT_EQ(editor->SelectedRow(), 2);
     EXPECT_EQ(app.Filters.MatchAllFilters, 0);
+}
+
+TEST_F(FilterEditorTest, DateAndListFiltersRoundTripThroughEdit) {
+    c().field->setCurrentIndex(CriteriaDateSent);
+    c().op->setCurrentIndex(DateIsBefore);
+    c().date->setDate(QDate(2012, 8, 28));
+    QTest::mouseClick(c().add, Qt::LeftButton);
+    c().field->setCurrentIndex(CriteriaPriority);
+    c().valueList->setCurrentIndex(2);
+    QTest::mouseClick(c().add, Qt::LeftButton);
+    const QString date = LocaleFormats::current().formatDate(QDate(2012, 8, 28));
+    EXPECT_EQ(rows(), QStringList({"Date - Sent|is before|" + date, "Priority|is|High"}));
+
+    c().date->setDate(QDate(2000, 1, 1));
+    select(0);
+    QTest::mouseClick(c().edit, Qt::LeftButton);
+    EXPECT_TRUE(c().date->isVisible());
+    EXPECT_EQ(c().date->date(), QDate(2012, 8, 28));
+    EXPECT_EQ(c().op->currentText(), "is before");
+    select(1);
+    QTest::mouseClick(c().edit, Qt::LeftButton);
+    EXPECT_EQ(c().valueList->currentText(), "High");
 }
 
 TEST_F(FilterEditorTest, RefusesABadPatternWithTheSyntaxMessage) {

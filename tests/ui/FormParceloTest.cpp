@@ -1,11 +1,14 @@
 #include "WindowFixture.h"
 
 #include "filters/FilterCodes.h"
+#include "platform/MailClientWindow.h"
 #include "ui/controls/CStatusBarACT.h"
 #include "ui/filters/FilterSetCommands.h"
 #include "ui/tree/FolderTreeWidget.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDirIterator>
 #include <QMenu>
 #include <QProgressBar>
@@ -177,4 +180,61 @@ TEST_F(FormParceloTest, MenusCarryTheirKeysChecksAndTheTreeContextMenu) {
     EXPECT_EQ(opened.size(), 1);
     menu.helpTopics->trigger(); // no help file: nothing is opened
     EXPECT_EQ(opened.size(), 1);
+}
+
+namespace {
+
+struct FakeMailClient : MailClientWindow {
+    bool present = false;
+    bool* hidden;
+    explicit FakeMailClient(bool* hiddenFlag) : hidden(hiddenFlag) {}
+    bool Find() override { return present; }
+    void Hide() override { *hidden = true; }
+    void Show() override { *hidden = false; }
+};
+
+} // namespace
+
+TEST_F(FormParceloTest, TheMailClientWindowIsHiddenOnceFoundAndShownAtClose) {
+    open().show();
+    bool hidden = false;
+    auto client = std::make_unique<FakeMailClient>(&hidden);
+    FakeMailClient* fake = client.get();
+    window->SetMailClientWindow(std::move(client));
+    EXPECT_FALSE(hidden);
+    fake->present = true; // the client starts later: the one-second watch finds it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hidden; }, 3000));
+    window->close();
+    EXPECT_FALSE(hidden);
+}
+
+TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyboard) {
+    open().show();
+    FolderTreeWidget& tree = window->Tree();
+    QMenu* menu = window->Menu().mailfolders();
+    QTreeWidgetItem* sent = mailbox("Sent");
+    const QPoint at = tree.visualItemRect(sent).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree.viewport(), &click);
+    EXPECT_EQ(tree.currentItem(), sent);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+
+    tree.setCurrentItem(mailbox("Inbox"));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+    QApplication::sendEvent(tree.viewport(), &key);
+    EXPECT_EQ(tree.currentItem(), mailbox("Inbox"));
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}
+
+TEST_F(FormParceloTest, OpenStoreRemembersTheFolderAndRefusesOneThatIsNoStore) {
+    open().show();
+    EXPECT_FALSE(window->OpenStore(work.filePath("missing")));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_FALSE(stored("Store/Path").isValid());
+    ASSERT_TRUE(QDir(work.path()).mkpath("maildir/cur"));
+    ASSERT_TRUE(window->OpenStore(work.filePath("maildir")));
+    EXPECT_EQ(stored("Store/Path").toString(), work.filePath("maildir"));
+    EXPECT_NE(window->Tree().ItemOf("maildir\\Inbox", kTreeMailbox), nullptr);
 }
