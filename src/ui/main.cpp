@@ -1,5 +1,5 @@
 #include "app/CParceloApp.h"
-#include "app/SettingsStore.h"
+#include "app/WindowPlacement.h"
 #include "platform/DefaultStoreFolder.h"
 #include "ui/instance/SingleInstance.h"
 #include "ui/window/FormParcelo.h"
@@ -26,7 +26,7 @@ QStringList rawArguments(int argc, char** argv) {
 QString storeFolder(const WindowOptions& options) {
     if (!options.store.isEmpty())
         return options.store;
-    const QString stored = ReadSettingString(QStringLiteral("Store"), QStringLiteral("Path"), {});
+    const QString stored = ReadStorePath();
     return stored.isEmpty() ? DefaultStoreFolder(QDir::homePath()) : stored;
 }
 
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     app.ReadStartupSettings();
-    WriteSettingString(QStringLiteral("Session"), QStringLiteral("Version"), app.ProductVersion);
+    WriteSessionVersion(app.ProductVersion);
 
     int result = 0;
     {

@@ -28,7 +28,7 @@ protected:
         editor = &window->Editor();
     }
 
-    const FilterEditor::Controls& c() { return editor->controls(); }
+    const FilterEditor::Controls& c() { return editor->Widgets(); }
 
     void compose(int field, int op, const QString& value, bool matchCase = false) {
         c().field->setCurrentIndex(field);

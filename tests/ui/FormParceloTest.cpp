@@ -211,7 +211,7 @@ TEST_F(FormParceloTest, TheMailClientWindowIsHiddenOnceFoundAndShownAtClose) {
 TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyboard) {
     open().show();
     FolderTreeWidget& tree = window->Tree();
-    QMenu* menu = window->Menu().mailfolders();
+    QMenu* menu = window->Menu().Mailfolders();
     QTreeWidgetItem* sent = mailbox("Sent");
     const QPoint at = tree.visualItemRect(sent).center();
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));

@@ -1,6 +1,7 @@
 #include "export/output/MessageFileOutput.h"
 
 #include "export/naming/BuildMessageFilePath.h"
+#include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
 #include "export/dates/MailDate.h"
@@ -38,9 +39,9 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         return resultOf(Status::Failed);
 
     if (FileExists(firstPath)) {
-        if (messageOption_ == 2)
+        if (messageOption_ == MessageSkip)
             return resultOf(Status::Skipped, firstPath);
-        if (messageOption_ == 1)
+        if (messageOption_ == MessageOverwriteIfNewer)
             return replaceIfNewer(firstPath, messageDate, bytes, key);
     }
 
@@ -55,7 +56,7 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         nextNumber_.insert(numberKey, number + 1);
     if (!WriteReservedMessageFile(path, bytes))
         return resultOf(Status::Failed, path);
-    if (messageOption_ == 1)
+    if (messageOption_ == MessageOverwriteIfNewer)
         written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);
 }

@@ -46,7 +46,7 @@ public:
 
     FilterEditor(FilterState& filters, QWidget* parent);
 
-    const Controls& controls() const { return c_; }
+    const Controls& Widgets() const { return c_; }
 
     void OnFieldChange();
     // The filter the composing controls describe; false (with the syntax message for a bad

@@ -1,7 +1,8 @@
 #include "ui/window/FormParcelo.h"
 
 #include "app/CParceloApp.h"
-#include "app/SettingsStore.h"
+#include "app/SettingKey.h"
+#include "app/WindowPlacement.h"
 #include "export/ExportSession.h"
 #include "platform/MailClientWindow.h"
 #include "platform/ProductInfo.h"
@@ -16,8 +17,7 @@
 #include "ui/window/AboutBox.h"
 #include "ui/window/WindowExportObserver.h"
 #include "ui/window/WindowLayout.h"
-#include "ui/window/WindowPlacement.h"
-#include "ui/window/WindowSettings.h"
+#include "ui/window/ScreenPlacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -87,7 +87,7 @@ FormParcelo::FormParcelo(CParceloApp& app, const QString& storePath, QWidget* pa
     editor_->RefreshList();
     editor_->UpdateFilterButtons();
     destinationBox_->SetText(app_.FolderPath);
-    WindowPlacement::Read().ApplyTo(*this);
+    ApplyPlacement(WindowPlacement::Read(), *this);
 
     SetMailClientWindow(MailClientWindow::Create(
         QGuiApplication::platformName() == QLatin1String("xcb"), MailClientWindow::kClientClass));
@@ -102,7 +102,7 @@ void FormParcelo::createControls() {
 
     sourceGroup_ = new QGroupBox(QStringLiteral("Source"), client_);
     tree_ = new FolderTreeWidget(model_, client_);
-    tree_->SetContextMenu(menu_.mailfolders());
+    tree_->SetContextMenu(menu_.Mailfolders());
     infoIcon_ = new QLabel(client_);
     infoIcon_->setAlignment(Qt::AlignCenter);
     infoText_ = new QLabel(client_);
@@ -128,11 +128,11 @@ void FormParcelo::createControls() {
     destinationBox_->setPalette(palette);
 
     // The group boxes are frames only: they stay behind the controls placed on them.
-    for (QGroupBox* group : {sourceGroup_, editor_->controls().filtersGroup,
-                             editor_->controls().composeGroup, destinationGroup_})
+    for (QGroupBox* group : {sourceGroup_, editor_->Widgets().filtersGroup,
+                             editor_->Widgets().composeGroup, destinationGroup_})
         group->lower();
     // Tab order as the controls are read: source, filter editor, destination.
-    const FilterEditor::Controls& c = editor_->controls();
+    const FilterEditor::Controls& c = editor_->Widgets();
     QWidget* order[] = {tree_,     c.field,    c.op,      c.text,   c.caseSensitive, c.size,
                         c.valueList, c.date,   c.add,     c.update, c.list,          c.edit,
                         c.remove,  c.moveDown, c.moveUp,  selectButton_, exportButton_};
@@ -203,7 +203,7 @@ bool FormParcelo::eventFilter(QObject* watched, QEvent* event) {
 
 void FormParcelo::layoutControls() {
     const WindowLayout l = WindowLayout::Compute(client_->width(), client_->height());
-    const FilterEditor::Controls& c = editor_->controls();
+    const FilterEditor::Controls& c = editor_->Widgets();
     c.filtersGroup->setGeometry(l.filters);
     c.composeGroup->setGeometry(l.compose);
     c.field->setGeometry(l.field);
@@ -282,8 +282,9 @@ void FormParcelo::openIfExists(const QString& path, bool folder) {
 }
 
 void FormParcelo::onOpenStore() {
-    const QString start = ReadSettingString(QStringLiteral("Store"), QStringLiteral("Path"),
-                                            QDir::homePath());
+    QString start = ReadStorePath();
+    if (start.isEmpty())
+        start = QDir::homePath();
     const QString folder =
         QFileDialog::getExistingDirectory(this, QStringLiteral("Open Store"), start);
     if (!folder.isEmpty())
@@ -300,7 +301,7 @@ bool FormParcelo::OpenStore(const QString& folder) {
                               .arg(folder, error));
         return false;
     }
-    WriteSettingString(QStringLiteral("Store"), QStringLiteral("Path"), folder);
+    WriteStorePath(folder);
     tree_->clear();
     store_ = std::move(store);
     model_.PopulateFolderTree(*store_);
@@ -354,7 +355,7 @@ void FormParcelo::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SaveWindowSettings(app_);
+    app_.WriteSettings(SettingWrite::WindowClose);
     tree_->clear();
     store_.reset();
     model_.Clear();
@@ -363,7 +364,7 @@ void FormParcelo::closeEvent(QCloseEvent* event) {
         mailClient_->Show();
         mailClientHidden_ = false;
     }
-    WindowPlacement::Save(*this);
+    PlacementOf(*this).Write();
     event->accept();
 }
 

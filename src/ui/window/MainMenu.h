@@ -42,7 +42,7 @@ struct MainMenu {
     // Fills the bar; the actions also get the window so their keys work everywhere in it.
     static MainMenu Build(QMenuBar* bar, QWidget* window);
 
-    QMenu* mailfolders() const { return menus.value(2); }
+    QMenu* Mailfolders() const { return menus.value(2); }
     void SetEnabled(bool enabled);
 };
 
