@@ -45,7 +45,8 @@ QString DefaultProfileFolder(const QString& profilesIni) {
 }
 
 QString DefaultStoreFolder(const QString& home) {
-    const QString profile = DefaultProfileFolder(home + QStringLiteral("/.thunderbird/profiles.ini"));
+    const QString profile =
+        DefaultProfileFolder(home + QStringLiteral("/.thunderbird/profiles.ini"));
     QStringList candidates;
     if (!profile.isEmpty())
         candidates << QDir(profile).filePath(QStringLiteral("Mail/Local Folders"));

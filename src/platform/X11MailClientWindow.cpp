@@ -101,8 +101,8 @@ private:
             const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
                                    xcb_get_property_value_length(reply));
             const QList<QByteArray> parts = value.split('\0');
-            match = parts.size() >= 2 &&
-                    QString::fromLocal8Bit(parts[1]).compare(windowClass_, Qt::CaseInsensitive) == 0;
+            match = parts.size() >= 2 && QString::fromLocal8Bit(parts[1]).compare(
+                                             windowClass_, Qt::CaseInsensitive) == 0;
             std::free(reply);
         }
         return match;

@@ -1,9 +1,9 @@
-#include "WindowFixture.h"
+#include "ui/filters/FilterEditor.h"
 
+#include "WindowFixture.h"
 #include "filters/FilterCodes.h"
 #include "platform/LocaleFormats.h"
 #include "ui/controls/CRichEditCtrlEx.h"
-#include "ui/filters/FilterEditor.h"
 
 #include <QAction>
 #include <QCheckBox>

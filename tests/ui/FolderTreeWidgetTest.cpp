@@ -1,7 +1,7 @@
-#include "WindowFixture.h"
-
-#include "ui/controls/CStatusBarACT.h"
 #include "ui/tree/FolderTreeWidget.h"
+
+#include "WindowFixture.h"
+#include "ui/controls/CStatusBarACT.h"
 
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -38,8 +38,8 @@ protected:
         option.features = QStyleOptionViewItem::HasCheckIndicator |
                           QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
         option.decorationSize = tree->iconSize();
-        const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator,
-                                                        &option, tree);
+        const QRect box =
+            tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
     }
 

@@ -1,5 +1,4 @@
 #include "WindowFixture.h"
-
 #include "filters/FilterCodes.h"
 #include "platform/MailClientWindow.h"
 #include "ui/controls/CStatusBarACT.h"
@@ -24,7 +23,8 @@ namespace {
 
 int filesUnder(const QString& folder) {
     int count = 0;
-    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+         it.next())
         ++count;
     return count;
 }
@@ -221,8 +221,8 @@ TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyb
     menu->hide();
 
     tree.setCurrentItem(mailbox("Inbox"));
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
-    QApplication::sendEvent(tree.viewport(), &key);
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_EQ(tree.currentItem(), mailbox("Inbox"));
     EXPECT_TRUE(menu->isVisible());
     menu->hide();

@@ -1,6 +1,6 @@
-#include "WindowFixture.h"
-
 #include "ui/instance/SingleInstance.h"
+
+#include "WindowFixture.h"
 
 #include <QProcess>
 #include <QTest>

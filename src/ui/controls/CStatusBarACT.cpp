@@ -4,8 +4,7 @@
 
 namespace parcelo::ui {
 
-CStatusBarACT::CStatusBarACT(const std::vector<Pane>& panes, QWidget* parent)
-    : QStatusBar(parent) {
+CStatusBarACT::CStatusBarACT(const std::vector<Pane>& panes, QWidget* parent) : QStatusBar(parent) {
     for (const Pane& spec : panes) {
         auto* label = new QLabel(this);
         label->setTextFormat(Qt::PlainText);

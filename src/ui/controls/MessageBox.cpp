@@ -23,6 +23,8 @@ void ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox::warning(parent, kProductName, text, QMessageBox::Ok);
 }
 
-void SetMessageSink(MessageSink sink_) { sink() = std::move(sink_); }
+void SetMessageSink(MessageSink sink_) {
+    sink() = std::move(sink_);
+}
 
 } // namespace parcelo::ui

@@ -139,7 +139,8 @@ bool FilterEditor::ReadFilterFromEditor(STR_FILTER_ITEM* filter) {
         }
         break;
     }
-    result.MatchCase = (result.Criteria < CriteriaDateSent && c_.caseSensitive->isChecked()) ? 1 : 0;
+    result.MatchCase =
+        (result.Criteria < CriteriaDateSent && c_.caseSensitive->isChecked()) ? 1 : 0;
     *filter = result;
     return true;
 }
@@ -151,8 +152,8 @@ int FilterEditor::SelectedRow() const {
 
 void FilterEditor::selectRow(int row) {
     const QModelIndex index = model_->index(row, 0);
-    c_.list->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    c_.list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
     c_.list->scrollTo(index);
 }
 
@@ -236,9 +237,13 @@ void FilterEditor::move(int step) {
     UpdateFilterButtons();
 }
 
-void FilterEditor::OnMoveUp() { move(-1); }
+void FilterEditor::OnMoveUp() {
+    move(-1);
+}
 
-void FilterEditor::OnMoveDown() { move(1); }
+void FilterEditor::OnMoveDown() {
+    move(1);
+}
 
 void FilterEditor::OnClear() {
     filters_.items.clear();
@@ -251,7 +256,9 @@ void FilterEditor::OnSuspend() {
     RefreshList();
 }
 
-void FilterEditor::SetMatchAll(bool all) { filters_.MatchAllFilters = all ? 1 : 0; }
+void FilterEditor::SetMatchAll(bool all) {
+    filters_.MatchAllFilters = all ? 1 : 0;
+}
 
 void FilterEditor::UpdateFilterButtons() {
     const int row = SelectedRow();
@@ -282,11 +289,12 @@ void FilterEditor::RefreshList() {
 }
 
 void FilterEditor::SetExportRunning(bool running) {
-    for (QWidget* control : {static_cast<QWidget*>(c_.field), static_cast<QWidget*>(c_.op),
-                             static_cast<QWidget*>(c_.valueList), static_cast<QWidget*>(c_.list),
-                             static_cast<QWidget*>(c_.text), static_cast<QWidget*>(c_.caseSensitive),
-                             static_cast<QWidget*>(c_.size), static_cast<QWidget*>(c_.date),
-                             static_cast<QWidget*>(c_.add)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(c_.field), static_cast<QWidget*>(c_.op),
+          static_cast<QWidget*>(c_.valueList), static_cast<QWidget*>(c_.list),
+          static_cast<QWidget*>(c_.text), static_cast<QWidget*>(c_.caseSensitive),
+          static_cast<QWidget*>(c_.size), static_cast<QWidget*>(c_.date),
+          static_cast<QWidget*>(c_.add)})
         control->setEnabled(!running);
     if (running) {
         for (QPushButton* b : {c_.edit, c_.update, c_.remove, c_.moveUp, c_.moveDown})

@@ -14,7 +14,9 @@ int FilterListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownRows_;
 }
 
-int FilterListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int FilterListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant FilterListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= filters_.items.size())

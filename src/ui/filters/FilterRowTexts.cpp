@@ -9,11 +9,15 @@ namespace parcelo::ui {
 namespace {
 
 QString criterionText(int criteria) {
-    static const QStringList labels = {
-        QStringLiteral("Sender's Name"), QStringLiteral("Subject"),
-        QStringLiteral("Recipient's Name"), QStringLiteral("Date - Sent"),
-        QStringLiteral("Date - Received"), QStringLiteral("Size"),
-        QStringLiteral("Priority"), QStringLiteral("Status"), QStringLiteral("Flag")};
+    static const QStringList labels = {QStringLiteral("Sender's Name"),
+                                       QStringLiteral("Subject"),
+                                       QStringLiteral("Recipient's Name"),
+                                       QStringLiteral("Date - Sent"),
+                                       QStringLiteral("Date - Received"),
+                                       QStringLiteral("Size"),
+                                       QStringLiteral("Priority"),
+                                       QStringLiteral("Status"),
+                                       QStringLiteral("Flag")};
     return labels.value(criteria);
 }
 

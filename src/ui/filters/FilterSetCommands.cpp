@@ -56,8 +56,9 @@ void FilterSetCommands::LoadFrom(const QString& path, bool append) {
     QList<STR_FILTER_ITEM> items = app_.Filters.items;
     const FilterSetLoadResult result = LoadFilterSet(path, items, append);
     if (!result.ok()) {
-        ShowMessage(window_, QStringLiteral("The filter set '%1' cannot be loaded: %2")
-                                 .arg(path, result.errorText));
+        ShowMessage(
+            window_,
+            QStringLiteral("The filter set '%1' cannot be loaded: %2").arg(path, result.errorText));
         return;
     }
     app_.Filters.items = items;

@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
@@ -14,7 +15,9 @@ namespace {
 
 constexpr int kEntryRole = Qt::UserRole + 1;
 
-Qt::CheckState checkState(bool checked) { return checked ? Qt::Checked : Qt::Unchecked; }
+Qt::CheckState checkState(bool checked) {
+    return checked ? Qt::Checked : Qt::Unchecked;
+}
 
 } // namespace
 
@@ -130,19 +133,38 @@ void FolderTreeWidget::onCurrentChanged(QTreeWidgetItem* item) {
 }
 
 void FolderTreeWidget::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
     if (!contextMenu_)
         return;
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        popupAtSelection();
+        return;
+    }
     setFocus(Qt::MouseFocusReason);
-    QPoint at = event->globalPos();
-    if (event->reason() == QContextMenuEvent::Mouse) {
-        if (QTreeWidgetItem* item = itemAt(event->pos()))
-            setCurrentItem(item);
-    } else if (QTreeWidgetItem* item = currentItem()) {
-        // From the keyboard: at the selected label, the selection unchanged.
-        at = viewport()->mapToGlobal(visualItemRect(item).topLeft());
+    if (QTreeWidgetItem* item = itemAt(event->pos()))
+        setCurrentItem(item);
+    contextMenu_->popup(event->globalPos());
+}
+
+void FolderTreeWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        event->accept();
+        popupAtSelection();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+// From the keyboard: at the top left of the selected entry's label, the selection unchanged.
+void FolderTreeWidget::popupAtSelection() {
+    if (!contextMenu_)
+        return;
+    QPoint at = viewport()->mapToGlobal(QPoint(0, 0));
+    if (QTreeWidgetItem* item = currentItem()) {
+        const QRect row = visualItemRect(item);
+        at = viewport()->mapToGlobal(QPoint(row.left() + 2 * iconSize().width() + 8, row.top()));
     }
     contextMenu_->popup(at);
-    event->accept();
 }
 
 } // namespace parcelo::ui

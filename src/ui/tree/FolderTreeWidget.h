@@ -31,8 +31,10 @@ Q_SIGNALS:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void popupAtSelection();
     void addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry);
     void syncChecks();
     void onItemChanged(QTreeWidgetItem* item);

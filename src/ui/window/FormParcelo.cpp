@@ -15,11 +15,12 @@
 #include "ui/tree/FolderTreeWidget.h"
 #include "ui/tree/TreeIcons.h"
 #include "ui/window/AboutBox.h"
+#include "ui/window/ScreenPlacement.h"
 #include "ui/window/WindowExportObserver.h"
 #include "ui/window/WindowLayout.h"
-#include "ui/window/ScreenPlacement.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -34,7 +35,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
-#include <QCheckBox>
 
 namespace parcelo::ui {
 
@@ -73,8 +73,9 @@ FormParcelo::FormParcelo(CParceloApp& app, const QString& storePath, QWidget* pa
         if (store_)
             model_.PopulateFolderTree(*store_);
         else
-            status_->SetPaneText(kPaneInfo, QStringLiteral("The store '%1' cannot be opened: %2")
-                                                .arg(storePath, error));
+            status_->SetPaneText(
+                kPaneInfo,
+                QStringLiteral("The store '%1' cannot be opened: %2").arg(storePath, error));
     }
     tree_->Rebuild();
 
@@ -111,8 +112,8 @@ void FormParcelo::createControls() {
     infoText_->setWordWrap(true);
 
     editor_ = new FilterEditor(app_.Filters, client_);
-    filterCommands_ =
-        new FilterSetCommands(app_, *editor_, [this] { return model_.ExportRunning(); }, this);
+    filterCommands_ = new FilterSetCommands(
+        app_, *editor_, [this] { return model_.ExportRunning(); }, this);
 
     destinationGroup_ = new QGroupBox(QStringLiteral("Destination"), client_);
     selectButton_ = pushButton(QStringLiteral("Select..."), client_);
@@ -133,9 +134,9 @@ void FormParcelo::createControls() {
         group->lower();
     // Tab order as the controls are read: source, filter editor, destination.
     const FilterEditor::Controls& c = editor_->Widgets();
-    QWidget* order[] = {tree_,     c.field,    c.op,      c.text,   c.caseSensitive, c.size,
-                        c.valueList, c.date,   c.add,     c.update, c.list,          c.edit,
-                        c.remove,  c.moveDown, c.moveUp,  selectButton_, exportButton_};
+    QWidget* order[] = {tree_,       c.field,    c.op,     c.text,        c.caseSensitive, c.size,
+                        c.valueList, c.date,     c.add,    c.update,      c.list,          c.edit,
+                        c.remove,    c.moveDown, c.moveUp, selectButton_, exportButton_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -149,9 +150,8 @@ void FormParcelo::createControls() {
     connect(tree_, &FolderTreeWidget::CheckedCountChanged, this,
             [this](const QString& text) { status_->SetPaneText(kPaneChecked, text); });
     connect(tree_, &FolderTreeWidget::InformationChanged, this, &FormParcelo::showInformation);
-    connect(tree_, &FolderTreeWidget::InformationIconChanged, this, [this](int image) {
-        infoIcon_->setPixmap(TreeIconPixmap(image, 32));
-    });
+    connect(tree_, &FolderTreeWidget::InformationIconChanged, this,
+            [this](int image) { infoIcon_->setPixmap(TreeIconPixmap(image, 32)); });
     connect(selectButton_, &QPushButton::clicked, this, &FormParcelo::onSelectFolder);
     connect(exportButton_, &QPushButton::clicked, this, &FormParcelo::OnExportMessages);
 }
@@ -239,7 +239,9 @@ void FormParcelo::showInformation(const QString& text, int image) {
     infoIcon_->setPixmap(image < 0 ? QPixmap() : TreeIconPixmap(image, 32));
 }
 
-QString FormParcelo::InformationText() const { return infoText_->text(); }
+QString FormParcelo::InformationText() const {
+    return infoText_->text();
+}
 
 void FormParcelo::setExportState(bool running) {
     menu_.SetEnabled(!running);

@@ -46,7 +46,9 @@ public:
     // A later copy of the program asked for this window.
     void BringToFront();
     // The shell's "open"; tests record what would be opened.
-    void SetShellOpener(std::function<bool(const QString&)> opener) { shellOpen_ = std::move(opener); }
+    void SetShellOpener(std::function<bool(const QString&)> opener) {
+        shellOpen_ = std::move(opener);
+    }
     void SetMailClientWindow(std::unique_ptr<MailClientWindow> window);
 
     FolderTreeModel& Model() { return model_; }

@@ -12,16 +12,24 @@ WindowExportObserver::WindowExportObserver(QProgressBar& progress, CStatusBarACT
                                            int statusPane)
     : progress_(progress), status_(status), statusPane_(statusPane) {}
 
-void WindowExportObserver::SetProgress(int percent) { progress_.setValue(percent); }
+void WindowExportObserver::SetProgress(int percent) {
+    progress_.setValue(percent);
+}
 
 void WindowExportObserver::SetStatusText(const QString& text) {
     status_.SetPaneText(statusPane_, text);
 }
 
-void WindowExportObserver::Pause() { QThread::msleep(4); }
+void WindowExportObserver::Pause() {
+    QThread::msleep(4);
+}
 
-void WindowExportObserver::PumpEvents() { QCoreApplication::processEvents(); }
+void WindowExportObserver::PumpEvents() {
+    QCoreApplication::processEvents();
+}
 
-void WindowExportObserver::ReportProblem(const QString& text) { problems_.append(text); }
+void WindowExportObserver::ReportProblem(const QString& text) {
+    problems_.append(text);
+}
 
 } // namespace parcelo::ui

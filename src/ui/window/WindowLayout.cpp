@@ -9,8 +9,12 @@ QRect edges(int left, int top, int right, int bottom) {
     return QRect(left, top, right - left, bottom - top);
 }
 
-int right(const QRect& r) { return r.x() + r.width(); }
-int bottom(const QRect& r) { return r.y() + r.height(); }
+int right(const QRect& r) {
+    return r.x() + r.width();
+}
+int bottom(const QRect& r) {
+    return r.y() + r.height();
+}
 
 } // namespace
 
@@ -40,8 +44,7 @@ WindowLayout WindowLayout::Compute(int R, int S) {
     l.progress = edges(right(E) + 3, E.top(), right(D), bottom(E));
     const QRect& Q = l.source = edges(0, 0, F.left() - 12, S);
     const QRect& V = l.tree = edges(Q.left() + 6, Q.top() + 14, right(Q) - 6, bottom(Q) - 42);
-    const QRect& I = l.infoIcon =
-        edges(Q.left() + 6, bottom(V) + 3, Q.left() + 38, bottom(V) + 35);
+    const QRect& I = l.infoIcon = edges(Q.left() + 6, bottom(V) + 3, Q.left() + 38, bottom(V) + 35);
     l.infoText = edges(right(I) + 6, I.top() + 3, right(V), bottom(I));
     return l;
 }

@@ -29,7 +29,7 @@ bool ParseWindowOptions(const QStringList& arguments, WindowOptions* options, QS
         }
         QString* target = option == QLatin1String("--store")        ? &options->store
                           : option == QLatin1String("--app-folder") ? &options->appFolder
-                                                                     : nullptr;
+                                                                    : nullptr;
         if (!target) {
             *error = QStringLiteral("unknown option '%1'").arg(option);
             return false;
