@@ -2,11 +2,13 @@
 #include "filters/FilterCodes.h"
 #include "platform/MailClientWindow.h"
 #include "ui/controls/CStatusBarACT.h"
+#include "ui/filters/FilterEditor.h"
 #include "ui/filters/FilterSetCommands.h"
 #include "ui/tree/FolderTreeWidget.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDirIterator>
 #include <QMenu>
@@ -48,8 +50,12 @@ TEST_F(FormParceloTest, ExportsCheckedMailboxesWithProgressAndOpensTheIndex) {
     bool enabledDuring = true;
     QTimer::singleShot(0, [&] { enabledDuring = window->ExportButton().isEnabled(); });
 
+    QComboBox* op = window->Editor().Widgets().op;
+    op->setCurrentIndex(3);
+
     QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
 
+    EXPECT_EQ(op->currentIndex(), 0); // the editor's composing controls start afresh
     EXPECT_FALSE(enabledDuring);
     EXPECT_TRUE(window->ExportButton().isEnabled());
     ASSERT_FALSE(progress.empty());
