@@ -5,8 +5,8 @@
 #include "export/ExportSession.h"
 #include "filters/FilterSetFile.h"
 #include "platform/ShellOpen.h"
-#include "store/tree/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
+#include "store/tree/FolderTreeModel.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -42,7 +42,7 @@ std::unique_ptr<IStoreNamespace> openStore(const QString& path) {
 }
 
 void printEntry(const FolderTreeModel::Entry* entry, int depth) {
-    printOut(QString(depth * 2, QLatin1Char(' ')) + entry->Text);
+    printOut(QString(depth * 2, QLatin1Char(' ')) + FolderTreeModel::EntryPathText(entry));
     for (const auto& child : entry->Children)
         printEntry(child.get(), depth + 1);
 }

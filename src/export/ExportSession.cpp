@@ -94,7 +94,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
 
     if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1) {
         ApplySourceActions(*folder, run);
-        output_->sourceActionsApplied(run.Id);
+        if (settings_.ActionDelete == 1)
+            output_->sourceMessagesDeleted(run.Id);
     }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
@@ -185,6 +186,14 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
 }
 
 void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
+    // Only a message whose file is on disk as written may lose its source.
+    for (const UnconfirmedFile& file : output_->confirmFolderFiles(run.Id)) {
+        std::erase(run.ExportedIdList, file.messageId);
+        observer_.ReportProblem(
+            QStringLiteral("the message file '%1' is not as it was written (%2); "
+                           "its message stays in the mail folder '%3'")
+                .arg(file.path, file.reason, run.TreePath));
+    }
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
         list.ids.push_back(id);

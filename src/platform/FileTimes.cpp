@@ -18,7 +18,9 @@ bool SetFileTimes(const QString& path, const QDateTime& instant) {
         when.tv_nsec += 1000000000L;
     }
     const timespec times[2] = {when, when};
-    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+    // A link put in the file's place is never followed: its target is not ours to change.
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) ==
+           0;
 }
 
 } // namespace parcelo

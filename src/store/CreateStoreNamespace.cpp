@@ -1,5 +1,6 @@
 #include "store/IStoreNamespace.h"
 #include "store/LocalStoreNamespace.h"
+#include "store/RegularFile.h"
 #include "store/maildir/MaildirLayout.h"
 #include "store/mbox/MboxLayout.h"
 #include "store/mbox/MboxScanner.h"
@@ -25,6 +26,11 @@ std::unique_ptr<IStoreNamespace> CreateStoreNamespace(const QString& path, QStri
     }
     if (!info.isReadable()) {
         *error = QStringLiteral("The store %1 cannot be read (permission denied).").arg(absolute);
+        return nullptr;
+    }
+    if (IsOnPseudoFileSystem(absolute)) {
+        *error = QStringLiteral("%1 is a system folder (/proc or /sys), not a mail store.")
+                     .arg(absolute);
         return nullptr;
     }
     if (info.isDir()) {

@@ -67,7 +67,7 @@ HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* 
     props->cSubFolders = std::int32_t(node.children.size());
     props->cMessage = counts.messages;
     props->cUnread = counts.unread;
-    props->szName = node.name.toLocal8Bit();
+    props->szName = node.name;
     return S_OK;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/StoreDirectory.h"
 #include "store/StoreTypes.h"
 
 #include <QString>
@@ -12,17 +13,19 @@ namespace parcelo {
 struct MailFolderNode {
     enum class Kind { None, Mbox, Maildir };
 
-    QString name;
+    QByteArray name;        // as the file system spells it; UTF-8 where the layout decodes it
     Kind kind = Kind::None; // None: a folder that only holds sub-folders
     QString mailPath;       // the mbox file or the Maildir directory
+    std::shared_ptr<const PathPin> pin; // keeps mailPath usable (see StoreDirEntry)
     std::vector<StoreFolderId> children;
 };
 
 // A folder as the layouts find it, before it is numbered.
 struct MailFolderDraft {
-    QString name;
+    QByteArray name;
     MailFolderNode::Kind kind = MailFolderNode::Kind::None;
     QString mailPath;
+    std::shared_ptr<const PathPin> pin;
     std::vector<MailFolderDraft> children;
 };
 

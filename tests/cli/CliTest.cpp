@@ -9,7 +9,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace parcelo;
 
@@ -272,4 +276,78 @@ TEST_F(CliTest, OpenIndexOpensThePageOnlyAfterARunThatExported) {
     for (int i = 0; i < 50 && !QFile::exists(opened); ++i)
         QThread::msleep(100);
     EXPECT_EQ(QString::fromUtf8(test::readFile(opened)).trimmed(), appFolder + "/Index.htm");
+}
+
+// Folder names that are legal on Linux but odd: a backslash (the tree path's separator), a
+// control character and Latin-1 bytes. Each is listed as tree paths write it, exported by that
+// path, and part of an export of everything.
+TEST_F(CliTest, OddFolderNamesAreListedAndExported) {
+    const QByteArray mboxMessage = "From a@b Mon Jan  1 00:00:00 2001\nSubject: odd\n\nbody\n";
+    const QByteArray names[] = {"a\\b", "bell\x07",
+                                "Entw\xFC"
+                                "rfe"};
+    const QString mbox = tmp.filePath("mboxstore");
+    const QString maildir = tmp.filePath("maildirstore");
+    const QByteArray nativeMbox = QFile::encodeName(mbox);
+    const QByteArray nativeMaildir = QFile::encodeName(maildir);
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    const std::shared_ptr<void> cleanup(nullptr, [&](void*) {
+        std::filesystem::remove_all(nativeMbox.toStdString());
+        std::filesystem::remove_all(nativeMaildir.toStdString());
+    });
+    ASSERT_TRUE(QDir().mkpath(mbox) && QDir().mkpath(maildir));
+    const auto writeRaw = [](const QByteArray& path, const QByteArray& bytes) {
+        FILE* file = std::fopen(path.constData(), "wb");
+        ASSERT_TRUE(file);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+        std::fclose(file);
+    };
+    writeRaw(nativeMbox + "/a", mboxMessage);
+    ASSERT_EQ(::mkdir(nativeMbox + "/a\\b.sbd", 0700), 0);
+    writeRaw(nativeMbox + "/a\\b.sbd/c", mboxMessage);
+    for (const QByteArray& name : names) {
+        writeRaw(nativeMbox + '/' + name, mboxMessage);
+        for (const char* sub : {"", "/cur", "/new", "/tmp"})
+            ASSERT_EQ(::mkdir(nativeMaildir + '/' + name + sub, 0700), 0);
+        writeRaw(nativeMaildir + '/' + name + "/cur/1.host:2,S", "Subject: odd\n\nbody\n");
+    }
+
+    const CliResult tree = run({"tree", "--store", mbox});
+    EXPECT_EQ(tree.exitCode, 0) << tree.err.toStdString();
+    EXPECT_EQ(tree.out, "mboxstore\n"
+                        "  a [1]\n"
+                        "  a%5Cb\n"
+                        "    c [1]\n"
+                        "  a%5Cb [1]\n"
+                        "  bell%07 [1]\n"
+                        "  Entw%FCrfe [1]\n");
+    const CliResult maildirTree = run({"tree", "--store", maildir});
+    EXPECT_EQ(maildirTree.out, "maildirstore\n"
+                               "  a%5Cb [1]\n"
+                               "  bell%07 [1]\n"
+                               "  Entw%FCrfe [1]\n");
+
+    for (const QString& store : {mbox, maildir}) {
+        const QString root = QDir(store).dirName();
+        // Escapes may be typed in either case; the directory is named as the tree path is.
+        const std::pair<QString, QString> cases[] = {{"a%5Cb", "a%5Cb"},
+                                                     {"a%5cb", "a%5Cb"},
+                                                     {"bell%07", "bell%07"},
+                                                     {"Entw%FCrfe", "Entw%FCrfe"}};
+        for (const auto& [folder, directory] : cases) {
+            QDir(dest).removeRecursively();
+            QDir().mkpath(dest);
+            const CliResult one = run({"export", "--store", store, "--dest", dest, "--app-folder",
+                                       appFolder, "--folder", root + "\\" + folder});
+            EXPECT_EQ(one.exitCode, 0) << folder.toStdString() << one.err.toStdString();
+            EXPECT_EQ(one.out, "Task completed. One messages exported.\n") << folder.toStdString();
+            EXPECT_EQ(exportedFiles(), QStringList{root + "/" + directory + "/odd.eml"});
+        }
+        QDir(dest).removeRecursively();
+        QDir().mkpath(dest);
+        const CliResult all =
+            run({"export", "--store", store, "--dest", dest, "--app-folder", appFolder});
+        EXPECT_EQ(all.out, store == mbox ? "Task completed. 5 messages exported.\n"
+                                         : "Task completed. 3 messages exported.\n");
+    }
 }

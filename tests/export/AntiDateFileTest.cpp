@@ -37,4 +37,15 @@ TEST(AntiDateFile, InvalidSentTimeLeavesFileAlone) {
                               QDateTime(QDate(2009, 3, 5), QTime(15, 0), Qt::UTC)));
 }
 
+TEST(AntiDateFile, NeverChangesTheTargetOfALink) {
+    QTemporaryDir dir;
+    const QString target = QDir(dir.path()).filePath(QStringLiteral("outside"));
+    const QString link = QDir(dir.path()).filePath(QStringLiteral("m.eml"));
+    ASSERT_TRUE(test::writeFile(target, "x"));
+    ASSERT_TRUE(QFile::link(target, link));
+    const QDateTime before = QFileInfo(target).lastModified();
+    AntiDateFile(link, QDateTime(QDate(2009, 3, 5), QTime(15, 0), Qt::UTC));
+    EXPECT_EQ(QFileInfo(target).lastModified(), before);
+}
+
 } // namespace

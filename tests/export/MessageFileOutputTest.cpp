@@ -10,6 +10,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace parcelo;
 using Status = MessageFileResult::Status;
@@ -152,13 +154,19 @@ TEST_F(MessageFileOutputTest, ReplacingAFileOfThisRunNamesTheEarlierMessage) {
     ASSERT_TRUE(second.replaced.has_value());
     EXPECT_EQ(*second.replaced, a);
 
-    // Once folder 1's sources were acted on (and maybe deleted), its files are the only
-    // copies: a newer message of another folder no longer replaces them.
-    output.sourceActionsApplied(1);
+    // Once folder 1's sources were deleted, its files are the only copies: a newer message of
+    // another folder no longer replaces them.
+    output.sourceMessagesDeleted(2);
+    const QString newer = QStringLiteral("Tue, 06 Jan 2009 12:00:00 +0000");
+    const MessageFileResult stillOpen =
+        output.write(destination(), newer, message(newer, "b2"), {1, 12});
+    ASSERT_TRUE(stillOpen.written());
+    EXPECT_EQ(*stillOpen.replaced, b);
+    output.sourceMessagesDeleted(1);
     const QString newest = QStringLiteral("Wed, 07 Jan 2009 10:00:00 +0000");
     const MessageFileResult third = output.write(destination(), newest, message(newest, "c"), c);
     EXPECT_EQ(third.status, Status::Skipped);
-    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kNew, "b"));
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(newer, "b2"));
 }
 
 TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {
@@ -222,6 +230,67 @@ TEST_F(MessageFileOutputTest, TreePathBecomesDirectories) {
     const MessageFileResult result = output.write(destination(1), kOld, message(kOld), {});
     ASSERT_TRUE(result.written());
     EXPECT_EQ(result.path, path(QStringLiteral("Local Folders/Inbox/Hello.eml")));
+}
+
+TEST_F(MessageFileOutputTest, APlantedLinkIsATakenNameAndNeverFollowed) {
+    for (const bool toDirectory : {false, true}) {
+        for (int option : {0, 1, 2}) {
+            QTemporaryDir dir, outside;
+            const QString victim = QDir(outside.path()).filePath(QStringLiteral("victim.eml"));
+            ASSERT_TRUE(test::writeFile(victim, message(kOld, "victim")));
+            const QDateTime victimTime = QFileInfo(victim).lastModified();
+            const QString link = QDir(dir.path()).filePath(QStringLiteral("Hello.eml"));
+            ASSERT_TRUE(QFile::link(toDirectory ? outside.path() : victim, link));
+            bool readVictim = false;
+            MessageFileOutput output(option, [&](const QByteArray& bytes) {
+                readVictim = readVictim || bytes.contains("victim");
+                return dateField(bytes);
+            });
+            DestinationRequest r;
+            r.folderOption = 0;
+            r.extension = QStringLiteral("eml");
+            r.root = dir.path();
+            r.subject = QStringLiteral("Hello");
+            const MessageFileResult result =
+                output.write(DestinationOfMessage(r), kNew, message(kNew, "current"), {1, 1});
+            const std::string label = std::to_string(option) + (toDirectory ? " dir" : " file");
+            if (option == 0) {
+                ASSERT_TRUE(result.written()) << label;
+                EXPECT_EQ(QFileInfo(result.path).fileName(), QStringLiteral("Hello_1.eml"));
+            } else {
+                EXPECT_EQ(result.status, Status::Skipped) << label;
+            }
+            EXPECT_FALSE(readVictim) << label;
+            EXPECT_TRUE(QFileInfo(link).isSymLink()) << label;
+            EXPECT_EQ(test::readFile(victim), message(kOld, "victim")) << label;
+            EXPECT_EQ(QFileInfo(victim).lastModified(), victimTime) << label;
+            EXPECT_EQ(QDir(outside.path())
+                          .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                      QStringList{QStringLiteral("victim.eml")})
+                << label;
+        }
+    }
+}
+
+TEST_F(MessageFileOutputTest, TemporaryFilesOfDeadRunsAreRemoved) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const QString dead = QStringLiteral(".parcelo-%1-0-0.part").arg(child);
+    const QString live = QStringLiteral(".parcelo-%1-0-0.part").arg(getppid());
+    const QString other = QStringLiteral(".parcelo-notes.part");
+    for (const QString& name : {dead, live, other})
+        ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/") + name), "part of a mess"));
+
+    MessageFileOutput output(0, dateField);
+    ASSERT_TRUE(output.write(destination(), kOld, message(kOld), {1, 1}).written());
+    QStringList expected{live, other, QStringLiteral("Hello.eml")};
+    expected.sort();
+    QStringList files = inboxFiles();
+    files.sort();
+    EXPECT_EQ(files, expected);
 }
 
 } // namespace

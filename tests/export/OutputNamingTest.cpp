@@ -1,7 +1,7 @@
 #include "export/naming/BuildMessageFilePath.h"
+#include "export/naming/MessageDestination.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
-#include "export/naming/MessageDestination.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -184,6 +184,21 @@ TEST_F(NamingOnDisk, NumberedNamesAreReserved) {
     EXPECT_EQ(BuildMessageFilePath(dir_.path(), QStringLiteral("Re: Hi!"), ext, false, false),
               path(QStringLiteral("Re Hi.eml")));
     EXPECT_FALSE(FileExists(path(QStringLiteral("Re Hi.eml"))));
+}
+
+TEST_F(NamingOnDisk, NoSubjectMakesAHiddenFile) {
+    const struct {
+        const char* subject;
+        const char* file;
+    } cases[] = {{"......etcpasswd", "etcpasswd.eml"},
+                 {"...", "No Name.eml"},
+                 {". ./x", " .x.eml"},
+                 {"a.b.", "a.b..eml"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(BuildMessageFilePath(dir_.path(), QString::fromUtf8(c.subject),
+                                       QStringLiteral("eml"), true, true),
+                  path(QString::fromUtf8(c.file)))
+            << c.subject;
 }
 
 TEST_F(NamingOnDisk, NumberedLongNameStaysWithinOneName) {

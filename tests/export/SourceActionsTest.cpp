@@ -194,3 +194,94 @@ TEST(OverwriteIfNewer, EveryMessageIsInAFileOrStillInTheStore) {
     EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:Inbox:1"}));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files).size(), 1);
 }
+
+namespace {
+
+// Empties the destination once the given number of messages were exported, as a user
+// clearing the folder mid-run would.
+struct EmptyingObserver : IExportObserver {
+    QString destination;
+    int after = 0;
+    int seen = 0;
+    QStringList problems;
+    void SetProgress(int) override {}
+    void SetStatusText(const QString&) override {}
+    void PumpEvents() override {
+        if (++seen != after)
+            return;
+        for (QDirIterator it(destination, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            QFile::remove(it.next());
+    }
+    void ReportProblem(const QString& text) override { problems << text; }
+};
+
+} // namespace
+
+TEST(SourceActions, FilesGoneBeforeTheActionsKeepTheirSources) {
+    for (int after : {2, 4}) {
+        QTemporaryDir tmp;
+        test::FakeStore store;
+        const auto folder = store.AddFolder(0, "Inbox");
+        for (int i = 0; i < 4; ++i)
+            store
+                .AddMessage(folder, "From: a@example.com\nSubject: m" + std::to_string(i) +
+                                        "\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n\nbody\n")
+                .props.pszNormalSubject = "m" + QByteArray::number(i);
+        FolderTreeModel tree;
+        tree.PopulateFolderTree(store);
+        tree.CheckAll();
+        ExportSettings app;
+        app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
+        QDir().mkpath(app.Paths.AppFolder);
+        QDir().mkpath(tmp.filePath("out"));
+        app.FolderPath = tmp.filePath("out") + "/";
+        app.FolderOption = 0;
+        app.ActionMarkRead = 1;
+        app.ActionDelete = 1;
+        EmptyingObserver observer;
+        observer.destination = tmp.filePath("out");
+        observer.after = after; // halfway through the messages, or just before the actions
+        ExportSession session(app, store, observer);
+        session.OnExportMessages(tree);
+
+        // Every message is in its file or still in the store, and each loss of a file is told.
+        int kept = 0;
+        for (const auto& message : store.folders.at(folder).messages) {
+            const QString name = QString::fromUtf8(message.props.pszNormalSubject) + ".eml";
+            const bool inFile = QFileInfo::exists(tmp.filePath("out/" + name));
+            EXPECT_TRUE(inFile || !message.deleted) << after << " " << name.toStdString();
+            if (!message.deleted) {
+                ++kept;
+                EXPECT_FALSE(message.read) << after << " " << name.toStdString();
+            }
+        }
+        EXPECT_EQ(kept, after) << after;
+        EXPECT_EQ(observer.problems.size(), kept) << after;
+    }
+}
+
+TEST(OverwriteIfNewer, ReadsTheDateOfAFileWithLfLineEnds) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(test::writeFile(tmp.filePath("Same.eml"),
+                                "From: a@example.com\nSubject: Same\n"
+                                "Date: Mon, 05 Jan 2009 10:00:00 +0000\n\nold body\n"));
+    test::FakeStore store;
+    const auto folder = store.AddFolder(0, "Inbox");
+    store
+        .AddMessage(folder, "From: a@example.com\nSubject: Same\n"
+                            "Date: Tue, 05 Jan 2010 10:00:00 +0000\n\nnew body\n")
+        .props.pszNormalSubject = "Same";
+    FolderTreeModel tree;
+    tree.PopulateFolderTree(store);
+    tree.CheckAll();
+    ExportSettings app;
+    app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
+    QDir().mkpath(app.Paths.AppFolder);
+    app.FolderPath = tmp.path() + "/";
+    app.FolderOption = 0;
+    app.MessageOption = 1;
+    QuietObserver observer;
+    ExportSession session(app, store, observer);
+    EXPECT_EQ(session.OnExportMessages(tree).Exported, 1);
+    EXPECT_TRUE(test::readFile(tmp.filePath("Same.eml")).contains("new body"));
+}

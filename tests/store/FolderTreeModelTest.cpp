@@ -153,3 +153,81 @@ TEST_F(FolderTreeModelTest, EntryStatistics) {
     EXPECT_EQ(projectsFolder->Image, kImageFolderOpen);
     EXPECT_EQ(FolderTreeModel::EntryStatisticsImage(projectsFolder), kImageFolderOpen);
 }
+
+TEST_F(FolderTreeModelTest, ToggleReportsTheEntriesWhoseCheckChanged) {
+    const Entry* beta = model.FindEntry("Local Folders\\Projects\\beta", kTreeFolder);
+    const Entry* archive = model.FindEntry("Local Folders\\Projects\\beta\\Archive", kTreeMailbox);
+    const Entry* betaMailbox = model.FindEntry("Local Folders\\Projects\\beta", kTreeMailbox);
+    ASSERT_TRUE(beta && archive && betaMailbox);
+    EXPECT_EQ(model.OnCheckToggle(beta->Key()),
+              (std::vector<TreeEntryKey>{beta->Key(), archive->Key()}));
+
+    // Checking Alpha and beta's mailbox completes Projects' folder entry as well.
+    const Entry* alpha = model.FindEntry("Local Folders\\Projects\\Alpha", kTreeMailbox);
+    const Entry* projectsFolder = model.FindEntry("Local Folders\\Projects", kTreeFolder);
+    EXPECT_EQ(model.OnCheckToggle(alpha->Key()), std::vector<TreeEntryKey>{alpha->Key()});
+    EXPECT_EQ(model.OnCheckToggle(betaMailbox->Key()),
+              (std::vector<TreeEntryKey>{projectsFolder->Key(), betaMailbox->Key()}));
+
+    // Unchecking a leaf reports every ancestor it unchecked.
+    EXPECT_EQ(model.OnCheckToggle(archive->Key()),
+              (std::vector<TreeEntryKey>{projectsFolder->Key(), beta->Key(), archive->Key()}));
+
+    EXPECT_EQ(model.ClearAll(), (std::vector<TreeEntryKey>{alpha->Key(), betaMailbox->Key()}));
+    EXPECT_EQ(model.CheckAll().size(), 11u); // root and ten entries
+    EXPECT_TRUE(model.CheckAll().empty());
+
+    model.SetExportRunning(true);
+    EXPECT_TRUE(model.OnCheckToggle(alpha->Key()).empty());
+    EXPECT_TRUE(model.ClearAll().empty());
+    EXPECT_TRUE(alpha->Checked);
+}
+
+TEST_F(FolderTreeModelTest, KeysNameTheSameEntriesAfterARebuild) {
+    const Entry* folder = model.FindEntry("Local Folders\\Projects", kTreeFolder);
+    const Entry* mailbox = model.FindEntry("Local Folders\\Projects", kTreeMailbox);
+    const TreeEntryKey folderKey = folder->Key();
+    const TreeEntryKey mailboxKey = mailbox->Key();
+    EXPECT_NE(folderKey, mailboxKey);
+    EXPECT_EQ(model.FindEntry(folderKey), folder);
+    EXPECT_EQ(model.FindEntry(model.Root()->Key()), model.Root());
+
+    // A deleting run rebuilds the tree: a key finds the new entry, a gone folder finds none.
+    const TreeEntryKey draftsKey = model.FindEntry("Local Folders\\Drafts", kTreeMailbox)->Key();
+    store.folders.erase(draftsKey.FolderId);
+    model.PopulateFolderTree(store);
+    const Entry* rebuilt = model.FindEntry(mailboxKey);
+    ASSERT_NE(rebuilt, nullptr);
+    EXPECT_EQ(rebuilt->Record.Path, "Local Folders\\Projects");
+    EXPECT_EQ(rebuilt->Record.Type, kTreeMailbox);
+    EXPECT_EQ(model.FindEntry(folderKey)->Record.Type, kTreeFolder);
+    EXPECT_EQ(model.FindEntry(draftsKey), nullptr);
+}
+
+TEST(FolderTreeModelNames, EveryNameHasAPathOfItsOwnAndAPrintableLine) {
+    FakeStore store;
+    store.directory = "/mail/Local Folders";
+    const auto odd = store.AddFolder(0, "a\\b");
+    store.AddMessage(odd, "Subject: x\n\nbody\n");
+    store.AddFolder(odd, "c");
+    store.AddFolder(0, "a");
+    const auto bell = store.AddFolder(0, "bell\x07");
+    FolderTreeModel model;
+    model.PopulateFolderTree(store);
+
+    // The sub-folder of "a\b" sits under it, not under "a".
+    const Entry* a = model.FindEntry("Local Folders\\a", kTreeMailbox);
+    const Entry* odder = model.FindEntry("Local Folders\\a%5Cb", kTreeFolder);
+    ASSERT_TRUE(a && odder);
+    EXPECT_TRUE(a->Children.empty());
+    ASSERT_EQ(odder->Children.size(), 1u);
+    EXPECT_EQ(odder->Children[0]->Record.Path, "Local Folders\\a%5Cb\\c");
+    EXPECT_EQ(model.FindEntry("Local Folders\\a%5cb", kTreeMailbox)->Record.Name, "a\\b");
+    EXPECT_EQ(FolderTreeModel::EntryPathText(model.FindEntry("Local Folders\\a%5Cb", kTreeMailbox)),
+              "a%5Cb [1]");
+    const Entry* belled = model.FindEntry("Local Folders\\bell%07", kTreeMailbox);
+    ASSERT_TRUE(belled);
+    EXPECT_EQ(belled->Record.FolderId, bell);
+    EXPECT_EQ(FolderTreeModel::EntryPathText(belled), "bell%07");
+    EXPECT_EQ(FolderTreeModel::EntryPathText(model.Root()), "Local Folders");
+}

@@ -1,8 +1,8 @@
 #include "export/naming/BuildMessageFilePath.h"
 
-#include "export/output/FileChecks.h"
 #include "export/naming/NameLimits.h"
 #include "export/naming/SanitizeName.h"
+#include "export/output/FileChecks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,7 +40,7 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
     while (dir.size() > 1 && dir.endsWith(u'/'))
         dir.chop(1);
     const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-    const QString base = SanitizeName(name);
+    const QString base = SanitizeFileName(name);
 
     for (int n = makeUnique ? qMax(firstNumber, 0) : 0; n < std::numeric_limits<int>::max(); ++n) {
         const QString suffix = n == 0 ? QString() : u'_' + QString::number(n);

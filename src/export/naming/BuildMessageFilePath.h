@@ -4,7 +4,7 @@
 
 namespace parcelo {
 
-// The full path of a message file: directory + "/" + SanitizeName(name) + "." + extension.
+// The full path of a message file: directory + "/" + SanitizeFileName(name) + "." + extension.
 // The name is cut, at a character boundary, so that name, any "_n" suffix and extension fit
 // in one file-system name (255 bytes of UTF-8). With makeUnique the first free name of
 // name, name_1, name_2, ... is taken; with reserve that name is created empty, never over an

@@ -57,6 +57,15 @@ QString SanitizeName(const QString& text) {
     return result;
 }
 
+QString SanitizeFileName(const QString& text) {
+    QString name = SanitizeName(text);
+    qsizetype dots = 0;
+    while (dots < name.size() && name.at(dots) == u'.')
+        ++dots;
+    name.remove(0, dots);
+    return name.isEmpty() ? SanitizeName(QString()) : name;
+}
+
 bool IsValidPathComponent(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;

@@ -9,6 +9,10 @@ namespace parcelo {
 // 250 UTF-16 units (never inside a surrogate pair) and an empty result becomes "No Name".
 QString SanitizeName(const QString& text);
 
+// SanitizeName for a file name: leading dots go as well, as they go from folder names, so that
+// no subject makes a hidden file (".....etcpasswd" is "etcpasswd").
+QString SanitizeFileName(const QString& text);
+
 // One directory name under the destination: not empty, not "." or "..", at most 255 bytes
 // of UTF-8, none of \ / : * ? " < > | and no NUL.
 bool IsValidPathComponent(const QString& name);

@@ -1,6 +1,8 @@
 #include "export/output/FileChecks.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace parcelo {
 
@@ -13,10 +15,11 @@ bool DirectoryExists(const QString& path) {
 bool FileExists(const QString& path) {
     if (path.size() <= 3)
         return false;
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        return !info.isDir();
-    return info.exists() && !info.isDir();
+    // The entry itself: a link is a taken name wherever it points, even to a directory.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    return !S_ISDIR(info.st_mode);
 }
 
 } // namespace parcelo

@@ -8,7 +8,7 @@ namespace parcelo {
 bool DirectoryExists(const QString& path);
 
 // False for a path of 3 characters or fewer and for a directory; otherwise whether
-// anything (a file, a link, even a dangling one) has that name.
+// anything (a file, a link wherever it points, even nowhere) has that name.
 bool FileExists(const QString& path);
 
 } // namespace parcelo

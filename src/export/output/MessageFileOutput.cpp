@@ -1,12 +1,19 @@
 #include "export/output/MessageFileOutput.h"
 
+#include "export/dates/MailDate.h"
 #include "export/naming/BuildMessageFilePath.h"
 #include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
-#include "export/dates/MailDate.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace parcelo {
 
@@ -19,6 +26,27 @@ MessageFileResult resultOf(Status status, const QString& path = {}) {
     result.status = status;
     result.path = path;
     return result;
+}
+
+// The file's bytes as the store hands message sources over: a lone LF is a line end too.
+QByteArray withCrlfLineEnds(const QByteArray& bytes) {
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+            out += '\r';
+        out += bytes[i];
+    }
+    return out;
+}
+
+bool isDirectory(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -45,26 +73,56 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
             return replaceIfNewer(firstPath, messageDate, bytes, key);
     }
 
-    const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
-    int number = 0;
-    const QString path = BuildMessageFilePath(dir, destination.name, destination.extension, true,
-                                              true, nextNumber_.value(numberKey), &number);
-    if (path.isEmpty())
+    return placeNumbered(destination, bytes, key);
+}
+
+MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& destination,
+                                                   const QByteArray& bytes,
+                                                   const ExportedMessageKey& key) {
+    const QString& dir = destination.directory;
+    if (!cleanedDirectories_.contains(dir)) {
+        RemoveOrphanedTemporaryFiles(dir);
+        cleanedDirectories_.insert(dir);
+    }
+    // Written complete under a temporary name first: a real name never holds part of a message.
+    const QString temporary = WriteTemporaryMessageFile(dir, bytes);
+    if (temporary.isEmpty())
         return resultOf(Status::Failed);
-    // Only names that were taken need remembering; keeping every name would grow with the run.
-    if (number > 0)
-        nextNumber_.insert(numberKey, number + 1);
-    if (!WriteReservedMessageFile(path, bytes))
-        return resultOf(Status::Failed, path);
-    if (messageOption_ == MessageOverwriteIfNewer)
-        written_.insert(path, WrittenFile{key, false});
-    return resultOf(Status::Written, path);
+
+    const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
+    int next = nextNumber_.value(numberKey);
+    for (;;) {
+        int number = 0;
+        const QString path = BuildMessageFilePath(dir, destination.name, destination.extension,
+                                                  true, false, next, &number);
+        const PlaceResult placed =
+            path.isEmpty() ? PlaceResult::Failed : PlaceMessageFile(temporary, path);
+        // Someone took the name in between: try the next one. A directory of that name
+        // leaves the message without a file, as it always did.
+        if (placed == PlaceResult::Taken && !isDirectory(path)) {
+            next = number + 1;
+            continue;
+        }
+        if (placed != PlaceResult::Placed) {
+            QFile::remove(temporary);
+            return resultOf(Status::Failed, path);
+        }
+        // Only names that were taken need remembering; keeping every name would grow with the run.
+        if (number > 0)
+            nextNumber_.insert(numberKey, number + 1);
+        if (messageOption_ == MessageOverwriteIfNewer)
+            written_.insert(path, WrittenFile{key, false});
+        record(path, bytes.size(), key);
+        return resultOf(Status::Written, path);
+    }
 }
 
 MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const QString& messageDate,
                                                     const QByteArray& bytes,
                                                     const ExportedMessageKey& key) {
-    const QString existingDate = dateOfFile_ ? dateOfFile_(ReadWholeFile(path)) : QString();
+    // A link or anything but a regular file gives no date, so it is never read or replaced.
+    const QString existingDate =
+        dateOfFile_ ? dateOfFile_(withCrlfLineEnds(ReadWholeFile(path))) : QString();
     // Both ages are taken against the same moment so that equal dates compare equal.
     const QDateTime now = QDateTime::currentDateTime();
     if (existingDate.isEmpty() || messageDate.isEmpty() ||
@@ -72,7 +130,7 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         return resultOf(Status::Skipped, path);
 
     const auto earlier = written_.constFind(path);
-    if (earlier != written_.cend() && earlier->sourceActedOn)
+    if (earlier != written_.cend() && earlier->sourceDeleted)
         return resultOf(Status::Skipped, path);
 
     if (!ReplaceMessageFile(path, bytes))
@@ -82,13 +140,52 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     if (earlier != written_.cend())
         result.replaced = earlier->key;
     written_.insert(path, WrittenFile{key, false});
+    record(path, bytes.size(), key);
     return result;
 }
 
-void MessageFileOutput::sourceActionsApplied(StoreFolderId folderId) {
+void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key) {
+    if (key.folderId != recordFolder_) {
+        folderFiles_.clear();
+        recordFolder_ = key.folderId;
+    }
+    // A replaced file's record goes with it: the file holds this message now.
+    folderFiles_.insert(path, PlacedFile{key.messageId, size});
+}
+
+std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId folderId) {
+    std::vector<UnconfirmedFile> unconfirmed;
+    if (folderId != recordFolder_)
+        return unconfirmed;
+    QHash<dev_t, int> syncErrors; // per file system: 0 once flushed, else the error
+    for (auto it = folderFiles_.cbegin(); it != folderFiles_.cend(); ++it) {
+        const int fd = ::open(QFile::encodeName(it.key()).constData(),
+                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        QString reason;
+        if (fd < 0 || ::fstat(fd, &info) != 0) {
+            reason = systemReason(errno);
+        } else if (!S_ISREG(info.st_mode) || info.st_size != it->size) {
+            reason = QStringLiteral("it changed after it was written");
+        } else {
+            if (!syncErrors.contains(info.st_dev))
+                syncErrors.insert(info.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
+            if (const int error = syncErrors.value(info.st_dev))
+                reason = QStringLiteral("it could not be flushed to disk: ") + systemReason(error);
+        }
+        if (fd >= 0)
+            ::close(fd);
+        if (!reason.isEmpty())
+            unconfirmed.push_back({it->messageId, it.key(), reason});
+    }
+    folderFiles_.clear();
+    return unconfirmed;
+}
+
+void MessageFileOutput::sourceMessagesDeleted(StoreFolderId folderId) {
     for (auto it = written_.begin(); it != written_.end(); ++it) {
         if (it->key.folderId == folderId)
-            it->sourceActedOn = true;
+            it->sourceDeleted = true;
     }
 }
 

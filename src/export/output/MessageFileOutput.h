@@ -5,9 +5,11 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace parcelo {
 
@@ -36,6 +38,13 @@ struct MessageFileResult {
     bool written() const { return status == Status::Written; }
 };
 
+// A message file of the folder that is not on disk as it was written: its source stays.
+struct UnconfirmedFile {
+    StoreMessageId messageId = 0;
+    QString path;
+    QString reason;
+};
+
 // Places and writes the message files of one export run, applying MessageOption when a
 // name is taken: 0 (and any other value) a numbered name, 1 replace the file when the
 // message is newer, 2 skip the message. Remembers which message each file of the run holds.
@@ -49,18 +58,33 @@ public:
     MessageFileResult write(const MessageDestination& destination, const QString& messageDate,
                             const QByteArray& bytes, const ExportedMessageKey& key);
 
-    // Call after the source actions of a folder ran: the files of its messages are then the
-    // only copies of messages that may have been deleted, so they are no longer replaced.
-    void sourceActionsApplied(StoreFolderId folderId);
+    // Call before the source actions of a folder: flushes the folder's files to disk (one
+    // syncfs a file system) and checks that each is still there with the size written.
+    // Returns the messages whose file is not: they must stay in the store.
+    std::vector<UnconfirmedFile> confirmFolderFiles(StoreFolderId folderId);
+
+    // Call after the source actions of a folder deleted its exported messages: their files are
+    // then the only copies, so they are no longer replaced. Marking messages read loses nothing
+    // and needs no call.
+    void sourceMessagesDeleted(StoreFolderId folderId);
 
 private:
     struct WrittenFile {
         ExportedMessageKey key;
-        bool sourceActedOn = false;
+        bool sourceDeleted = false;
     };
 
     MessageFileResult replaceIfNewer(const QString& path, const QString& messageDate,
                                      const QByteArray& bytes, const ExportedMessageKey& key);
+
+    MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
+                                    const ExportedMessageKey& key);
+    void record(const QString& path, qint64 size, const ExportedMessageKey& key);
+
+    struct PlacedFile {
+        StoreMessageId messageId = 0;
+        qint64 size = 0;
+    };
 
     int messageOption_;
     FileDateReader dateOfFile_;
@@ -69,6 +93,12 @@ private:
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names
     // from probing every earlier number again.
     QHash<QString, int> nextNumber_;
+    // The files of the folder being exported (the run goes folder by folder), by path, until
+    // its source actions confirm them.
+    StoreFolderId recordFolder_ = 0;
+    QHash<QString, PlacedFile> folderFiles_;
+    // Directories already cleared of temporary files left by dead runs.
+    QSet<QString> cleanedDirectories_;
 };
 
 } // namespace parcelo

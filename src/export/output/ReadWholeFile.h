@@ -5,7 +5,8 @@
 
 namespace parcelo {
 
-// All bytes of a file, or an empty buffer when it cannot be read completely (or is empty).
+// All bytes of a regular file, or an empty buffer when it cannot be read completely (or is
+// empty). A link is not followed and anything but a regular file is not read.
 QByteArray ReadWholeFile(const QString& path);
 
 } // namespace parcelo

@@ -1,30 +1,117 @@
 #include "export/output/WriteMessageFile.h"
 
-#include "platform/SaveWholeFile.h"
-
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace parcelo {
 
-bool WriteReservedMessageFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Truncate |
-                   QIODevice::Unbuffered)) {
-        if (file.exists())
-            file.remove();
-        return false;
-    }
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        file.remove();
-        return false;
+namespace {
+
+// A dot-name never taken for a message file (names are cleaned of leading dots), holding the
+// writer's process id so that the files of dead runs can be told apart from live ones.
+const QString kTemporaryPrefix = QStringLiteral(".parcelo-");
+const QString kTemporarySuffix = QStringLiteral(".part");
+
+QString temporaryName(int attempt) {
+    static std::atomic<unsigned> counter{0};
+    return kTemporaryPrefix + QString::number(getpid()) + u'-' + QString::number(counter++) + u'-' +
+           QString::number(attempt) + kTemporarySuffix;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t done = ::write(fd, data, static_cast<size_t>(left));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        left -= done;
     }
     return true;
 }
 
+} // namespace
+
+QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes) {
+    const QString prefix = directory.endsWith(u'/') ? directory : directory + u'/';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString path = prefix + temporaryName(attempt);
+        const QByteArray native = QFile::encodeName(path);
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        const bool written = writeAll(fd, bytes);
+        // close reports delayed write errors of some file systems (NFS, full quotas).
+        const bool closed = ::close(fd) == 0;
+        if (written && closed)
+            return path;
+        ::unlink(native.constData());
+        return {};
+    }
+    return {};
+}
+
+PlaceResult PlaceMessageFile(const QString& temporary, const QString& path) {
+    const QByteArray from = QFile::encodeName(temporary);
+    const QByteArray to = QFile::encodeName(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return PlaceResult::Placed;
+    if (errno == EEXIST)
+        return PlaceResult::Taken;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return PlaceResult::Failed;
+    // A file system without the no-replace rename: a hard link never replaces anything either.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return PlaceResult::Placed;
+    }
+    return errno == EEXIST ? PlaceResult::Taken : PlaceResult::Failed;
+}
+
 bool ReplaceMessageFile(const QString& path, const QByteArray& bytes) {
-    return SaveWholeFile(path, bytes);
+    const QString temporary = WriteTemporaryMessageFile(QFileInfo(path).absolutePath(), bytes);
+    if (temporary.isEmpty())
+        return false;
+    // rename replaces the entry itself: a link there is replaced, its target left alone.
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) ==
+        0)
+        return true;
+    QFile::remove(temporary);
+    return false;
+}
+
+void RemoveOrphanedTemporaryFiles(const QString& directory) {
+    static const QRegularExpression ours(QStringLiteral("^\\.parcelo-(\\d+)-\\d+-\\d+\\.part$"));
+    const QDir dir(directory);
+    const QStringList names = dir.entryList({kTemporaryPrefix + u'*' + kTemporarySuffix},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = ours.match(name);
+        if (!match.hasMatch())
+            continue;
+        bool ok = false;
+        const pid_t pid = match.captured(1).toInt(&ok);
+        if (!ok || pid <= 0 || pid == getpid())
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue; // the writer may still be running
+        ::unlink(QFile::encodeName(dir.filePath(name)).constData());
+    }
 }
 
 } // namespace parcelo

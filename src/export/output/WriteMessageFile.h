@@ -5,13 +5,28 @@
 
 namespace parcelo {
 
-// Writes the bytes into a file reserved by BuildMessageFilePath (it must exist). On any
-// failure (not there, cannot open, short write) the incomplete file is removed and the
-// result is false.
-bool WriteReservedMessageFile(const QString& path, const QByteArray& bytes);
+// Message files are written under a hidden temporary name in their directory and moved into
+// place complete, so that a run killed mid-write never leaves part of a message under a name
+// that looks like a message file.
 
-// Replaces an existing message file: the bytes go to a temporary file beside it, which is
-// then renamed over it. On failure the old file stays as it was and the result is false.
+// Writes the bytes to a new temporary file in the directory and returns its path, or an empty
+// text when that fails (nothing is left behind then).
+QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes);
+
+enum class PlaceResult {
+    Placed, // the temporary file now has the name
+    Taken,  // something (a file, a link, anything) has the name: the temporary file stays
+    Failed, // the temporary file stays
+};
+
+// Gives the temporary file the name unless anything already has it.
+PlaceResult PlaceMessageFile(const QString& temporary, const QString& path);
+
+// Replaces the entry named path (a link is replaced, never followed) with a file holding the
+// bytes. On failure the old entry stays as it was and the result is false.
 bool ReplaceMessageFile(const QString& path, const QByteArray& bytes);
+
+// Removes the temporary files that runs which are no longer alive left in the directory.
+void RemoveOrphanedTemporaryFiles(const QString& directory);
 
 } // namespace parcelo

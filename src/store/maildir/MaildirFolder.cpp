@@ -2,6 +2,8 @@
 
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
+#include "store/RegularFile.h"
+#include "store/StoreDirectory.h"
 #include "store/maildir/MaildirFileName.h"
 
 #include <QDir>
@@ -21,8 +23,8 @@ namespace {
 void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
     entry->measured = true;
     entry->readable = false;
-    QFile file(entry->path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenRegularFile(&file, entry->path))
         return;
     LineReader reader(&file);
     QByteArray line;
@@ -72,20 +74,22 @@ MaildirFolder::~MaildirFolder() {
 std::vector<MaildirFolder::Entry> MaildirFolder::ListMessages(const QString& directory) {
     std::vector<Entry> entries;
     for (const char* sub : {"new", "cur"}) {
-        const QDir dir(directory + QLatin1Char('/') + QLatin1String(sub));
-        const QFileInfoList files =
-            dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QFileInfo& info : files) {
-            const QString name = info.fileName();
-            if (name.startsWith(QLatin1Char('.')))
+        const StorePath dir{directory + QLatin1Char('/') + QLatin1String(sub), nullptr};
+        for (const StoreDirEntry& file : ListStoreDirectory(dir)) {
+            if (file.name.startsWith('.') || file.kind != StoreDirEntry::Kind::RegularFile ||
+                MaildirFileName::parse(file.displayName).hasFlag(QLatin1Char('T')))
                 continue;
-            if (MaildirFileName::parse(name).hasFlag(QLatin1Char('T')))
+            // A name that is not UTF-8 is read through its descriptor; it cannot be renamed
+            // or removed by that path, so such a message is exported but never changed.
+            const StorePath path = EntryPath(dir, file);
+            if (path.path.isEmpty())
                 continue;
             Entry entry;
-            entry.path = info.absoluteFilePath();
-            entry.fileName = name;
+            entry.path = path.path;
+            entry.pin = path.pin;
+            entry.fileName = file.displayName;
             entry.inNew = qstrcmp(sub, "new") == 0;
-            entry.modified = info.lastModified().toUTC();
+            entry.modified = QFileInfo(path.path).lastModified().toUTC();
             entries.push_back(entry);
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/EnumeratedStoreFolder.h"
+#include "store/StoreDirectory.h"
 #include "store/header/HeaderSummary.h"
 
 #include <QDateTime>
@@ -27,6 +28,7 @@ public:
 
     struct Entry {
         QString path;
+        std::shared_ptr<const PathPin> pin; // keeps path usable (see StoreDirEntry)
         QString fileName;
         bool inNew = false;
         bool gone = false;
@@ -36,7 +38,8 @@ public:
         QDateTime modified;
     };
 
-    // The message files of a Maildir directory, in file-name order; trashed (T) ones left out.
+    // The regular message files of a Maildir directory, in file-name order; trashed (T) ones
+    // left out.
     static std::vector<Entry> ListMessages(const QString& directory);
 
 private:

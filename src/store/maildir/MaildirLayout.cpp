@@ -1,9 +1,8 @@
 #include "store/maildir/MaildirLayout.h"
 
-#include "store/mbox/MboxLayout.h"
 #include "store/maildir/ModifiedUtf7.h"
+#include "store/mbox/MboxLayout.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace parcelo {
@@ -16,63 +15,83 @@ bool IsMaildir(const QString& directory) {
     return QFileInfo(directory + QStringLiteral("/cur")).isDir();
 }
 
-QFileInfoList SubDirectories(const QString& directory) {
-    return QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                         QDir::Name);
+std::vector<StoreDirEntry> SubDirectories(const StorePath& directory) {
+    std::vector<StoreDirEntry> directories = ListStoreDirectory(directory);
+    std::erase_if(directories, [](const StoreDirEntry& entry) {
+        return entry.kind != StoreDirEntry::Kind::Directory;
+    });
+    return directories;
 }
 
-bool IsPlainSubDirectory(const QString& name) {
-    return !name.startsWith(QLatin1Char('.')) && name != QLatin1String("cur") &&
-           name != QLatin1String("new") && name != QLatin1String("tmp");
+bool IsPlainSubDirectory(const QByteArray& name) {
+    return !name.startsWith('.') && name != "cur" && name != "new" && name != "tmp";
 }
 
-std::vector<MailFolderDraft> Nested(const QString& directory, int depth) {
+// Looks for Maildirs below directory. The search stays on the store's file system: a link to
+// a Maildir elsewhere is a folder, but a link to "/" must not make it search the whole system.
+std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
+                                    VisitedDirectories* visited, int depth) {
     std::vector<MailFolderDraft> folders;
     if (depth > kMaxDepth)
         return folders;
-    for (const QFileInfo& info : SubDirectories(directory)) {
-        if (!IsPlainSubDirectory(info.fileName()))
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
+        if (!IsPlainSubDirectory(entry.name) || !visited->insert(entry.identity).second)
+            continue;
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty())
             continue;
         MailFolderDraft draft;
-        draft.name = info.fileName();
-        draft.children = Nested(info.absoluteFilePath(), depth + 1);
-        if (IsMaildir(info.absoluteFilePath())) {
+        draft.name = entry.name;
+        if (entry.identity.device == device)
+            draft.children = Nested(path, device, visited, depth + 1);
+        if (IsMaildir(path.path)) {
             draft.kind = MailFolderNode::Kind::Maildir;
-            draft.mailPath = info.absoluteFilePath();
+            draft.mailPath = path.path;
         } else if (draft.children.empty()) {
             continue;
         }
+        draft.pin = path.pin;
         folders.push_back(std::move(draft));
     }
     return folders;
 }
 
-MailFolderDraft* FindOrAdd(std::vector<MailFolderDraft>* folders, const QString& name) {
+MailFolderDraft* FindOrAdd(std::vector<MailFolderDraft>* folders, const QByteArray& name) {
     for (MailFolderDraft& folder : *folders)
         if (folder.name == name)
             return &folder;
-    folders->push_back(MailFolderDraft{name, MailFolderNode::Kind::None, QString(), {}});
+    folders->push_back(MailFolderDraft{name, MailFolderNode::Kind::None, QString(), nullptr, {}});
     return &folders->back();
 }
 
-std::vector<MailFolderDraft> MaildirPlusPlus(const QString& directory) {
+// A Maildir++ name part is modified UTF-7; one that is not even UTF-8 keeps its bytes.
+QByteArray PartName(const QByteArray& part) {
+    const QString text = QString::fromUtf8(part);
+    return text.toUtf8() == part ? DecodeModifiedUtf7(text).toUtf8() : part;
+}
+
+std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
+                                             VisitedDirectories* visited) {
     std::vector<MailFolderDraft> folders;
-    for (const QFileInfo& info : SubDirectories(directory)) {
-        const QString name = info.fileName();
-        if (!name.startsWith(QLatin1Char('.')) || name.size() < 2 ||
-            !IsMaildir(info.absoluteFilePath()))
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
+        const QByteArray& name = entry.name;
+        if (!name.startsWith('.') || name.size() < 2)
             continue;
-        const QStringList parts = name.mid(1).split(QLatin1Char('.'));
-        if (parts.contains(QString()))
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty() || !IsMaildir(path.path))
+            continue;
+        const QList<QByteArray> parts = name.mid(1).split('.');
+        if (parts.contains(QByteArray()) || !visited->insert(entry.identity).second)
             continue;
         std::vector<MailFolderDraft>* level = &folders;
         MailFolderDraft* folder = nullptr;
-        for (const QString& part : parts) {
-            folder = FindOrAdd(level, DecodeModifiedUtf7(part));
+        for (const QByteArray& part : parts) {
+            folder = FindOrAdd(level, PartName(part));
             level = &folder->children;
         }
         folder->kind = MailFolderNode::Kind::Maildir;
-        folder->mailPath = info.absoluteFilePath();
+        folder->mailPath = path.path;
+        folder->pin = path.pin;
     }
     return folders;
 }
@@ -82,20 +101,33 @@ std::vector<MailFolderDraft> MaildirPlusPlus(const QString& directory) {
 bool LooksLikeMaildir(const QString& directory) {
     if (IsMaildir(directory))
         return true;
-    for (const QFileInfo& info : SubDirectories(directory))
-        if (info.fileName().startsWith(QLatin1Char('.')) && IsMaildir(info.absoluteFilePath()))
+    const StorePath top{directory, nullptr};
+    for (const StoreDirEntry& entry : SubDirectories(top))
+        if (entry.name.startsWith('.') && IsMaildir(EntryPath(top, entry).path))
             return true;
-    return MboxFolders(directory).empty() && !Nested(directory, 0).empty();
+    if (!MboxFolders(directory).empty())
+        return false;
+    VisitedDirectories visited;
+    FileIdentity identity;
+    if (!DirectoryIdentity(directory, &identity))
+        return false;
+    visited.insert(identity);
+    return !Nested({directory, nullptr}, identity.device, &visited, 0).empty();
 }
 
 std::vector<MailFolderDraft> MaildirFolders(const QString& directory) {
     std::vector<MailFolderDraft> folders;
+    VisitedDirectories visited;
+    FileIdentity identity;
+    if (!DirectoryIdentity(directory, &identity))
+        return folders;
+    visited.insert(identity);
     if (IsMaildir(directory))
         folders.push_back(
-            MailFolderDraft{QStringLiteral("Inbox"), MailFolderNode::Kind::Maildir, directory, {}});
-    for (MailFolderDraft& folder : MaildirPlusPlus(directory))
+            MailFolderDraft{"Inbox", MailFolderNode::Kind::Maildir, directory, nullptr, {}});
+    for (MailFolderDraft& folder : MaildirPlusPlus({directory, nullptr}, &visited))
         folders.push_back(std::move(folder));
-    for (MailFolderDraft& folder : Nested(directory, 0))
+    for (MailFolderDraft& folder : Nested({directory, nullptr}, identity.device, &visited, 0))
         folders.push_back(std::move(folder));
     return folders;
 }

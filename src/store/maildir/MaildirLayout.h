@@ -10,7 +10,8 @@ bool LooksLikeMaildir(const QString& directory);
 
 // The folders of a Maildir store: "Inbox" for the directory's own cur/, the Maildir++ folders
 // .A and .A.B as A > B (names in modified UTF-7), and nested sub-directories that are Maildirs
-// or hold some.
+// or hold some. No directory is taken twice, however many links lead to it, and the search for
+// nested Maildirs does not go below a link to another file system.
 std::vector<MailFolderDraft> MaildirFolders(const QString& directory);
 
 } // namespace parcelo

@@ -2,7 +2,6 @@
 
 #include "store/mbox/MboxScanner.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <map>
 
@@ -10,37 +9,45 @@ namespace parcelo {
 
 namespace {
 
-constexpr int kMaxDepth = 64; // guards against directory loops through links
+constexpr int kMaxDepth = 64; // bounds a tree nested that deep on purpose
 
-const QString kSbd = QStringLiteral(".sbd");
+const QByteArray kSbd = QByteArrayLiteral(".sbd");
 
-bool Ignored(const QString& name) {
-    return name.startsWith(QLatin1Char('.')) || name.endsWith(QLatin1String(".msf")) ||
-           name.endsWith(QLatin1String(".lock"));
+bool Ignored(const QByteArray& name) {
+    return name.startsWith('.') || name.endsWith(".msf") || name.endsWith(".lock");
 }
 
-std::vector<MailFolderDraft> Folders(const QString& directory, int depth) {
+std::vector<MailFolderDraft> Folders(const StorePath& directory, VisitedDirectories* visited,
+                                     int depth) {
     std::vector<MailFolderDraft> folders;
     if (depth > kMaxDepth)
         return folders;
-    const QDir dir(directory);
-    std::map<QString, MailFolderDraft> byName;
-    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot |
-                                                   QDir::Hidden | QDir::System)) {
-        const QString name = info.fileName();
+    std::map<QByteArray, MailFolderDraft> byName;
+    for (const StoreDirEntry& entry : ListStoreDirectory(directory)) {
+        const QByteArray& name = entry.name;
         if (Ignored(name))
             continue;
-        if (info.isDir()) {
-            if (name.endsWith(kSbd) && name.size() > kSbd.size()) {
-                MailFolderDraft& draft = byName[name.chopped(kSbd.size())];
-                draft.name = name.chopped(kSbd.size());
-                draft.children = Folders(info.absoluteFilePath(), depth + 1);
-            }
-        } else if (info.isFile() && LooksLikeMbox(info.absoluteFilePath())) {
+        if (entry.kind == StoreDirEntry::Kind::Directory) {
+            // A NAME.sbd that leads back to a directory of the walk adds no folder: a link
+            // to "." would otherwise nest the same folders without end.
+            if (!name.endsWith(kSbd) || name.size() == kSbd.size() ||
+                !visited->insert(entry.identity).second)
+                continue;
+            const StorePath path = EntryPath(directory, entry);
+            if (path.path.isEmpty())
+                continue;
+            MailFolderDraft& draft = byName[name.chopped(kSbd.size())];
+            draft.name = name.chopped(kSbd.size());
+            draft.children = Folders(path, visited, depth + 1);
+        } else if (entry.kind == StoreDirEntry::Kind::RegularFile) {
+            const StorePath path = EntryPath(directory, entry);
+            if (path.path.isEmpty() || !LooksLikeMbox(path.path))
+                continue;
             MailFolderDraft& draft = byName[name];
             draft.name = name;
             draft.kind = MailFolderNode::Kind::Mbox;
-            draft.mailPath = info.absoluteFilePath();
+            draft.mailPath = path.path;
+            draft.pin = path.pin;
         }
     }
     for (auto& [name, draft] : byName)
@@ -51,18 +58,27 @@ std::vector<MailFolderDraft> Folders(const QString& directory, int depth) {
 } // namespace
 
 std::vector<MailFolderDraft> MboxFolders(const QString& directory) {
-    return Folders(directory, 0);
+    VisitedDirectories visited;
+    FileIdentity identity;
+    if (!DirectoryIdentity(directory, &identity))
+        return {};
+    visited.insert(identity);
+    return Folders({directory, nullptr}, &visited, 0);
 }
 
 std::vector<MailFolderDraft> MboxFileFolders(const QString& file) {
     const QFileInfo info(file);
     MailFolderDraft draft;
-    draft.name = info.fileName();
+    draft.name = QFile::encodeName(info.fileName());
     draft.kind = MailFolderNode::Kind::Mbox;
     draft.mailPath = info.absoluteFilePath();
-    const QFileInfo sbd(info.absoluteFilePath() + kSbd);
-    if (sbd.isDir())
-        draft.children = Folders(sbd.absoluteFilePath(), 1);
+    const QString sbd = info.absoluteFilePath() + QString::fromLatin1(kSbd);
+    VisitedDirectories visited;
+    FileIdentity identity;
+    if (DirectoryIdentity(info.absolutePath(), &identity))
+        visited.insert(identity);
+    if (DirectoryIdentity(sbd, &identity) && visited.insert(identity).second)
+        draft.children = Folders({sbd, nullptr}, &visited, 1);
     return {draft};
 }
 

@@ -4,9 +4,10 @@
 
 namespace parcelo {
 
-// The folders of an mbox tree: every mail file of the directory (see LooksLikeMbox), with its
-// sub-folders in NAME.sbd; a NAME.sbd without NAME is a folder without messages. Dot-files,
-// *.msf index files, *.lock files and every other file are ignored.
+// The folders of an mbox tree: every regular mail file of the directory (see LooksLikeMbox),
+// with its sub-folders in NAME.sbd; a NAME.sbd without NAME is a folder without messages.
+// Dot-files, *.msf index files, *.lock files and every other file are ignored, and so is a
+// NAME.sbd that is a directory the walk has entered already (through a link).
 std::vector<MailFolderDraft> MboxFolders(const QString& directory);
 
 // One mbox file as a store of one mailbox (and its NAME.sbd sub-folders).

@@ -2,6 +2,7 @@
 
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
+#include "store/RegularFile.h"
 #include "store/header/MessageHeader.h"
 #include "store/header/Rfc5322Date.h"
 
@@ -144,20 +145,20 @@ bool SameFileAsScanned(const QString& path, const MboxScan& scan) {
 
 bool LooksLikeMbox(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!OpenRegularFileToPeek(&file, path))
         return false;
     QByteArray head = file.read(8);
     if (head.startsWith(kBom))
         head.remove(0, kBom.size());
-    return file.size() == 0 || head.startsWith("From ") ||
-           (file.size() == kBom.size() && head.isEmpty());
+    // An empty file must read as empty: a pseudo file says it is empty whatever it holds.
+    const bool empty = file.size() == 0 && head.isEmpty() && file.error() == QFileDevice::NoError;
+    return empty || head.startsWith("From ") || (file.size() == kBom.size() && head.isEmpty());
 }
 
 MboxScan ScanMbox(const QString& path) {
     MboxScan scan;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        scan.error = file.errorString();
+    if (!OpenRegularFile(&file, path, &scan.error)) {
         return scan;
     }
     struct stat st;

@@ -1,5 +1,7 @@
 #include "store/tree/FolderTreeModel.h"
 
+#include "store/tree/TreePath.h"
+
 #include <functional>
 
 namespace parcelo {
@@ -37,6 +39,24 @@ int countBranches(const FolderTreeModel::Entry* entry) {
     for (const auto& child : entry->Children)
         count += (child->Children.empty() ? 0 : 1) + countBranches(child.get());
     return count;
+}
+
+std::vector<bool> checkStates(FolderTreeModel::Entry* root) {
+    std::vector<bool> states;
+    forEachEntry(root, [&](FolderTreeModel::Entry* e) { states.push_back(e->Checked); });
+    return states;
+}
+
+// The entries whose check state differs from before; the tree's shape did not change.
+std::vector<TreeEntryKey> changedSince(FolderTreeModel::Entry* root,
+                                       const std::vector<bool>& before) {
+    std::vector<TreeEntryKey> changed;
+    size_t i = 0;
+    forEachEntry(root, [&](FolderTreeModel::Entry* e) {
+        if (e->Checked != before[i++])
+            changed.push_back(e->Key());
+    });
+    return changed;
 }
 
 QString parentPath(const QString& path) {
@@ -79,7 +99,8 @@ void FolderTreeModel::PopulateFolderTree(IStoreNamespace& store) {
     if (!Succeeded(store.GetDirectory(&directory)))
         directory.clear();
     const QString rootName = RootName(directory);
-    EnumerateStoreFolders(store, kRootFolderId, rootName);
+    const QString rootPath = TreePathName(rootName.toUtf8());
+    EnumerateStoreFolders(store, kRootFolderId, rootPath);
 
     root_ = std::make_unique<Entry>();
     root_->Text = rootName;
@@ -88,7 +109,7 @@ void FolderTreeModel::PopulateFolderTree(IStoreNamespace& store) {
     root_->Record.Image = kImageRoot;
     root_->Record.Path = directory;
     root_->Record.Name = rootName;
-    InsertChildItems(rootName, root_.get());
+    InsertChildItems(rootPath, root_.get());
     root_->Expanded = true;
 }
 
@@ -101,7 +122,7 @@ bool FolderTreeModel::EnumerateStoreFolders(IStoreNamespace& store, StoreFolderI
         STR_TREE_ITEM mailbox;
         mailbox.Type = kTreeMailbox;
         mailbox.Name = QString::fromLocal8Bit(props.szName);
-        mailbox.Path = path + QLatin1Char('\\') + mailbox.Name;
+        mailbox.Path = path + QLatin1Char('\\') + TreePathName(props.szName);
         mailbox.MessageCount = props.cMessage;
         mailbox.UnreadCount = props.cUnread;
         mailbox.SubFolderCount = props.cSubFolders;
@@ -169,9 +190,19 @@ void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
     }
 }
 
-void FolderTreeModel::OnCheckToggle(Entry* entry) {
+std::vector<TreeEntryKey> FolderTreeModel::OnCheckToggle(Entry* entry) {
     if (!entry || exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
+    ToggleCheck(entry);
+    return changedSince(root_.get(), before);
+}
+
+std::vector<TreeEntryKey> FolderTreeModel::OnCheckToggle(const TreeEntryKey& key) {
+    return OnCheckToggle(FindEntry(key));
+}
+
+void FolderTreeModel::ToggleCheck(Entry* entry) {
     const bool checked = !entry->Checked;
     const bool isRoot = entry->Record.Type == kTreeRoot;
     if (!checked && !isRoot)
@@ -200,16 +231,20 @@ void FolderTreeModel::SetExpanded(Entry* entry, bool expanded) {
         entry->Image = expanded ? kImageFolderOpen : kImageFolderClosed;
 }
 
-void FolderTreeModel::CheckAll() {
+std::vector<TreeEntryKey> FolderTreeModel::CheckAll() {
     if (exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
     forEachEntry(root_.get(), [](Entry* e) { e->Checked = true; });
+    return changedSince(root_.get(), before);
 }
 
-void FolderTreeModel::ClearAll() {
+std::vector<TreeEntryKey> FolderTreeModel::ClearAll() {
     if (exportRunning_)
-        return;
+        return {};
+    const std::vector<bool> before = checkStates(root_.get());
     forEachEntry(root_.get(), [](Entry* e) { e->Checked = false; });
+    return changedSince(root_.get(), before);
 }
 
 int FolderTreeModel::CheckedCount() const {
@@ -255,9 +290,32 @@ std::int32_t FolderTreeModel::EntryStatisticsImage(const Entry* entry) {
 }
 
 FolderTreeModel::Entry* FolderTreeModel::FindEntry(const QString& path, std::int32_t type) const {
+    const QString canonical = CanonicalTreePath(path);
     Entry* found = nullptr;
     forEachEntry(root_.get(), [&](Entry* e) {
-        if (!found && e->Record.Type == type && e->Record.Path == path)
+        if (!found && e->Record.Type == type &&
+            (e->Record.Path == path || e->Record.Path == canonical))
+            found = e;
+    });
+    return found;
+}
+
+QString FolderTreeModel::EntryPathText(const Entry* entry) {
+    if (!entry)
+        return {};
+    const STR_TREE_ITEM& record = entry->Record;
+    QString text = record.Type == kTreeRoot
+                       ? TreePathName(record.Name.toUtf8())
+                       : record.Path.mid(record.Path.lastIndexOf(QLatin1Char('\\')) + 1);
+    if (record.Type == kTreeMailbox && record.MessageCount > 0)
+        text += QStringLiteral(" [") + record.MessageCountText + QLatin1Char(']');
+    return text;
+}
+
+FolderTreeModel::Entry* FolderTreeModel::FindEntry(const TreeEntryKey& key) const {
+    Entry* found = nullptr;
+    forEachEntry(root_.get(), [&](Entry* e) {
+        if (!found && e->Key() == key)
             found = e;
     });
     return found;

@@ -2,6 +2,7 @@
 
 #include "store/IStoreNamespace.h"
 #include "store/tree/STR_TREE_ITEM.h"
+#include "store/tree/TreeEntryKey.h"
 
 #include <QString>
 #include <memory>
@@ -23,6 +24,7 @@ public:
         std::vector<std::unique_ptr<Entry>> Children;
 
         Entry* NextSibling() const;
+        TreeEntryKey Key() const { return {Record.FolderId, Record.Type}; }
     };
 
     // Empties the tree and builds it from the store.
@@ -41,11 +43,13 @@ public:
     bool ExportRunning() const { return exportRunning_; }
     void SetExportRunning(bool running) { exportRunning_ = running; }
 
-    // Flips an entry's check box and keeps parents and children consistent.
-    void OnCheckToggle(Entry* entry);
+    // Flips an entry's check box and keeps parents and children consistent. Each returns the
+    // keys of the entries whose check state changed, in tree order; none while an export runs.
+    std::vector<TreeEntryKey> OnCheckToggle(Entry* entry);
+    std::vector<TreeEntryKey> OnCheckToggle(const TreeEntryKey& key);
+    std::vector<TreeEntryKey> CheckAll();
+    std::vector<TreeEntryKey> ClearAll();
     void SetExpanded(Entry* entry, bool expanded);
-    void CheckAll();
-    void ClearAll();
 
     int CheckedCount() const;
     QString CheckedCountText() const; // the status text of UpdateCheckedCount
@@ -54,10 +58,18 @@ public:
     static QString EntryStatisticsText(const Entry* entry);
     static std::int32_t EntryStatisticsImage(const Entry* entry);
 
-    // Finds the entry of the given type whose record has this tree path.
+    // The entry's text with its name as its tree path writes it (see TreePath.h): what the
+    // command line prints, so that it can be given back as a path and holds no control character.
+    static QString EntryPathText(const Entry* entry);
+
+    // Finds the entry of the given type whose record has this tree path, in any spelling of
+    // its escapes.
     Entry* FindEntry(const QString& path, std::int32_t type) const;
+    // The entry with this key in the current tree; null once it is gone.
+    Entry* FindEntry(const TreeEntryKey& key) const;
 
 private:
+    void ToggleCheck(Entry* entry);
     Entry* InsertSorted(Entry* parent, std::unique_ptr<Entry> child);
 
     StoreFolderList records_;

@@ -26,8 +26,7 @@ struct STR_TREE_ITEM {
     std::int32_t SubFolderCount = 0;
     std::int32_t MessageCount = 0;
     std::int32_t UnreadCount = 0;
-    QString
-        Path; // tree path: root name, then "\" and each folder name; the root's: store directory
+    QString Path; // tree path (see TreePath.h); the root's: the store directory
     QString Name;
     QString MessageCountText;
     QString UnreadCountText;
