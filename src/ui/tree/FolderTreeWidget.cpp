@@ -13,7 +13,8 @@ namespace parcelo::ui {
 
 namespace {
 
-constexpr int kEntryRole = Qt::UserRole + 1;
+constexpr int kFolderIdRole = Qt::UserRole + 1;
+constexpr int kTypeRole = Qt::UserRole + 2;
 
 Qt::CheckState checkState(bool checked) {
     return checked ? Qt::Checked : Qt::Unchecked;
@@ -45,6 +46,7 @@ void FolderTreeWidget::Rebuild() {
     {
         const QSignalBlocker blocker(this);
         clear();
+        items_.clear();
         if (const FolderTreeModel::Entry* root = model_.Root()) {
             addItems(nullptr, root);
             QTreeWidgetItem* top = topLevelItem(0);
@@ -59,7 +61,10 @@ void FolderTreeWidget::addItems(QTreeWidgetItem* parent, const FolderTreeModel::
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     item->setText(0, entry->Text);
     item->setIcon(0, TreeIcon(entry->Image));
-    item->setData(0, kEntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
+    const TreeEntryKey key = entry->Key();
+    item->setData(0, kFolderIdRole, QVariant::fromValue(key.FolderId));
+    item->setData(0, kTypeRole, key.Type);
+    items_[key] = item;
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, checkState(entry->Checked));
     for (const auto& child : entry->Children)
@@ -69,7 +74,8 @@ void FolderTreeWidget::addItems(QTreeWidgetItem* parent, const FolderTreeModel::
 FolderTreeModel::Entry* FolderTreeWidget::EntryOf(const QTreeWidgetItem* item) const {
     if (!item)
         return nullptr;
-    return reinterpret_cast<FolderTreeModel::Entry*>(item->data(0, kEntryRole).value<quintptr>());
+    return model_.FindEntry(TreeEntryKey{item->data(0, kFolderIdRole).value<StoreFolderId>(),
+                                         item->data(0, kTypeRole).toInt()});
 }
 
 QTreeWidgetItem* FolderTreeWidget::ItemOf(const QString& path, std::int32_t type) const {
@@ -81,12 +87,15 @@ QTreeWidgetItem* FolderTreeWidget::ItemOf(const QString& path, std::int32_t type
     return nullptr;
 }
 
-void FolderTreeWidget::syncChecks() {
+void FolderTreeWidget::showChecks(const std::vector<TreeEntryKey>& keys) {
     {
         const QSignalBlocker blocker(this);
-        for (QTreeWidgetItemIterator it(this); *it; ++it)
-            if (const FolderTreeModel::Entry* entry = EntryOf(*it))
-                (*it)->setCheckState(0, checkState(entry->Checked));
+        for (const TreeEntryKey& key : keys) {
+            const auto item = items_.find(key);
+            const FolderTreeModel::Entry* entry = model_.FindEntry(key);
+            if (item != items_.end() && entry)
+                item->second->setCheckState(0, checkState(entry->Checked));
+        }
     }
     Q_EMIT CheckedCountChanged(model_.CheckedCountText());
 }
@@ -95,19 +104,20 @@ void FolderTreeWidget::onItemChanged(QTreeWidgetItem* item) {
     FolderTreeModel::Entry* entry = EntryOf(item);
     if (!entry || (item->checkState(0) == Qt::Checked) == entry->Checked)
         return;
-    // The view has flipped the box; the model decides what that means for the whole tree.
-    model_.OnCheckToggle(entry);
-    syncChecks();
+    // The view has flipped the box; the model decides what that means for the whole tree
+    // (and refuses while an export runs, so the box is put back).
+    const TreeEntryKey key = entry->Key();
+    std::vector<TreeEntryKey> changed = model_.OnCheckToggle(key);
+    changed.push_back(key);
+    showChecks(changed);
 }
 
 void FolderTreeWidget::CheckAll() {
-    model_.CheckAll();
-    syncChecks();
+    showChecks(model_.CheckAll());
 }
 
 void FolderTreeWidget::ClearAll() {
-    model_.ClearAll();
-    syncChecks();
+    showChecks(model_.ClearAll());
 }
 
 void FolderTreeWidget::onExpansion(QTreeWidgetItem* item, bool expanded) {

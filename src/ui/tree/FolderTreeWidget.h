@@ -3,13 +3,16 @@
 #include "store/tree/FolderTreeModel.h"
 
 #include <QTreeWidget>
+#include <map>
+#include <vector>
 
 class QMenu;
 
 namespace parcelo::ui {
 
-// The folder tree on screen: one item per entry of the model, check boxes kept consistent by
-// the model's propagation rules, item icons following expand and collapse.
+// The folder tree on screen: one item per entry of the model, named by the entry's key (so an
+// item never points into a rebuilt model), check boxes kept consistent by the model's
+// propagation rules, item icons following expand and collapse.
 class FolderTreeWidget : public QTreeWidget {
     Q_OBJECT
 public:
@@ -36,12 +39,14 @@ protected:
 private:
     void popupAtSelection();
     void addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry);
-    void syncChecks();
+    // Shows the check state the model holds for these entries, then the checked count.
+    void showChecks(const std::vector<TreeEntryKey>& keys);
     void onItemChanged(QTreeWidgetItem* item);
     void onExpansion(QTreeWidgetItem* item, bool expanded);
     void onCurrentChanged(QTreeWidgetItem* item);
 
     FolderTreeModel& model_;
+    std::map<TreeEntryKey, QTreeWidgetItem*> items_;
     QMenu* contextMenu_ = nullptr;
 };
 
