@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and exports a copy of the sample store with parcelo-cli.
+# Installs what is missing, builds, and opens the window on a copy of the sample store when a
+# display is there; otherwise exports that copy with parcelo-cli.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-packages.sh"
@@ -12,6 +13,16 @@ cp -R "$root/examples/Local Folders" "$root/examples/Maildir" "$work/"
 mkdir -p "$work/out" "$work/app"
 # Settings of our own, so the demo never reads or writes the user's.
 export XDG_CONFIG_HOME="$work/config"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    window="$root/build/default/parcelo"
+    # The demo starts with its output folder as the destination.
+    mkdir -p "$XDG_CONFIG_HOME/Parcelo"
+    printf '[Destination]\nFolderPath=%s/out/\n' "$work" >"$XDG_CONFIG_HOME/Parcelo/Parcelo.ini"
+    echo "Opening the window on a copy of the sample store: $work/Local Folders"
+    echo "Tick folders, press Export Messages; message files go to $work/out"
+    exec "$window" --store "$work/Local Folders" --app-folder "$work/app"
+fi
 
 for store in "Local Folders" Maildir; do
     echo "Folder tree of the sample store '$store':"

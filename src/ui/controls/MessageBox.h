@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace parcelo::ui {
+
+// The program's message boxes: a text, an OK button and the product name as caption.
+void ShowMessage(QWidget* parent, const QString& text);
+
+// Widget tests read the texts instead of answering a modal box; an empty sink restores the box.
+using MessageSink = std::function<void(const QString&)>;
+void SetMessageSink(MessageSink sink);
+
+} // namespace parcelo::ui

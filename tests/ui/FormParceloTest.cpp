@@ -1,0 +1,246 @@
+#include "WindowFixture.h"
+#include "filters/FilterCodes.h"
+#include "platform/MailClientWindow.h"
+#include "ui/controls/CStatusBarACT.h"
+#include "ui/filters/FilterEditor.h"
+#include "ui/filters/FilterSetCommands.h"
+#include "ui/tree/FolderTreeWidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDirIterator>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace parcelo;
+using namespace parcelo::ui;
+using parcelo::test::WindowFixture;
+
+namespace {
+
+int filesUnder(const QString& folder) {
+    int count = 0;
+    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+         it.next())
+        ++count;
+    return count;
+}
+
+class FormParceloTest : public WindowFixture {
+protected:
+    QTreeWidgetItem* mailbox(const QString& path) {
+        return window->Tree().ItemOf("store\\" + path, kTreeMailbox);
+    }
+};
+
+} // namespace
+
+TEST_F(FormParceloTest, ExportsCheckedMailboxesWithProgressAndOpensTheIndex) {
+    open().show();
+    mailbox("Inbox")->setCheckState(0, Qt::Checked);
+    mailbox("Sent")->setCheckState(0, Qt::Checked);
+    std::vector<int> progress;
+    QObject::connect(&window->Progress(), &QProgressBar::valueChanged,
+                     [&](int value) { progress.push_back(value); });
+    bool enabledDuring = true;
+    QTimer::singleShot(0, [&] { enabledDuring = window->ExportButton().isEnabled(); });
+
+    QComboBox* op = window->Editor().Widgets().op;
+    op->setCurrentIndex(3);
+
+    QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
+
+    EXPECT_EQ(op->currentIndex(), 0); // the editor's composing controls start afresh
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_TRUE(window->ExportButton().isEnabled());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_GT(progress.size(), 3u);
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_EQ(window->Status().PaneText(FormParcelo::kPaneInfo),
+              "Task completed. 16 messages exported.");
+    EXPECT_EQ(filesUnder(work.filePath("out")), 16);
+    EXPECT_EQ(opened, QStringList({app.Paths.IndexPage}));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(FormParceloTest, ValidationMessagesAndADeletingRunRebuildsTheTree) {
+    open().show();
+    QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
+    EXPECT_EQ(messages, QStringList({"Please check at least one mailfolder."}));
+
+    mailbox("Newsletters")->setCheckState(0, Qt::Checked);
+    window->Menu().deleteSource->trigger();
+    EXPECT_EQ(app.ActionDelete, 1);
+    window->Menu().exportMessages->trigger();
+    EXPECT_EQ(window->Status().PaneText(FormParcelo::kPaneInfo),
+              "Task completed. 3 messages exported.");
+    // The tree shows the store after the deletions, every check mark gone.
+    ASSERT_NE(window->Tree().ItemOf("store\\Newsletters", kTreeMailbox), nullptr);
+    EXPECT_EQ(window->Tree().ItemOf("store\\Newsletters", kTreeMailbox)->text(0), "Newsletters");
+    EXPECT_EQ(window->Status().PaneText(FormParcelo::kPaneChecked), "No checked mailboxes.");
+}
+
+TEST_F(FormParceloTest, CloseIsIgnoredWhileAnExportRunsAndSavesAfterwards) {
+    open().show();
+    mailbox("Inbox")->setCheckState(0, Qt::Checked);
+    bool closedDuring = true;
+    QTimer::singleShot(0, [&] { closedDuring = window->close(); });
+    window->OnExportMessages();
+    EXPECT_FALSE(closedDuring);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(stored("Settings/ActionMarkRead").isValid());
+
+    window->Menu().markRead->trigger();
+    window->SetDestination(work.filePath("out"));
+    window->Menu().end->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(stored("Settings/ActionMarkRead").toInt(), 1);
+    EXPECT_EQ(stored("Filters/MatchAllFilters").toInt(), 0);
+    EXPECT_EQ(stored("Destination/FolderPath").toString(), work.filePath("out") + "/");
+}
+
+TEST_F(FormParceloTest, PlacementIsRestoredAndMaximisedKeepsTheNormalRectangle) {
+    open().show();
+    window->setGeometry(QRect(40, 50, 900, 600));
+    window->move(40, 50);
+    ASSERT_TRUE(window->close());
+    EXPECT_EQ(stored("ParceloWindow/Width").toInt(), 900);
+    EXPECT_EQ(stored("ParceloWindow/State").toInt(), 0);
+
+    open().show();
+    EXPECT_EQ(window->size(), QSize(900, 600));
+    EXPECT_EQ(window->pos(), QPoint(40, 50));
+    window->showMaximized();
+    ASSERT_TRUE(window->close());
+    EXPECT_EQ(stored("ParceloWindow/State").toInt(), 2);
+    EXPECT_EQ(stored("ParceloWindow/Width").toInt(), 900);
+
+    open().show();
+    EXPECT_TRUE(window->isMaximized());
+    window->showNormal();
+    EXPECT_EQ(window->size(), QSize(900, 600));
+}
+
+TEST_F(FormParceloTest, EnterAndEscapeNeverCloseTheWindow) {
+    open().show();
+    window->activateWindow();
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QTest::keyClick(window.get(), key);
+        QTest::keyClick(&window->ExportButton(), key);
+    }
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.isEmpty()); // the export button was not pressed either
+    EXPECT_EQ(window->minimumSize(), QSize(700, 400));
+    EXPECT_EQ(window->maximumSize(), QSize(2000, 2000));
+}
+
+TEST_F(FormParceloTest, FilterSetsSaveLoadAndAWrongFileKeepsTheList) {
+    app.Filters.items = {STR_FILTER_ITEM{CriteriaSubject, TextContains, "invoice", 1, 0, "", 0}};
+    open().show();
+    FilterSetCommands& commands = window->FilterCommands();
+    const QString set = work.filePath("app/set");
+    commands.SaveTo(FilterSetCommands::WithXmlExtension(set));
+    ASSERT_TRUE(QFile::exists(set + ".xml"));
+
+    window->Menu().clearFilters->trigger();
+    commands.LoadFrom(set + ".xml", false);
+    EXPECT_EQ(app.Filters.items.size(), 1);
+    commands.LoadFrom(set + ".xml", true); // duplicates are dropped
+    EXPECT_EQ(app.Filters.items.size(), 1);
+
+    commands.LoadFrom(store() + "/Inbox", false);
+    EXPECT_EQ(app.Filters.items.size(), 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("The filter set '"));
+
+    for (const auto& [path, expected] :
+         std::vector<std::pair<QString, QString>>{{"/a/set", "/a/set.xml"},
+                                                  {"/a/set.XML", "/a/set.XML"},
+                                                  {"/a/my.sets", "/a/my.sets.xml"},
+                                                  {"/a.b/set", "/a.b/set.xml"}})
+        EXPECT_EQ(FilterSetCommands::WithXmlExtension(path), expected);
+}
+
+TEST_F(FormParceloTest, MenusCarryTheirKeysChecksAndTheTreeContextMenu) {
+    app.ActionDelete = 0;
+    open().show();
+    const MainMenu& menu = window->Menu();
+    EXPECT_EQ(menu.menus.size(), 7);
+    EXPECT_EQ(menu.checkAll->text(), "Check All\tCtrl+[Num +]");
+    EXPECT_EQ(menu.end->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
+    EXPECT_EQ(menu.about->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    EXPECT_TRUE(menu.matchAny->isChecked());
+    EXPECT_FALSE(menu.markRead->isChecked());
+    QStringList settingsRequests;
+    QObject::connect(window.get(), &FormParcelo::SettingsRequested,
+                     [&](int category) { settingsRequests << QString::number(category); });
+    menu.settingsCategories[2]->trigger();
+    menu.settingsLast->trigger();
+    EXPECT_EQ(settingsRequests, QStringList({"2", "-1"}));
+    menu.homePage->trigger();
+    EXPECT_EQ(opened.size(), 1);
+    menu.helpTopics->trigger(); // no help file: nothing is opened
+    EXPECT_EQ(opened.size(), 1);
+}
+
+namespace {
+
+struct FakeMailClient : MailClientWindow {
+    bool present = false;
+    bool* hidden;
+    explicit FakeMailClient(bool* hiddenFlag) : hidden(hiddenFlag) {}
+    bool Find() override { return present; }
+    void Hide() override { *hidden = true; }
+    void Show() override { *hidden = false; }
+};
+
+} // namespace
+
+TEST_F(FormParceloTest, TheMailClientWindowIsHiddenOnceFoundAndShownAtClose) {
+    open().show();
+    bool hidden = false;
+    auto client = std::make_unique<FakeMailClient>(&hidden);
+    FakeMailClient* fake = client.get();
+    window->SetMailClientWindow(std::move(client));
+    EXPECT_FALSE(hidden);
+    fake->present = true; // the client starts later: the one-second watch finds it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hidden; }, 3000));
+    window->close();
+    EXPECT_FALSE(hidden);
+}
+
+TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyboard) {
+    open().show();
+    FolderTreeWidget& tree = window->Tree();
+    QMenu* menu = window->Menu().Mailfolders();
+    QTreeWidgetItem* sent = mailbox("Sent");
+    const QPoint at = tree.visualItemRect(sent).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree.viewport(), &click);
+    EXPECT_EQ(tree.currentItem(), sent);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+
+    tree.setCurrentItem(mailbox("Inbox"));
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(tree.currentItem(), mailbox("Inbox"));
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}
+
+TEST_F(FormParceloTest, OpenStoreRemembersTheFolderAndRefusesOneThatIsNoStore) {
+    open().show();
+    EXPECT_FALSE(window->OpenStore(work.filePath("missing")));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_FALSE(stored("Store/Path").isValid());
+    ASSERT_TRUE(QDir(work.path()).mkpath("maildir/cur"));
+    ASSERT_TRUE(window->OpenStore(work.filePath("maildir")));
+    EXPECT_EQ(stored("Store/Path").toString(), work.filePath("maildir"));
+    EXPECT_NE(window->Tree().ItemOf("maildir\\Inbox", kTreeMailbox), nullptr);
+}
