@@ -28,6 +28,10 @@ public:
         open_ = false;
         return wasOpen ? S_OK : E_FAIL;
     }
+    QString LastError() const override {
+        return open_ ? QStringLiteral("the folder holds no messages")
+                     : QStringLiteral("the folder is closed");
+    }
 
 private:
     bool open_ = true;
