@@ -1,9 +1,9 @@
 #include "export/output/MessageFileOutput.h"
 
+#include "export/dates/MailDate.h"
 #include "export/naming/BuildMessageFilePath.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
-#include "export/dates/MailDate.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
 
@@ -20,6 +20,12 @@ MessageFileResult resultOf(Status status, const QString& path = {}) {
     return result;
 }
 
+MessageFileResult failure(const QString& error, const QString& path = {}) {
+    MessageFileResult result = resultOf(Status::Failed, path);
+    result.error = error;
+    return result;
+}
+
 } // namespace
 
 MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFile)
@@ -28,14 +34,20 @@ MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFil
 MessageFileResult MessageFileOutput::write(const MessageDestination& destination,
                                            const QString& messageDate, const QByteArray& bytes,
                                            const ExportedMessageKey& key) {
-    if (!destination.valid || !EnsureDirectoryPath(destination.root, destination.subFolder))
-        return resultOf(Status::Failed);
+    QString error;
+    if (destination.root.isEmpty())
+        return failure(QStringLiteral("no destination folder is set"));
+    if (!destination.valid)
+        return failure(QStringLiteral("'%1' cannot be a folder under %2")
+                           .arg(destination.subFolder.join(u'/'), destination.root));
+    if (!EnsureDirectoryPath(destination.root, destination.subFolder, &error))
+        return failure(error);
 
     const QString& dir = destination.directory;
-    const QString firstPath =
-        BuildMessageFilePath(dir, destination.name, destination.extension, false, false);
+    const QString firstPath = BuildMessageFilePath(dir, destination.name, destination.extension,
+                                                   false, false, 0, nullptr, &error);
     if (firstPath.isEmpty())
-        return resultOf(Status::Failed);
+        return failure(error);
 
     if (FileExists(firstPath)) {
         if (messageOption_ == 2)
@@ -47,14 +59,14 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
     const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
     int number = 0;
     const QString path = BuildMessageFilePath(dir, destination.name, destination.extension, true,
-                                              true, nextNumber_.value(numberKey), &number);
+                                              true, nextNumber_.value(numberKey), &number, &error);
     if (path.isEmpty())
-        return resultOf(Status::Failed);
+        return failure(error);
     // Only names that were taken need remembering; keeping every name would grow with the run.
     if (number > 0)
         nextNumber_.insert(numberKey, number + 1);
-    if (!WriteReservedMessageFile(path, bytes))
-        return resultOf(Status::Failed, path);
+    if (!WriteReservedMessageFile(path, bytes, &error))
+        return failure(error, path);
     if (messageOption_ == 1)
         written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);
@@ -74,8 +86,9 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     if (earlier != written_.cend() && earlier->sourceActedOn)
         return resultOf(Status::Skipped, path);
 
-    if (!ReplaceMessageFile(path, bytes))
-        return resultOf(Status::Failed, path);
+    QString error;
+    if (!ReplaceMessageFile(path, bytes, &error))
+        return failure(error, path);
 
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend())

@@ -1,5 +1,6 @@
 #include "store/maildir/MaildirFolder.h"
 
+#include "platform/SystemErrorText.h"
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
 #include "store/maildir/MaildirFileName.h"
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -49,10 +49,6 @@ void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
     if (summary)
         *summary = SummarizeHeader(MessageHeader(header));
     entry->readable = true;
-}
-
-QString SystemErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Renames without replacing an existing file, so that no message is overwritten.
