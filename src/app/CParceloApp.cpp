@@ -1,10 +1,10 @@
 #include "app/CParceloApp.h"
 
-#include "platform/ProductInfo.h"
 #include "app/SettingsStore.h"
 #include "filters/FilterSetFile.h"
 #include "mime/NameList.h"
 #include "platform/ProcessPriority.h"
+#include "platform/ProductInfo.h"
 
 namespace parcelo {
 
@@ -20,7 +20,7 @@ CParceloApp::CParceloApp() : ProductName(kProductName), ProductVersion(kProductV
 void CParceloApp::ReadStartupSettings() {
     FiltersFolder =
         ReadSettingString(QStringLiteral("Paths"), QStringLiteral("Filters"), Paths.AppFolder);
-    LoadFilterSet(Paths.FilterSetFile, Filters.items);
+    FilterSetLoad = LoadFilterSet(Paths.FilterSetFile, Filters.items);
     FolderPath = ReadSettingString(QStringLiteral("Destination"), QStringLiteral("FolderPath"),
                                    Paths.AppFolder);
     FolderOption = ReadSettingInt(kSettings, QStringLiteral("FolderOption"), 1);
@@ -46,7 +46,7 @@ void CParceloApp::ReadWindowSettings() {
 }
 
 bool CParceloApp::ExitInstance() {
-    if (SecondInstance)
+    if (SecondInstance || KeepFilterSetFile)
         return true;
     return SaveFilterSet(Paths.FilterSetFile, Filters.items);
 }
