@@ -2,6 +2,7 @@
 
 #include "export/dates/MailDate.h"
 #include "export/naming/BuildMessageFilePath.h"
+#include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
 #include "export/output/ReadWholeFile.h"
@@ -50,9 +51,9 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         return failure(error);
 
     if (FileExists(firstPath)) {
-        if (messageOption_ == 2)
+        if (messageOption_ == MessageSkip)
             return resultOf(Status::Skipped, firstPath);
-        if (messageOption_ == 1)
+        if (messageOption_ == MessageOverwriteIfNewer)
             return replaceIfNewer(firstPath, messageDate, bytes, key);
     }
 
@@ -67,7 +68,7 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         nextNumber_.insert(numberKey, number + 1);
     if (!WriteReservedMessageFile(path, bytes, &error))
         return failure(error, path);
-    if (messageOption_ == 1)
+    if (messageOption_ == MessageOverwriteIfNewer)
         written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);
 }
