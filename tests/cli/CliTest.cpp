@@ -310,15 +310,15 @@ TEST_F(CliTest, AFolderOrMessageThatCannotBeReadIsOneWarningAndExitThree) {
         store.AddMessage(inbox, "Subject: fine\n\nbody\n");
         store.AddMessage(inbox, "Subject: torn\n\nbody\n").failReadMidway = true;
         store.AddMessage(inbox, "Subject: fine too\n\nbody\n");
-        store.folders.at(store.AddFolder(0, "Lost")).failOpen = true;
+        store.folders.at(store.AddFolder(0, "Lost\nFound")).failOpen = true;
         store.failReason = "Input/output error";
     };
     const CliResult result = runWith(arguments, build);
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "Task completed. 2 messages exported.\n");
     EXPECT_EQ(result.err,
-              "parcelo-cli: warning: the mail folder 'Local Folders\\Lost' could not be read: "
-              "folder 2: Input/output error\n"
+              "parcelo-cli: warning: the mail folder 'Local Folders\\Lost\uFFFDFound' could not "
+              "be read: folder 2: Input/output error\n"
               "parcelo-cli: warning: the message 2 of the mail folder 'Local Folders\\Inbox' "
               "could not be read: Input/output error\n");
 

@@ -161,6 +161,7 @@ TEST_F(ExportSessionTest, SourceActionsMarkBeforeDeleteNewestFirstAndCompact) {
 
 TEST_F(ExportSessionTest, NothingExportedMeansNoRebuildAndNoIndex) {
     store.folders.at(b).failOpen = true;
+    store.folders.at(b).failProperties = true;
     tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
     app.ActionDelete = 1;
     ExportSession session(app, store, observer);
@@ -170,8 +171,11 @@ TEST_F(ExportSessionTest, NothingExportedMeansNoRebuildAndNoIndex) {
     EXPECT_FALSE(result.TreeRebuilt);
     EXPECT_EQ(session.ScannedCount(), 0);
     EXPECT_EQ(observer.progress.back(), 100);
-    EXPECT_EQ(result.Problems, QStringList{"the mail folder 'Local Folders\\B' could not be read: "
-                                           "folder 4: Input/output error"});
+    EXPECT_EQ(result.Problems,
+              (QStringList{"the properties of the mail folder 'Local Folders\\B' could not be "
+                           "read: properties of folder 4: Input/output error",
+                           "the mail folder 'Local Folders\\B' could not be read: "
+                           "folder 4: Input/output error"}));
     EXPECT_EQ(observer.problems, result.Problems);
 }
 
