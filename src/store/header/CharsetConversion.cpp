@@ -49,7 +49,7 @@ bool IsValidUtf8(const QByteArray& text) {
 bool ConvertToUtf8(const QByteArray& charset, const QByteArray& text, QByteArray* utf8) {
     utf8->clear();
     QByteArray name = charset.trimmed();
-    const int language = name.indexOf('*'); // RFC 2231 language suffix
+    const qsizetype language = name.indexOf('*'); // RFC 2231 language suffix
     if (language >= 0)
         name.truncate(language);
     if (name.isEmpty())
