@@ -35,8 +35,9 @@ std::unique_ptr<IStoreNamespace> openStore(const CliContext& cli, const QString&
     QString error;
     std::unique_ptr<IStoreNamespace> store = cli.openStore(path, &error);
     if (store && !Succeeded(store->Initialize())) {
+        error = store->LastError().isEmpty() ? QStringLiteral("the store cannot be initialised")
+                                             : store->LastError();
         store.reset();
-        error = QStringLiteral("the store cannot be initialised");
     }
     if (!store)
         cli.printErr(QStringLiteral("cannot open the store '%1': %2").arg(path, error));
