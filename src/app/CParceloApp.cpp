@@ -25,7 +25,7 @@ void CParceloApp::ReadStartupSettings() {
         ReadKey(key);
         // What depends on a key follows it at once, as at every start.
         if (key.TextField && key.TextField(*this) == &FiltersFolder)
-            LoadFilterSet(Paths.FilterSetFile, Filters.items);
+            FilterSetLoad = LoadFilterSet(Paths.FilterSetFile, Filters.items);
         else if (key.IntField && key.IntField(*this) == &ProcessPriority)
             ApplyProcessPriority(ProcessPriority);
         else if (key.IntField && key.IntField(*this) == &ExportHeaders)
@@ -53,7 +53,7 @@ void CParceloApp::WriteSettings(SettingWrite moment) {
 }
 
 bool CParceloApp::ExitInstance() {
-    if (SecondInstance)
+    if (SecondInstance || KeepFilterSetFile)
         return true;
     return SaveFilterSet(Paths.FilterSetFile, Filters.items);
 }

@@ -2,6 +2,7 @@
 
 #include "app/SettingKey.h"
 #include "export/ExportSettings.h"
+#include "filters/FilterSetFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,11 @@ public:
 
     bool SecondInstance = false;
 
+    // How the filter set of the application folder read at start-up.
+    FilterSetLoadResult FilterSetLoad;
+    // Set when a damaged filter-set file could not be moved aside: ExitInstance leaves it be.
+    bool KeepFilterSetFile = false;
+
     CParceloApp();
 
     // Start-up in its fixed order: the filter-set folder and the filter set of the application
@@ -32,7 +38,7 @@ public:
     // from its current values, in table order.
     void WriteSettings(SettingWrite moment);
     // Rewrites the filter-set file from the list at exit, also when the list is empty;
-    // a second instance leaves it to the running one. False when the write failed.
+    // a second instance, or one told to keep the file, leaves it. False when the write failed.
     bool ExitInstance();
 
     // Overrides one key of "Settings" or "Filters" for this process only, as a stored value

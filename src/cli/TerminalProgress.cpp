@@ -31,7 +31,13 @@ void TerminalProgress::SetStatusText(const QString& text) {
 void TerminalProgress::ReportProblem(const QString& text) {
     if (enabled_ && drawn_)
         std::fputs("\r\033[K", stream_);
-    std::fprintf(stream_, "parcelo-cli: warning: %s\n", text.toLocal8Bit().constData());
+    // One line each, whatever folder names hold: no line breaks or terminal controls.
+    QString line = text;
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    std::fprintf(stream_, "parcelo-cli: warning: %s\n", line.toLocal8Bit().constData());
     drawn_ = false;
     Draw();
 }

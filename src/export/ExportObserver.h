@@ -13,7 +13,8 @@ public:
     virtual void SetStatusText(const QString& text) = 0;
     virtual void Pause() {}
     virtual void PumpEvents() {}
-    // A store change that did not happen (the run goes on; nothing is lost).
+    // Something the run could not read, write or change: which folder or message, and the
+    // system's reason, in one line. The run goes on; the store keeps what was not exported.
     virtual void ReportProblem(const QString& text) { (void)text; }
 };
 

@@ -1,11 +1,11 @@
 #include "export/ExportSession.h"
 
-#include "export/output/AntiDateFile.h"
 #include "export/CountText.h"
+#include "export/dates/SentDateText.h"
+#include "export/naming/MessageDestination.h"
+#include "export/output/AntiDateFile.h"
 #include "export/output/FileChecks.h"
 #include "export/report/IndexPage.h"
-#include "export/naming/MessageDestination.h"
-#include "export/dates/SentDateText.h"
 #include "filters/DescribeFilters.h"
 #include "filters/MatchFilters.h"
 #include "mime/CMimeMessage.h"
@@ -15,6 +15,23 @@
 #include <algorithm>
 
 namespace parcelo {
+
+namespace {
+
+QString ReasonText(const QString& reason) {
+    return reason.isEmpty() ? QStringLiteral("no reason was given") : reason;
+}
+
+// A subject as part of one warning line: no control characters, not overly long.
+QString OneLineText(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    return text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
+}
+
+} // namespace
 
 ExportSession::ExportSession(const ExportSettings& settings, IStoreNamespace& store,
                              IExportObserver& observer)
@@ -33,6 +50,7 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
         result.ValidationMessage = QStringLiteral("Please specify the root folder.");
     } else {
         result.Exported = RunExport();
+        result.Problems = problems_;
     }
     tree.SetExportRunning(false);
 
@@ -49,20 +67,23 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
 int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
-    output_ =
-        std::make_unique<MessageFileOutput>(settings_.MessageOption, [](const QByteArray& fileBytes) {
+    problems_.clear();
+    logReported_ = false;
+    indexReported_ = false;
+    output_ = std::make_unique<MessageFileOutput>(
+        settings_.MessageOption, [](const QByteArray& fileBytes) {
             CMimeMessage existing;
             existing.Load(
                 std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
             return QString::fromLocal8Bit(existing.GetFieldValue("Date"));
         });
     observer_.SetProgress(0);
-    log_.writeRunHeader();
+    CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
-    log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
-                         settings_.ExportHeaders, settings_.ExportAttachments});
+    CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
+                                       settings_.ExportHeaders, settings_.ExportAttachments}));
     output_.reset();
     return exported_;
 }
@@ -75,15 +96,22 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     if (Succeeded(store_.GetFolderProperties(id, &props))) {
         run.Name = QString::fromLocal8Bit(props.szName);
         run.StoreMessageCount = props.cMessage;
+    } else {
+        ReportProblem(QStringLiteral("the properties of the mail folder '%1' could not be read: %2")
+                          .arg(run.TreePath, ReasonText(store_.LastError())));
     }
     std::unique_ptr<IStoreFolder> folder;
-    if (!Succeeded(store_.OpenFolder(id, &folder)) || !folder)
+    if (!Succeeded(store_.OpenFolder(id, &folder)) || !folder) {
+        ReportProblem(QStringLiteral("the mail folder '%1' could not be read: %2")
+                          .arg(run.TreePath, ReasonText(store_.LastError())));
         return;
+    }
 
     MESSAGEPROPS message;
     HENUMSTORE handle = 0;
     HRESULT hr = folder->GetFirstMessage(&message, &handle);
     while (Succeeded(hr) && hr != S_FALSE) {
+        ++run.Enumerated;
         ProcessMessage(*folder, message, run);
         UpdateProgress();
         observer_.SetStatusText(run.Name + QStringLiteral(" - Exported messages count: ") +
@@ -93,6 +121,9 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         observer_.PumpEvents();
         hr = folder->GetNextMessage(handle, &message);
     }
+    if (!Succeeded(hr))
+        ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
+                          .arg(run.TreePath, ReasonText(folder->LastError())));
 
     if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1) {
         ApplySourceActions(*folder, run);
@@ -101,21 +132,43 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
-    log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
-                           settings_.ActionMarkRead == 1, settings_.ActionDelete == 1});
-    bool changed = true;
-    if (settings_.CompactMailboxes == 1)
-        changed = Succeeded(folder->Compact());
+    CheckLogWrite(
+        log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
+                               settings_.ActionMarkRead == 1, settings_.ActionDelete == 1}));
+    QString changeError;
+    if (settings_.CompactMailboxes == 1 && !Succeeded(folder->Compact()))
+        changeError = ReasonText(folder->LastError());
     if (handle != 0)
         folder->GetMessageClose(handle);
     // A store applies its changes when the folder closes; the log cannot say that it failed,
     // so the front end hears of it. Nothing is lost: the folder keeps its messages.
-    changed = Succeeded(folder->Close()) && changed;
-    if (!changed)
-        observer_.ReportProblem(
-            QStringLiteral("the mail folder '%1' could not be changed; its messages are as "
-                           "they were")
-                .arg(run.TreePath));
+    if (!Succeeded(folder->Close()))
+        changeError = ReasonText(folder->LastError());
+    if (!changeError.isEmpty())
+        ReportProblem(QStringLiteral("the mail folder '%1' could not be changed; its messages are "
+                                     "as they were: %2")
+                          .arg(run.TreePath, changeError));
+}
+
+void ExportSession::ReportProblem(const QString& text) {
+    problems_.append(text);
+    observer_.ReportProblem(text);
+}
+
+void ExportSession::CheckLogWrite(bool written) {
+    if (written || logReported_)
+        return;
+    logReported_ = true;
+    ReportProblem(QStringLiteral("the log '%1' could not be written: %2")
+                      .arg(log_.path(), ReasonText(log_.lastError())));
+}
+
+QString ExportSession::MessageText(const FolderRun& run, const MESSAGEPROPS& props) {
+    const QString subject = OneLineText(QString::fromLocal8Bit(props.pszNormalSubject));
+    QString text = QStringLiteral("the message %1").arg(run.Enumerated);
+    if (!subject.isEmpty())
+        text += QStringLiteral(" (\"%1\")").arg(subject);
+    return text + QStringLiteral(" of the mail folder '%1'").arg(run.TreePath);
 }
 
 void ExportSession::UpdateProgress() {
@@ -125,18 +178,24 @@ void ExportSession::UpdateProgress() {
     observer_.SetProgress(static_cast<int>(std::clamp<long long>(percent, 0, 100)));
 }
 
-bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id,
-                                      std::string* source) {
+bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
+                                      QString* error) {
     std::unique_ptr<IStoreStream> stream;
-    if (!Succeeded(folder.OpenMessage(id, &stream)) || !stream)
+    if (!Succeeded(folder.OpenMessage(id, &stream)) || !stream) {
+        if (error)
+            *error = ReasonText(folder.LastError());
         return false;
+    }
     source->clear();
     char buffer[kReadChunk];
     for (;;) {
         std::uint32_t got = 0;
         // A source that fails midway would be exported truncated: skip it instead.
-        if (!Succeeded(stream->Read(buffer, kReadChunk, &got)))
+        if (!Succeeded(stream->Read(buffer, kReadChunk, &got))) {
+            if (error)
+                *error = ReasonText(stream->LastError());
             return false;
+        }
         if (got == 0)
             return true;
         source->append(buffer, got);
@@ -151,15 +210,23 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
         return;
 
     std::string source;
-    if (!ReadMessageSource(folder, props.dwMessageId, &source))
+    QString error;
+    if (!ReadMessageSource(folder, props.dwMessageId, &source, &error)) {
+        ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
         return;
-    if (source.find("\r\n\r\n") == std::string::npos)
+    }
+    if (source.find("\r\n\r\n") == std::string::npos) {
+        ReportProblem(MessageText(run, props) +
+                      QStringLiteral(" was left out: it has no empty line between its header "
+                                     "and its body"));
         return;
+    }
     if (!WriteMessage(source, props, facts, run))
         return;
     ++exported_;
     ++run.ExportedInFolder;
     run.ExportedIdList.push_front(props.dwMessageId);
+    run.MessageTexts[props.dwMessageId] = MessageText(run, props);
 }
 
 bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& props,
@@ -175,17 +242,29 @@ bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& 
                                       : ReducedMessageBytes(source, selection);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
-        {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages, settings_.FolderPath, run.Name,
-         run.TreePath, facts.sender, facts.subject, sentDateText});
+        {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages,
+         settings_.FolderPath, run.Name, run.TreePath, facts.sender, facts.subject, sentDateText});
     const QByteArray bytes(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
     const MessageFileResult result =
         output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
-    if (!result.written())
+    if (!result.written()) {
+        if (result.status == MessageFileResult::Status::Failed)
+            ReportProblem(MessageText(run, props) + QStringLiteral(" could not be written: ") +
+                          ReasonText(result.error));
         return false;
+    }
     if (settings_.AntiDateFiles == 1)
         AntiDateFile(result.path, props.ftSent);
-    WriteIndexEntry(settings_.Paths.IndexPage, {result.path, facts.sender, values.From, facts.subject,
-                                           values.To, values.CC, values.BCC, sentDateText});
+    QString indexError;
+    if (!WriteIndexEntry(settings_.Paths.IndexPage,
+                         {result.path, facts.sender, values.From, facts.subject, values.To,
+                          values.CC, values.BCC, sentDateText},
+                         QDateTime::currentDateTime(), kHomePageUrl, &indexError) &&
+        !indexReported_) {
+        indexReported_ = true;
+        ReportProblem(QStringLiteral("the index page '%1' could not be completed: %2")
+                          .arg(settings_.Paths.IndexPage, ReasonText(indexError)));
+    }
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     return true;
@@ -195,10 +274,9 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
     // Only a message whose file is on disk as written may lose its source.
     for (const UnconfirmedFile& file : output_->confirmFolderFiles(run.Id)) {
         std::erase(run.ExportedIdList, file.messageId);
-        observer_.ReportProblem(
-            QStringLiteral("the message file '%1' is not as it was written (%2); "
-                           "its message stays in the mail folder '%3'")
-                .arg(file.path, file.reason, run.TreePath));
+        ReportProblem(QStringLiteral("the message file '%1' is not as it was written (%2); "
+                                     "its message stays in the mail folder '%3'")
+                          .arg(file.path, file.reason, run.TreePath));
     }
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
@@ -206,11 +284,15 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         QString action;
         if (settings_.ActionMarkRead == 1) {
             action = QStringLiteral("Flagging exported messages Read...");
-            folder.MarkMessagesAsRead(true, list);
+            if (!Succeeded(folder.MarkMessagesAsRead(true, list)))
+                ReportProblem(run.MessageTexts[id] + QStringLiteral(" could not be marked read: ") +
+                              ReasonText(folder.LastError()));
         }
         if (settings_.ActionDelete == 1) {
             action = QStringLiteral("Deleting exported messages...");
-            folder.DeleteMessages(list);
+            if (!Succeeded(folder.DeleteMessages(list)))
+                ReportProblem(run.MessageTexts[id] + QStringLiteral(" could not be deleted: ") +
+                              ReasonText(folder.LastError()));
         }
         observer_.SetStatusText(run.Name + QStringLiteral(": ") + action);
         observer_.PumpEvents();

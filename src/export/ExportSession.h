@@ -1,16 +1,18 @@
 #pragma once
 
 #include "export/CheckedFolderSet.h"
-#include "export/report/ExportLog.h"
 #include "export/ExportObserver.h"
 #include "export/ExportSettings.h"
 #include "export/output/MessageFileOutput.h"
+#include "export/report/ExportLog.h"
 #include "filters/MessageFilterFacts.h"
-#include "store/tree/FolderTreeModel.h"
 #include "store/IStoreNamespace.h"
+#include "store/tree/FolderTreeModel.h"
 
 #include <QString>
+#include <QStringList>
 #include <deque>
+#include <map>
 #include <string>
 
 namespace parcelo {
@@ -20,13 +22,16 @@ struct ExportCommandResult {
     QString ValidationMessage; // one of the two message-box texts, or empty
     bool TreeRebuilt = false;  // the tree was rebuilt after a deleting run
     bool OpenIndex = false;    // something was exported: the front end opens the index page
+    // What could not be read, written or changed, one line each, as ReportProblem heard it.
+    QStringList Problems;
 };
 
 // One Export command: validation, the run over every checked mailbox, and its counters.
 // The window and the command line run the same code through an observer.
 class ExportSession {
 public:
-    ExportSession(const ExportSettings& settings, IStoreNamespace& store, IExportObserver& observer);
+    ExportSession(const ExportSettings& settings, IStoreNamespace& store,
+                  IExportObserver& observer);
 
     ExportCommandResult OnExportMessages(FolderTreeModel& tree);
     int RunExport();
@@ -34,10 +39,13 @@ public:
     CheckedFolderSet& Checked() { return checked_; }
     int ScannedCount() const { return scanned_; }
     int ExportedCount() const { return exported_; }
+    const QStringList& Problems() const { return problems_; }
 
     static constexpr std::uint32_t kReadChunk = 4095;
-    // Reads the whole source; false when it cannot be opened or a read fails midway.
-    static bool ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source);
+    // Reads the whole source; false, with the store's reason in error, when it cannot be
+    // opened or a read fails midway.
+    static bool ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
+                                  QString* error = nullptr);
 
 private:
     struct FolderRun {
@@ -46,7 +54,9 @@ private:
         QString TreePath;
         int StoreMessageCount = 0;
         int ExportedInFolder = 0;
+        int Enumerated = 0; // position of the current message in the folder, from 1
         std::deque<StoreMessageId> ExportedIdList;
+        std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
     };
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
@@ -55,6 +65,10 @@ private:
                       const MessageFilterFacts& facts, FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void UpdateProgress();
+    void ReportProblem(const QString& text);
+    // The log and the index page are reported once a run: their next writes fail alike.
+    void CheckLogWrite(bool written);
+    static QString MessageText(const FolderRun& run, const MESSAGEPROPS& props);
 
     const ExportSettings& settings_;
     IStoreNamespace& store_;
@@ -64,6 +78,9 @@ private:
     std::unique_ptr<MessageFileOutput> output_;
     int exported_ = 0;
     int scanned_ = 0;
+    QStringList problems_;
+    bool logReported_ = false;
+    bool indexReported_ = false;
 };
 
 } // namespace parcelo

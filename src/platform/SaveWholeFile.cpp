@@ -1,5 +1,7 @@
 #include "platform/SaveWholeFile.h"
 
+#include "platform/WriteAll.h"
+
 #include <QSaveFile>
 
 namespace parcelo {
@@ -11,7 +13,7 @@ bool SaveWholeFile(const QString& path, const QByteArray& bytes, QString* error)
             *error = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+    if (!WriteAll(file, bytes) || !file.flush() || !file.commit()) {
         if (error)
             *error = file.error() != QFileDevice::NoError ? file.errorString()
                                                           : QStringLiteral("Write failed");

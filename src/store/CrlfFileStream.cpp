@@ -42,7 +42,15 @@ CrlfFileStream::CrlfFileStream(const QString& path, qint64 begin, qint64 end, qu
     : file_(path), pos_(begin), end_(end), expected_(expectedSize), unescapeFrom_(unescapeFrom) {}
 
 bool CrlfFileStream::open() {
-    return file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? file_.seek(pos_) : false;
+    if (file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file_.seek(pos_))
+        return true;
+    return fail(file_.errorString());
+}
+
+bool CrlfFileStream::fail(const QString& reason) {
+    failed_ = true;
+    error_ = file_.fileName() + QStringLiteral(": ") + reason;
+    return false;
 }
 
 bool CrlfFileStream::fill() {
@@ -54,8 +62,10 @@ bool CrlfFileStream::fill() {
             buffer_.resize(std::min<qint64>(kChunk, end_ - pos_));
             bufferPos_ = 0;
             const qint64 got = file_.read(buffer_.data(), buffer_.size());
-            if (got <= 0)
-                return false; // read error or the file got shorter
+            if (got < 0)
+                return fail(file_.errorString());
+            if (got == 0)
+                return fail(QStringLiteral("the file ended before the message did"));
             buffer_.truncate(got);
         }
         const char* begin = buffer_.constData() + bufferPos_;
@@ -70,7 +80,9 @@ bool CrlfFileStream::fill() {
     }
     AppendCanonicalLine(&pending_, line.constData(), line.size(), unescapeFrom_);
     produced_ += pending_.size();
-    return produced_ <= expected_;
+    if (produced_ > expected_)
+        return fail(QStringLiteral("the message is longer than when the folder was read"));
+    return true;
 }
 
 HRESULT CrlfFileStream::Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) {
@@ -82,7 +94,7 @@ HRESULT CrlfFileStream::Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRe
         if (pendingPos_ >= pending_.size()) {
             if (pos_ >= end_) {
                 if (produced_ != expected_) {
-                    failed_ = true;
+                    fail(QStringLiteral("the message is shorter than when the folder was read"));
                     if (done > 0)
                         break;
                     return E_IO;
@@ -90,7 +102,6 @@ HRESULT CrlfFileStream::Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRe
                 break;
             }
             if (!fill()) {
-                failed_ = true;
                 if (done > 0)
                     break; // hand over what was read; the next call fails
                 return E_IO;

@@ -23,9 +23,11 @@ public:
 
     bool open();
     HRESULT Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) override;
+    QString LastError() const override { return error_; }
 
 private:
     bool fill();
+    bool fail(const QString& reason);
 
     QFile file_;
     qint64 pos_;
@@ -34,6 +36,7 @@ private:
     quint64 produced_ = 0;
     bool unescapeFrom_;
     bool failed_ = false;
+    QString error_;
     static constexpr qint64 kChunk = 65536;
     QByteArray buffer_;
     qsizetype bufferPos_ = 0;

@@ -3,6 +3,7 @@
 #include "store/IStoreStream.h"
 #include "store/StoreTypes.h"
 
+#include <QString>
 #include <memory>
 
 namespace parcelo {
@@ -25,6 +26,11 @@ public:
     virtual HRESULT Compact() = 0;
     // Applies pending changes and releases the folder; later calls fail.
     virtual HRESULT Close() = 0;
+
+    // Why the last call that failed failed, in words for the user, with the system's reason
+    // where there is one (a message that cannot be opened, a change that could not be made).
+    // Empty when nothing failed or the folder cannot say.
+    virtual QString LastError() const { return {}; }
 };
 
 } // namespace parcelo

@@ -23,6 +23,10 @@ public:
 
     virtual HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) = 0;
     virtual HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) = 0;
+
+    // Why the last call that failed failed (a folder that cannot be opened or read), in words
+    // for the user with the system's reason. Empty when nothing failed or the store cannot say.
+    virtual QString LastError() const { return {}; }
 };
 
 // Opens the store at path: a Maildir (cur/ or Maildir++ folders), an mbox tree, or one

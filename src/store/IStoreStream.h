@@ -2,6 +2,8 @@
 
 #include "store/StoreTypes.h"
 
+#include <QString>
+
 namespace parcelo {
 
 // The source of one message, read in chunks. A read of 0 bytes is the end;
@@ -10,6 +12,9 @@ class IStoreStream {
 public:
     virtual ~IStoreStream() = default;
     virtual HRESULT Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) = 0;
+    // Why the read failed (the system's reason, or that the source changed since it was
+    // indexed); empty when nothing failed or the stream cannot say.
+    virtual QString LastError() const { return {}; }
 };
 
 } // namespace parcelo

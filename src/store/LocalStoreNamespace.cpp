@@ -15,7 +15,10 @@ LocalStoreNamespace::LocalStoreNamespace(const QString& directory,
     : directory_(directory), folders_(std::move(folders)) {}
 
 HRESULT LocalStoreNamespace::Initialize() {
-    return folders_.empty() ? E_FAIL : S_OK;
+    if (!folders_.empty())
+        return S_OK;
+    error_ = QStringLiteral("%1 holds no mail folders").arg(directory_);
+    return E_FAIL;
 }
 
 HRESULT LocalStoreNamespace::GetDirectory(QString* directory) {
@@ -58,8 +61,10 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
 }
 
 HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) {
-    if (id >= folders_.size())
+    if (id >= folders_.size()) {
+        error_ = QStringLiteral("no mail folder %1 in the store").arg(id);
         return E_NOTFOUND;
+    }
     const MailFolderNode& node = folders_[id];
     const Counts counts = countsOf(node);
     *props = FOLDERPROPS{};
@@ -74,8 +79,10 @@ HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* 
 HRESULT LocalStoreNamespace::GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,
                                                HENUMSTORE* handle) {
     *handle = 0;
-    if (parent >= folders_.size())
+    if (parent >= folders_.size()) {
+        error_ = QStringLiteral("no mail folder %1 in the store").arg(parent);
         return E_NOTFOUND;
+    }
     if (folders_[parent].children.empty())
         return S_FALSE;
     const HENUMSTORE created = nextHandle_++;
@@ -86,8 +93,10 @@ HRESULT LocalStoreNamespace::GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS
 
 HRESULT LocalStoreNamespace::GetNextSubFolder(HENUMSTORE handle, FOLDERPROPS* props) {
     const auto it = enumerations_.find(handle);
-    if (it == enumerations_.end())
+    if (it == enumerations_.end()) {
+        error_ = QStringLiteral("no such folder enumeration");
         return E_INVALIDARG;
+    }
     auto& [parent, next] = it->second;
     const std::vector<StoreFolderId>& children = folders_[parent].children;
     if (next >= children.size())
@@ -100,8 +109,10 @@ HRESULT LocalStoreNamespace::GetSubFolderClose(HENUMSTORE handle) {
 }
 
 HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) {
-    if (id == kRootFolderId || id >= folders_.size())
+    if (id == kRootFolderId || id >= folders_.size()) {
+        error_ = QStringLiteral("no mail folder %1 in the store").arg(id);
         return E_NOTFOUND;
+    }
     const MailFolderNode& node = folders_[id];
     switch (node.kind) {
     case MailFolderNode::Kind::Mbox: {
@@ -110,14 +121,14 @@ HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStore
             if (auto counts = cache.lock())
                 counts->erase(path);
         });
-        if (!opened->open(nullptr))
+        if (!opened->open(&error_))
             return E_IO;
         *folder = std::move(opened);
         return S_OK;
     }
     case MailFolderNode::Kind::Maildir: {
         auto opened = std::make_unique<MaildirFolder>(node.mailPath);
-        if (!opened->open(nullptr))
+        if (!opened->open(&error_))
             return E_IO;
         *folder = std::move(opened);
         return S_OK;

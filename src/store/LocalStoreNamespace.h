@@ -23,6 +23,7 @@ public:
     HRESULT GetSubFolderClose(HENUMSTORE handle) override;
     HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;
     HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
+    QString LastError() const override { return error_; }
 
 private:
     struct Counts {
@@ -36,6 +37,7 @@ private:
     Counts countsOf(const MailFolderNode& node);
 
     QString directory_;
+    QString error_;
     std::vector<MailFolderNode> folders_;
     std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
     HENUMSTORE nextHandle_ = 1;

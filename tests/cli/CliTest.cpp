@@ -1,5 +1,8 @@
+#include "../export/ScopedFileSizeLimit.h"
+#include "cli/CliRun.h"
 #include "filters/DescribeFilters.h"
 #include "filters/FilterSetFile.h"
+#include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -50,6 +53,29 @@ protected:
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // Runs the command line in this process over a store of the test's making.
+    CliResult runWith(const QStringList& arguments, std::function<void(test::FakeStore&)> build) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const cli::StoreOpener open = [&build](const QString&, QString*) {
+            auto store = std::make_unique<test::FakeStore>();
+            build(*store);
+            return std::unique_ptr<IStoreNamespace>(std::move(store));
+        };
+        const int exitCode = cli::RunCli(arguments, open, {out, err});
+        auto text = [](std::FILE* file) {
+            std::fflush(file);
+            std::rewind(file);
+            QByteArray bytes;
+            char buffer[4096];
+            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+                bytes.append(buffer, qsizetype(n));
+            std::fclose(file);
+            return QString::fromLocal8Bit(bytes);
+        };
+        return {exitCode, text(out), text(err)};
     }
 
     CliResult exportStore(QStringList extra = {}) {
@@ -248,10 +274,12 @@ TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
     ASSERT_TRUE(test::writeFile(store + "/Sent.lock", "12345\n"));
     const CliResult result =
         exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
-    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "Task completed. 4 messages exported.\n");
     EXPECT_TRUE(
         result.err.contains("warning: the mail folder 'Local Folders\\Sent' could not be changed"))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("the mailbox is locked by another program"))
         << result.err.toStdString();
     QFile::remove(store + "/Sent.lock");
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Sent [4]\n"));
@@ -350,4 +378,98 @@ TEST_F(CliTest, OddFolderNamesAreListedAndExported) {
         EXPECT_EQ(all.out, store == mbox ? "Task completed. 5 messages exported.\n"
                                          : "Task completed. 3 messages exported.\n");
     }
+}
+
+TEST_F(CliTest, AFolderOrMessageThatCannotBeReadIsOneWarningAndExitThree) {
+    const QStringList arguments{"export", "--store",      "fake",   "--dest",
+                                dest,     "--app-folder", appFolder};
+    auto build = [](test::FakeStore& store) {
+        const StoreFolderId inbox = store.AddFolder(0, "Inbox");
+        store.AddMessage(inbox, "Subject: fine\n\nbody\n");
+        store.AddMessage(inbox, "Subject: torn\n\nbody\n").failReadMidway = true;
+        store.AddMessage(inbox, "Subject: fine too\n\nbody\n");
+        store.folders.at(store.AddFolder(0, "Lost\nFound")).failOpen = true;
+        store.failReason = "Input/output error";
+    };
+    const CliResult result = runWith(arguments, build);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, "Task completed. 2 messages exported.\n");
+    EXPECT_EQ(result.err,
+              "parcelo-cli: warning: the mail folder 'Local Folders\\Lost%0AFound' could not "
+              "be read: folder 2: Input/output error\n"
+              "parcelo-cli: warning: the message 2 of the mail folder 'Local Folders\\Inbox' "
+              "could not be read: Input/output error\n");
+
+    // The same store without faults: all done.
+    const CliResult clean = runWith(arguments, [](test::FakeStore& store) {
+        store.AddMessage(store.AddFolder(0, "Inbox"), "Subject: fine\n\nbody\n");
+    });
+    EXPECT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    EXPECT_EQ(clean.err, "");
+}
+
+TEST_F(CliTest, AMessageFileTheSystemCannotReadIsReportedWithItsReason) {
+    // A message file that links to a process's memory is refused with the reason, even for root.
+    const QString maildir = tmp.filePath("Maildir");
+    ASSERT_TRUE(test::copyTree(test::examplesDir() + "/Maildir", maildir));
+    const QString broken = maildir + "/cur/1600000000.M1P1.broken:2,S";
+    ASSERT_TRUE(QFile::link("/proc/self/mem", broken));
+    const CliResult result = run({"export", "--store", maildir, "--dest", dest, "--app-folder",
+                                  appFolder, "--folder", "Maildir\\Inbox"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, "Task completed. 4 messages exported.\n");
+    EXPECT_EQ(result.err, "parcelo-cli: warning: the message 3 of the mail folder "
+                          "'Maildir\\Inbox' could not be read: " +
+                              broken + ": not a regular file\n");
+}
+
+TEST_F(CliTest, WritesThatFailAreWarningsAndExitThree) {
+    // An extension that cannot be part of a file name: no message gets a file.
+    const CliResult unusable =
+        exportStore({"--folder", "Local Folders\\Sent", "--set", "ExtensionMessages=e/ml"});
+    EXPECT_EQ(unusable.exitCode, 3);
+    EXPECT_EQ(unusable.out, "Task completed. Zero messages exported.\n");
+    EXPECT_EQ(unusable.err.count("parcelo-cli: warning: the message "), 4)
+        << unusable.err.toStdString();
+    EXPECT_TRUE(unusable.err.contains("could not be written: the extension 'e/ml' cannot be part "
+                                      "of a file name\n"));
+    EXPECT_TRUE(exportedFiles().isEmpty());
+
+    // A full disk: the larger messages, the log and the index page cannot be written.
+    CliResult full;
+    {
+        test::ScopedFileSizeLimit limit(1500);
+        full = exportStore({"--folder", "Local Folders\\Inbox"});
+    }
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_TRUE(full.err.contains(QRegularExpression(
+        "parcelo-cli: warning: the message \\d+ \\(\"[^\"]+\"\\) of the mail folder 'Local "
+        "Folders\\\\Inbox' could not be written: " +
+        QRegularExpression::escape(dest) + "/Local Folders/Inbox/[^:]+: File too large\n")))
+        << full.err.toStdString();
+    EXPECT_TRUE(full.err.contains("warning: the index page '" + appFolder +
+                                  "/Index.htm' could not be completed: File too large\n"))
+        << full.err.toStdString();
+    const qsizetype written = exportedFiles().size();
+    EXPECT_GT(written, 0);
+    EXPECT_EQ(full.out, QStringLiteral("Task completed. %1 messages exported.\n").arg(written));
+    EXPECT_EQ(full.err.count(" could not be written: "), 12 - written) << full.err.toStdString();
+}
+
+TEST_F(CliTest, ADamagedFilterSetInTheAppFolderIsRefused) {
+    ASSERT_TRUE(QDir().mkpath(appFolder));
+    ASSERT_TRUE(test::writeFile(appFolder + "/Filters.xml", "<settings/>"));
+    const CliResult refused = exportStore({"--set", "ActionDelete=1"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_TRUE(refused.err.contains("cannot use the filter set '" + appFolder + "/Filters.xml'"))
+        << refused.err.toStdString();
+    EXPECT_EQ(test::readFile(appFolder + "/Filters.xml"), "<settings/>"); // left as it was
+    EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox [12]\n"));
+
+    // A filter set given on the command line stands in for it.
+    const QString lunch = tmp.filePath("lunch.xml");
+    ASSERT_TRUE(test::writeFile(lunch, "<?xml version=\"1.0\"?>\r\n<filters><body>"
+                                       "</body></filters>\r\n"));
+    EXPECT_EQ(exportStore({"--filters", lunch, "--folder", "Local Folders\\Sent"}).exitCode, 0);
 }

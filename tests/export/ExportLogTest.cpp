@@ -126,7 +126,16 @@ TEST_F(ExportLogTest, FailedAppendLeavesNoHalfRecord) {
     ASSERT_TRUE(AppendTextToFile(logPath(), QStringLiteral("first"), QStringLiteral("\r\n")));
     {
         test::ScopedFileSizeLimit limit(100);
-        EXPECT_FALSE(AppendTextToFile(logPath(), QString(500, u'x'), QStringLiteral("\r\n")));
+        QString error;
+        EXPECT_FALSE(
+            AppendTextToFile(logPath(), QString(500, u'x'), QStringLiteral("\r\n"), &error));
+        EXPECT_EQ(error, "File too large");
+    }
+    {
+        test::ScopedFileSizeLimit limit(8);
+        const ExportLog log(logPath());
+        EXPECT_FALSE(log.writeRunHeader(start_));
+        EXPECT_EQ(log.lastError(), "File too large");
     }
     EXPECT_EQ(test::readFile(logPath()), QByteArray("first\r\n"));
 }

@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -19,8 +20,15 @@ struct RecordingObserver : IExportObserver {
     QStringList status;
     int pauses = 0;
     int pumps = 0;
+    QStringList problems;
+    std::function<void(const QString&)> onStatus;
     void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetStatusText(const QString& text) override { status.append(text); }
+    void SetStatusText(const QString& text) override {
+        status.append(text);
+        if (onStatus)
+            onStatus(text);
+    }
+    void ReportProblem(const QString& text) override { problems.append(text); }
     void Pause() override { ++pauses; }
     void PumpEvents() override { ++pumps; }
 };
@@ -95,6 +103,8 @@ TEST_F(ExportSessionTest, ExportsEveryCheckedMessageAndReportsProgress) {
     EXPECT_TRUE(observer.status.contains("B - Exported messages count: One"));
     EXPECT_TRUE(observer.status.contains("A2 - Exported messages count: 2"));
     EXPECT_EQ(observer.status.back(), "Task completed. 5 messages exported.");
+    EXPECT_TRUE(result.Problems.isEmpty());
+    EXPECT_TRUE(observer.problems.isEmpty());
 }
 
 TEST_F(ExportSessionTest, ValidationMessages) {
@@ -124,6 +134,13 @@ TEST_F(ExportSessionTest, UnreadableIncompleteAndMalformedSourcesAreSkippedAndKe
     EXPECT_EQ(session.ScannedCount(), 4);
     EXPECT_EQ(result.Exported, 1);
     EXPECT_EQ(fileCount(), 1);
+    const QString b = "the message %1 of the mail folder 'Local Folders\\B' ";
+    EXPECT_EQ(result.Problems,
+              (QStringList{b.arg(1) + "could not be read: Input/output error",
+                           b.arg(2) + "could not be read: Input/output error",
+                           b.arg(3) + "was left out: it has no empty line between its header "
+                                      "and its body"}));
+    EXPECT_EQ(observer.problems, result.Problems);
     // Only the exported message is deleted; the tree is rebuilt with the new count.
     EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:B:3"}));
     EXPECT_TRUE(result.TreeRebuilt);
@@ -145,6 +162,7 @@ TEST_F(ExportSessionTest, SourceActionsMarkBeforeDeleteNewestFirstAndCompact) {
 
 TEST_F(ExportSessionTest, NothingExportedMeansNoRebuildAndNoIndex) {
     store.folders.at(b).failOpen = true;
+    store.folders.at(b).failProperties = true;
     tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
     app.ActionDelete = 1;
     ExportSession session(app, store, observer);
@@ -154,6 +172,84 @@ TEST_F(ExportSessionTest, NothingExportedMeansNoRebuildAndNoIndex) {
     EXPECT_FALSE(result.TreeRebuilt);
     EXPECT_EQ(session.ScannedCount(), 0);
     EXPECT_EQ(observer.progress.back(), 100);
+    EXPECT_EQ(result.Problems,
+              (QStringList{"the properties of the mail folder 'Local Folders\\B' could not be "
+                           "read: properties of folder 4: Input/output error",
+                           "the mail folder 'Local Folders\\B' could not be read: "
+                           "folder 4: Input/output error"}));
+    EXPECT_EQ(observer.problems, result.Problems);
+}
+
+TEST_F(ExportSessionTest, StoreChangesThatFailAreReportedAndTheRunGoesOn) {
+    auto& folder = store.folders.at(a2);
+    folder.messages[0].failChange = true;
+    folder.messages[0].props.pszNormalSubject = "in a2\r\n\tagain";
+    folder.failClose = true;
+    store.failReason = "Read-only file system";
+    tree.OnCheckToggle(tree.FindEntry("Local Folders\\A\\A2", kTreeMailbox));
+    app.ActionMarkRead = 1;
+    app.ActionDelete = 1;
+    ExportSession session(app, store, observer);
+    const ExportCommandResult result = session.OnExportMessages(tree);
+    EXPECT_EQ(result.Exported, 2);
+    EXPECT_EQ(store.calls, (std::vector<std::string>{"read:A2:1", "delete:A2:1"}));
+    const QString first =
+        "the message 1 (\"in a2   again\") of the mail folder 'Local Folders\\A\\A2' could not be ";
+    EXPECT_EQ(result.Problems,
+              (QStringList{first + "marked read: Read-only file system",
+                           first + "deleted: Read-only file system",
+                           "the mail folder 'Local Folders\\A\\A2' could not be changed; its "
+                           "messages are as they were: Read-only file system"}));
+}
+
+TEST_F(ExportSessionTest, WritesThatFailAreReportedWithTheSystemsReason) {
+    tree.CheckAll();
+    // The log and the index page: one line each for the run, however many writes fail.
+    app.Paths.LogFile = dest.filePath("log-is-a-folder");
+    app.Paths.IndexPage = dest.filePath("index-is-a-folder");
+    ASSERT_TRUE(QDir().mkdir(app.Paths.LogFile) && QDir().mkdir(app.Paths.IndexPage));
+    {
+        ExportSession session(app, store, observer);
+        const ExportCommandResult result = session.OnExportMessages(tree);
+        EXPECT_EQ(result.Exported, 5);
+        ASSERT_EQ(result.Problems.size(), 2) << result.Problems.join('\n').toStdString();
+        EXPECT_TRUE(result.Problems[0].startsWith("the log '" + app.Paths.LogFile +
+                                                  "' could not be written: "));
+        EXPECT_TRUE(result.Problems[1].startsWith("the index page '" + app.Paths.IndexPage +
+                                                  "' could not be completed: "));
+    }
+    app.Paths = AppPaths::ForFolder(appDir.path());
+
+    // An extension that cannot be part of a name: every message says so; nothing is deleted.
+    app.ExtensionMessages = "e/ml";
+    app.ActionDelete = 1;
+    {
+        ExportSession session(app, store, observer);
+        const ExportCommandResult result = session.OnExportMessages(tree);
+        EXPECT_EQ(result.Exported, 0);
+        ASSERT_EQ(result.Problems.size(), 5);
+        EXPECT_EQ(result.Problems[0], "the message 1 of the mail folder 'Local Folders\\B' could "
+                                      "not be written: the extension 'e/ml' cannot be part of a "
+                                      "file name");
+        EXPECT_TRUE(store.calls.empty());
+    }
+    app.ExtensionMessages = "eml";
+
+    // The destination removed after the first message: the others are reported and kept.
+    observer.onStatus = [this](const QString& text) {
+        if (text.contains("Exported messages count"))
+            QDir(dest.path()).removeRecursively();
+    };
+    ExportSession session(app, store, observer);
+    const ExportCommandResult result = session.OnExportMessages(tree);
+    EXPECT_EQ(result.Exported, 1);
+    ASSERT_EQ(result.Problems.size(), 5) << result.Problems.join('\n').toStdString();
+    EXPECT_EQ(result.Problems.back(),
+              "the message 1 of the mail folder 'Local Folders\\A\\A1' could not be written: "
+              "cannot create the folder " +
+                  dest.path() + "/Local Folders: No such file or directory");
+    // The one message written lost its file with the destination: it stays in the store.
+    EXPECT_TRUE(store.calls.empty());
 }
 
 TEST_F(ExportSessionTest, ANewerMessageReplacesAFileUnlessItsSourceWasDeleted) {

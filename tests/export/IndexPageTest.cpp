@@ -131,7 +131,9 @@ TEST_F(IndexPageTest, FileLinkIsAPercentEncodedFileUrl) {
 TEST_F(IndexPageTest, PageThatCannotBeCreatedTakesNoEntries) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("Index.htm")));
     EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
-    EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
+    QString error;
+    EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_, &error));
+    EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QDir(pagePath()).isEmpty());
 }
 

@@ -181,6 +181,8 @@ TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {
                 output.write(destination(), kNew, message(kNew, QByteArray(size, 'x')), {1, 2});
         }
         EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_TRUE(result.error.startsWith(path(QStringLiteral("Inbox/Hello.eml")) + ": "))
+            << result.error.toStdString();
         EXPECT_FALSE(result.replaced);
         EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")}); // no temporary left
         EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kOld, "old"));
@@ -197,6 +199,7 @@ TEST_F(MessageFileOutputTest, ShortWriteLeavesNoFile) {
                 output.write(destination(), kOld, message(kOld, QByteArray(size, 'x')), {1, 1});
         }
         EXPECT_EQ(result.status, Status::Failed) << size;
+        EXPECT_TRUE(result.error.endsWith(": File too large")) << result.error.toStdString();
         EXPECT_TRUE(inboxFiles().isEmpty()) << size;
     }
 }
@@ -209,19 +212,27 @@ TEST_F(MessageFileOutputTest, NoFileWithoutItsDirectoryOrName) {
     r.extension = QStringLiteral("eml");
     r.root = dir_.path();
     r.treePath = QStringLiteral("Local Folders\\Bad:Name\\Sub");
-    EXPECT_EQ(output.write(DestinationOfMessage(r), kOld, message(kOld), {}).status,
-              Status::Failed);
+    MessageFileResult result = output.write(DestinationOfMessage(r), kOld, message(kOld), {});
+    EXPECT_EQ(result.status, Status::Failed);
+    EXPECT_TRUE(result.error.startsWith("'Local Folders/Bad:Name/Sub' cannot be a folder under"))
+        << result.error.toStdString();
     EXPECT_TRUE(QDir(dir_.path()).isEmpty());
 
     // A file where the sub-folder should be.
     ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox")), "not a folder"));
-    EXPECT_EQ(output.write(destination(), kOld, message(kOld), {}).status, Status::Failed);
+    result = output.write(destination(), kOld, message(kOld), {});
+    EXPECT_EQ(result.status, Status::Failed);
+    EXPECT_EQ(result.error, "cannot create the folder " + path("Inbox") + ": Not a directory");
 
-    // An extension that leaves no room for a name.
+    // An extension that leaves no room for a name, and one that is not a name.
     r.treePath = QStringLiteral("Local Folders");
     r.extension = QString(300, u'e');
-    EXPECT_EQ(output.write(DestinationOfMessage(r), kOld, message(kOld), {}).status,
-              Status::Failed);
+    result = output.write(DestinationOfMessage(r), kOld, message(kOld), {});
+    EXPECT_EQ(result.status, Status::Failed);
+    EXPECT_TRUE(result.error.contains("leaves no room for a file name"));
+    r.extension = QStringLiteral("e/ml");
+    result = output.write(DestinationOfMessage(r), kOld, message(kOld), {});
+    EXPECT_EQ(result.error, "the extension 'e/ml' cannot be part of a file name");
     EXPECT_TRUE(QDir(path(QStringLiteral("Local Folders"))).isEmpty());
 }
 

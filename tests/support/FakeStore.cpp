@@ -9,11 +9,12 @@ namespace {
 
 class FakeStream : public IStoreStream {
 public:
-    FakeStream(std::string bytes, bool failMidway)
-        : bytes_(std::move(bytes)), failMidway_(failMidway) {}
+    FakeStream(std::string bytes, bool failMidway, QString reason)
+        : bytes_(std::move(bytes)), failMidway_(failMidway), reason_(std::move(reason)) {}
     HRESULT Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) override {
         if (failMidway_ && pos_ > 0) {
             *cbRead = 0;
+            error_ = reason_;
             return E_IO;
         }
         const size_t n = std::min<size_t>(cb, bytes_.size() - pos_);
@@ -22,11 +23,14 @@ public:
         *cbRead = static_cast<std::uint32_t>(n);
         return S_OK;
     }
+    QString LastError() const override { return error_; }
 
 private:
     std::string bytes_;
     size_t pos_ = 0;
     bool failMidway_;
+    QString reason_;
+    QString error_;
 };
 
 class FakeFolder : public IStoreFolder {
@@ -51,13 +55,15 @@ public:
     HRESULT GetMessageClose(HENUMSTORE) override { return S_OK; }
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override {
         if (id >= folder_.messages.size() || folder_.messages[id].failOpen)
-            return E_FAIL;
-        *stream = std::make_unique<FakeStream>(folder_.messages[id].source,
-                                               folder_.messages[id].failReadMidway);
+            return fail(E_FAIL);
+        *stream = std::make_unique<FakeStream>(
+            folder_.messages[id].source, folder_.messages[id].failReadMidway, store_.failReason);
         return S_OK;
     }
     HRESULT MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) override {
         for (StoreMessageId id : ids.ids) {
+            if (folder_.messages.at(id).failChange)
+                return fail(E_IO);
             folder_.messages.at(id).read = read;
             folder_.messages.at(id).props.dwState &= ~MSG_UNREAD;
             store_.calls.push_back("read:" + folder_.name.toStdString() + ":" + std::to_string(id));
@@ -66,6 +72,8 @@ public:
     }
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override {
         for (StoreMessageId id : ids.ids) {
+            if (folder_.messages.at(id).failChange)
+                return fail(E_IO);
             folder_.messages.at(id).deleted = true;
             store_.calls.push_back("delete:" + folder_.name.toStdString() + ":" +
                                    std::to_string(id));
@@ -77,15 +85,27 @@ public:
         store_.calls.push_back("compact:" + folder_.name.toStdString());
         return S_OK;
     }
-    HRESULT Close() override { return S_OK; }
+    HRESULT Close() override { return folder_.failClose ? fail(E_IO) : S_OK; }
+    QString LastError() const override { return error_; }
 
 private:
+    HRESULT fail(HRESULT hr) {
+        error_ = store_.failReason;
+        return hr;
+    }
+
     FakeStore& store_;
     FakeStore::Folder& folder_;
     size_t next_ = 0;
+    QString error_;
 };
 
 } // namespace
+
+HRESULT FakeStore::fail(HRESULT hr, const QString& what) {
+    lastError_ = what + QStringLiteral(": ") + failReason;
+    return hr;
+}
 
 FakeStore::FakeStore() {
     folders[0].id = 0;
@@ -167,7 +187,7 @@ HRESULT FakeStore::GetSubFolderClose(HENUMSTORE handle) {
 HRESULT FakeStore::GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) {
     auto it = folders.find(id);
     if (it == folders.end() || it->second.failProperties)
-        return E_FAIL;
+        return fail(E_FAIL, QStringLiteral("properties of folder %1").arg(id));
     FillProps(it->second, props);
     return S_OK;
 }
@@ -175,7 +195,7 @@ HRESULT FakeStore::GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) {
 HRESULT FakeStore::OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) {
     auto it = folders.find(id);
     if (it == folders.end() || it->second.failOpen)
-        return E_FAIL;
+        return fail(E_FAIL, QStringLiteral("folder %1").arg(id));
     *folder = std::make_unique<FakeFolder>(*this, it->second);
     return S_OK;
 }

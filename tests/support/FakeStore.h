@@ -18,6 +18,7 @@ public:
         std::string source;
         bool failOpen = false;
         bool failReadMidway = false; // the stream fails after its first chunk
+        bool failChange = false;     // marking it read or deleting it fails
         bool read = false;
         bool deleted = false;
     };
@@ -28,6 +29,7 @@ public:
         std::vector<Message> messages;
         bool failOpen = false;
         bool failProperties = false;
+        bool failClose = false; // applying its changes at Close fails
         int compacted = 0;
         int reportedCount = -1; // cMessage override, -1 = real count
     };
@@ -35,6 +37,7 @@ public:
     QString directory = QStringLiteral("/home/user/mail/Local Folders");
     std::map<StoreFolderId, Folder> folders; // 0 is the root
     std::vector<std::string> calls;          // "read:<folder>:<id>", "delete:...", "compact:..."
+    QString failReason = QStringLiteral("Input/output error"); // what every injected failure says
 
     FakeStore();
     // Adds a folder under parent and returns its id.
@@ -50,11 +53,15 @@ public:
     HRESULT GetSubFolderClose(HENUMSTORE handle) override;
     HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;
     HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
+    QString LastError() const override { return lastError_; }
 
     std::vector<StoreFolderId> ChildrenOf(StoreFolderId parent) const;
     void FillProps(const Folder& folder, FOLDERPROPS* props) const;
 
 private:
+    HRESULT fail(HRESULT hr, const QString& what);
+
+    QString lastError_;
     std::map<HENUMSTORE, std::pair<std::vector<StoreFolderId>, size_t>> enums_;
     HENUMSTORE nextHandle_ = 1;
     StoreFolderId nextId_ = 1;

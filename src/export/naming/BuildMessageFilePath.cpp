@@ -29,13 +29,21 @@ bool isTaken(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
+QString noName(QString* error, const QString& reason) {
+    if (error)
+        *error = reason;
+    return {};
+}
+
 } // namespace
 
 QString BuildMessageFilePath(const QString& directory, const QString& name,
                              const QString& extension, bool makeUnique, bool reserve,
-                             int firstNumber, int* numberUsed) {
+                             int firstNumber, int* numberUsed, QString* error) {
     if (extension.contains(u'/') || extension.contains(QChar(u'\0')))
-        return {};
+        return noName(
+            error,
+            QStringLiteral("the extension '%1' cannot be part of a file name").arg(extension));
     QString dir = directory;
     while (dir.size() > 1 && dir.endsWith(u'/'))
         dir.chop(1);
@@ -46,7 +54,9 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
         const QString suffix = n == 0 ? QString() : u'_' + QString::number(n);
         const QString fileName = candidateName(base, suffix, extension);
         if (fileName.isEmpty())
-            return {};
+            return noName(
+                error,
+                QStringLiteral("the extension '%1' leaves no room for a file name").arg(extension));
         const QString candidate = prefix + fileName;
         if (makeUnique && FileExists(candidate))
             continue;
@@ -60,9 +70,9 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
         // Someone took the name in between: try the next one. Anything else (a directory
         // of that name, no permission) leaves the message without a file.
         if (!makeUnique || !isTaken(candidate) || QFileInfo(candidate).isDir())
-            return {};
+            return noName(error, candidate + QStringLiteral(": ") + file.errorString());
     }
-    return {};
+    return noName(error, QStringLiteral("every numbered name is taken"));
 }
 
 } // namespace parcelo

@@ -11,9 +11,11 @@ namespace parcelo {
 // existing entry. The directory must exist. Returns an empty text when no name can be made
 // (an extension too long or holding "/"), or the file cannot be reserved.
 // firstNumber lets a caller that knows name .. name_(firstNumber-1) are taken start the
-// search there; numberUsed receives the number of the returned name (0 for none).
+// search there; numberUsed receives the number of the returned name (0 for none), error the
+// reason when the result is empty.
 QString BuildMessageFilePath(const QString& directory, const QString& name,
                              const QString& extension, bool makeUnique, bool reserve,
-                             int firstNumber = 0, int* numberUsed = nullptr);
+                             int firstNumber = 0, int* numberUsed = nullptr,
+                             QString* error = nullptr);
 
 } // namespace parcelo

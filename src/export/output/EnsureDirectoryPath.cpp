@@ -1,9 +1,13 @@
 #include "export/output/EnsureDirectoryPath.h"
 
 #include "export/naming/SanitizeName.h"
+#include "platform/SystemErrorText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace parcelo {
 
@@ -23,20 +27,35 @@ QString JoinDirectory(const QString& root, const QStringList& components) {
     return path;
 }
 
-bool EnsureDirectoryPath(const QString& root, const QStringList& components) {
+namespace {
+
+bool fail(QString* error, const QString& text) {
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+bool EnsureDirectoryPath(const QString& root, const QStringList& components, QString* error) {
     for (const QString& component : components) {
         if (!IsValidPathComponent(component))
-            return false;
+            return fail(error, QStringLiteral("'%1' cannot be a folder name").arg(component));
     }
     QString path = root;
     for (const QString& component : components) {
         path = JoinDirectory(path, {component});
         if (QFileInfo(path).isDir())
             continue;
-        if (!QDir().mkdir(path))
-            return false;
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
+            return fail(error, QStringLiteral("cannot create the folder %1: %2")
+                                   .arg(path, SystemErrorText(errno == EEXIST ? ENOTDIR : errno)));
     }
-    return QFileInfo(path).isDir();
+    if (QFileInfo(path).isDir())
+        return true;
+    struct stat st;
+    const int reason = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? ENOTDIR : errno;
+    return fail(error, path + QStringLiteral(": ") + SystemErrorText(reason));
 }
 
 } // namespace parcelo

@@ -49,6 +49,12 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+MessageFileResult failure(const QString& error, const QString& path = {}) {
+    MessageFileResult result = resultOf(Status::Failed, path);
+    result.error = error;
+    return result;
+}
+
 } // namespace
 
 MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFile)
@@ -57,14 +63,20 @@ MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFil
 MessageFileResult MessageFileOutput::write(const MessageDestination& destination,
                                            const QString& messageDate, const QByteArray& bytes,
                                            const ExportedMessageKey& key) {
-    if (!destination.valid || !EnsureDirectoryPath(destination.root, destination.subFolder))
-        return resultOf(Status::Failed);
+    QString error;
+    if (destination.root.isEmpty())
+        return failure(QStringLiteral("no destination folder is set"));
+    if (!destination.valid)
+        return failure(QStringLiteral("'%1' cannot be a folder under %2")
+                           .arg(destination.subFolder.join(u'/'), destination.root));
+    if (!EnsureDirectoryPath(destination.root, destination.subFolder, &error))
+        return failure(error);
 
     const QString& dir = destination.directory;
-    const QString firstPath =
-        BuildMessageFilePath(dir, destination.name, destination.extension, false, false);
+    const QString firstPath = BuildMessageFilePath(dir, destination.name, destination.extension,
+                                                   false, false, 0, nullptr, &error);
     if (firstPath.isEmpty())
-        return resultOf(Status::Failed);
+        return failure(error);
 
     if (FileExists(firstPath)) {
         if (messageOption_ == MessageSkip)
@@ -85,18 +97,22 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         cleanedDirectories_.insert(dir);
     }
     // Written complete under a temporary name first: a real name never holds part of a message.
-    const QString temporary = WriteTemporaryMessageFile(dir, bytes);
-    if (temporary.isEmpty())
-        return resultOf(Status::Failed);
+    QString error;
+    const QString temporary = WriteTemporaryMessageFile(dir, bytes, &error);
+    if (temporary.isEmpty()) {
+        const QString path = BuildMessageFilePath(dir, destination.name, destination.extension,
+                                                  false, false, 0, nullptr);
+        return failure(path + QStringLiteral(": ") + error, path);
+    }
 
     const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
     int next = nextNumber_.value(numberKey);
     for (;;) {
         int number = 0;
         const QString path = BuildMessageFilePath(dir, destination.name, destination.extension,
-                                                  true, false, next, &number);
+                                                  true, false, next, &number, &error);
         const PlaceResult placed =
-            path.isEmpty() ? PlaceResult::Failed : PlaceMessageFile(temporary, path);
+            path.isEmpty() ? PlaceResult::Failed : PlaceMessageFile(temporary, path, &error);
         // Someone took the name in between: try the next one. A directory of that name
         // leaves the message without a file, as it always did.
         if (placed == PlaceResult::Taken && !isDirectory(path)) {
@@ -105,7 +121,9 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         }
         if (placed != PlaceResult::Placed) {
             QFile::remove(temporary);
-            return resultOf(Status::Failed, path);
+            if (placed == PlaceResult::Taken)
+                error = path + QStringLiteral(": a directory has the name");
+            return failure(error, path);
         }
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
@@ -133,8 +151,9 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     if (earlier != written_.cend() && earlier->sourceDeleted)
         return resultOf(Status::Skipped, path);
 
-    if (!ReplaceMessageFile(path, bytes))
-        return resultOf(Status::Failed, path);
+    QString error;
+    if (!ReplaceMessageFile(path, bytes, &error))
+        return failure(error, path);
 
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend())

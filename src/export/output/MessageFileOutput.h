@@ -31,6 +31,7 @@ struct MessageFileResult {
     };
     Status status = Status::Failed;
     QString path;
+    QString error; // why, for Failed: the system's reason where there is one
     // A message written earlier in this run whose file now holds this message instead. Take
     // it off the list of messages for the source actions: its source is its only copy now.
     std::optional<ExportedMessageKey> replaced;

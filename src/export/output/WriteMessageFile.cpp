@@ -1,5 +1,7 @@
 #include "export/output/WriteMessageFile.h"
 
+#include "platform/SystemErrorText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,9 +44,16 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+void setError(QString* error, const QString& path, int code) {
+    if (error)
+        *error = path.isEmpty() ? SystemErrorText(code)
+                                : path + QStringLiteral(": ") + SystemErrorText(code);
+}
+
 } // namespace
 
-QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes) {
+QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
+                                  QString* error) {
     const QString prefix = directory.endsWith(u'/') ? directory : directory + u'/';
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString path = prefix + temporaryName(attempt);
@@ -53,44 +62,61 @@ QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& by
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
+            setError(error, {}, errno);
             return {};
         }
         const bool written = writeAll(fd, bytes);
+        int code = errno;
         // close reports delayed write errors of some file systems (NFS, full quotas).
         const bool closed = ::close(fd) == 0;
         if (written && closed)
             return path;
+        if (written)
+            code = errno;
+        setError(error, {}, code);
         ::unlink(native.constData());
         return {};
     }
+    setError(error, {}, EEXIST);
     return {};
 }
 
-PlaceResult PlaceMessageFile(const QString& temporary, const QString& path) {
+PlaceResult PlaceMessageFile(const QString& temporary, const QString& path, QString* error) {
     const QByteArray from = QFile::encodeName(temporary);
     const QByteArray to = QFile::encodeName(path);
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return PlaceResult::Placed;
     if (errno == EEXIST)
         return PlaceResult::Taken;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        setError(error, path, errno);
         return PlaceResult::Failed;
+    }
     // A file system without the no-replace rename: a hard link never replaces anything either.
     if (::link(from.constData(), to.constData()) == 0) {
         ::unlink(from.constData());
         return PlaceResult::Placed;
     }
-    return errno == EEXIST ? PlaceResult::Taken : PlaceResult::Failed;
+    if (errno == EEXIST)
+        return PlaceResult::Taken;
+    setError(error, path, errno);
+    return PlaceResult::Failed;
 }
 
-bool ReplaceMessageFile(const QString& path, const QByteArray& bytes) {
-    const QString temporary = WriteTemporaryMessageFile(QFileInfo(path).absolutePath(), bytes);
-    if (temporary.isEmpty())
+bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error) {
+    QString reason;
+    const QString temporary =
+        WriteTemporaryMessageFile(QFileInfo(path).absolutePath(), bytes, &reason);
+    if (temporary.isEmpty()) {
+        if (error)
+            *error = path + QStringLiteral(": ") + reason;
         return false;
+    }
     // rename replaces the entry itself: a link there is replaced, its target left alone.
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) ==
         0)
         return true;
+    setError(error, path, errno);
     QFile::remove(temporary);
     return false;
 }

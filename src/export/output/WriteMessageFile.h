@@ -10,8 +10,9 @@ namespace parcelo {
 // that looks like a message file.
 
 // Writes the bytes to a new temporary file in the directory and returns its path, or an empty
-// text when that fails (nothing is left behind then).
-QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes);
+// text with the system's reason in error when that fails (nothing is left behind then).
+QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
+                                  QString* error = nullptr);
 
 enum class PlaceResult {
     Placed, // the temporary file now has the name
@@ -19,12 +20,15 @@ enum class PlaceResult {
     Failed, // the temporary file stays
 };
 
-// Gives the temporary file the name unless anything already has it.
-PlaceResult PlaceMessageFile(const QString& temporary, const QString& path);
+// Gives the temporary file the name unless anything already has it; the reason of a failure
+// goes to error.
+PlaceResult PlaceMessageFile(const QString& temporary, const QString& path,
+                             QString* error = nullptr);
 
 // Replaces the entry named path (a link is replaced, never followed) with a file holding the
-// bytes. On failure the old entry stays as it was and the result is false.
-bool ReplaceMessageFile(const QString& path, const QByteArray& bytes);
+// bytes. On failure the old entry stays as it was and the result is false, with the reason in
+// error.
+bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Removes the temporary files that runs which are no longer alive left in the directory.
 void RemoveOrphanedTemporaryFiles(const QString& directory);

@@ -65,7 +65,7 @@ bool ExportLog::writeRunFooter(const RunLogFooter& footer, const QDateTime& now)
 }
 
 bool ExportLog::append(const QString& record) const {
-    return AppendTextToFile(path_, record, kCrLf);
+    return AppendTextToFile(path_, record, kCrLf, &error_);
 }
 
 } // namespace parcelo

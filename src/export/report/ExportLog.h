@@ -31,7 +31,8 @@ QString RunHeaderText(const QDateTime& now);
 QString FolderBlockText(const FolderLogBlock& block);
 QString RunFooterText(const RunLogFooter& footer, const QDateTime& now);
 
-// The export log file: each record is written by one append, ended by CR LF.
+// The export log file: each record is written by one append, ended by CR LF. A write that
+// failed leaves its reason in lastError().
 class ExportLog {
 public:
     explicit ExportLog(QString path) : path_(std::move(path)) {}
@@ -42,11 +43,13 @@ public:
                         const QDateTime& now = QDateTime::currentDateTime()) const;
 
     const QString& path() const { return path_; }
+    const QString& lastError() const { return error_; }
 
 private:
     bool append(const QString& record) const;
 
     QString path_;
+    mutable QString error_;
 };
 
 } // namespace parcelo

@@ -1,8 +1,8 @@
 #include "export/report/IndexPage.h"
 
 #include "export/output/FileChecks.h"
-#include "export/report/HtmlEscape.h"
 #include "export/output/TextFile.h"
+#include "export/report/HtmlEscape.h"
 #include "platform/LocaleFormats.h"
 
 #include <QUrl>
@@ -65,10 +65,11 @@ QString IndexEntryText(const IndexEntry& entry) {
 }
 
 bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry, const QDateTime& now,
-                     const QString& homePage) {
-    if (!FileExists(indexPath) && !WriteTextFile(indexPath, IndexPageHeadingText(now, homePage)))
+                     const QString& homePage, QString* error) {
+    if (!FileExists(indexPath) &&
+        !WriteTextFile(indexPath, IndexPageHeadingText(now, homePage), error))
         return false;
-    return AppendTextToFile(indexPath, IndexEntryText(entry), QStringLiteral("\r\n"));
+    return AppendTextToFile(indexPath, IndexEntryText(entry), QStringLiteral("\r\n"), error);
 }
 
 } // namespace parcelo

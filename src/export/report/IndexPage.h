@@ -26,9 +26,10 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage = kHo
 QString IndexEntryText(const IndexEntry& entry);
 
 // Creates the page with its heading when it does not exist as a file, then appends the entry
-// and CR LF. False when the page cannot be created or the entry not appended.
+// and CR LF. False, with the reason in error, when the page cannot be created or the entry
+// not appended.
 bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry,
                      const QDateTime& now = QDateTime::currentDateTime(),
-                     const QString& homePage = kHomePageUrl);
+                     const QString& homePage = kHomePageUrl, QString* error = nullptr);
 
 } // namespace parcelo

@@ -1,5 +1,6 @@
 #include "store/maildir/MaildirFolder.h"
 
+#include "platform/SystemErrorText.h"
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
 #include "store/RegularFile.h"
@@ -24,8 +25,11 @@ void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
     entry->measured = true;
     entry->readable = false;
     QFile file;
-    if (!OpenRegularFile(&file, entry->path))
+    QString reason;
+    if (!OpenRegularFile(&file, entry->path, &reason)) {
+        entry->error = entry->path + QStringLiteral(": ") + reason;
         return;
+    }
     LineReader reader(&file);
     QByteArray line;
     QByteArray header;
@@ -40,8 +44,10 @@ void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
         }
         size += CanonicalLineSize(line.constData(), line.size(), false);
     }
-    if (reader.failed())
+    if (reader.failed()) {
+        entry->error = entry->path + QStringLiteral(": ") + file.errorString();
         return;
+    }
     entry->cbMessage = size;
     if (summary)
         *summary = SummarizeHeader(MessageHeader(header));
@@ -101,8 +107,10 @@ std::vector<MaildirFolder::Entry> MaildirFolder::ListMessages(const QString& dir
 bool MaildirFolder::open(QString* error) {
     if (!QFileInfo(directory_ + QStringLiteral("/cur")).isDir() &&
         !QFileInfo(directory_ + QStringLiteral("/new")).isDir()) {
+        error_ =
+            QStringLiteral("%1 is not a Maildir: it has neither cur/ nor new/").arg(directory_);
         if (error)
-            *error = QStringLiteral("%1 is not a Maildir").arg(directory_);
+            *error = error_;
         return false;
     }
     entries_ = ListMessages(directory_);
@@ -114,6 +122,15 @@ MaildirFolder::Entry* MaildirFolder::entry(StoreMessageId id) {
     if (!open_ || id >= entries_.size() || entries_[id].gone)
         return nullptr;
     return &entries_[id];
+}
+
+MaildirFolder::Entry* MaildirFolder::liveEntry(StoreMessageId id) {
+    Entry* found = entry(id);
+    if (!found)
+        error_ =
+            open_ ? QStringLiteral("%1: message %2 is no longer there").arg(directory_).arg(id + 1)
+                  : QStringLiteral("%1 is not open").arg(directory_);
+    return found;
 }
 
 HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
@@ -142,18 +159,22 @@ HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGE
 }
 
 HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
-    Entry* message = entry(id);
+    Entry* message = liveEntry(id);
     if (!message)
         return E_NOTFOUND;
     if (!message->measured)
         Measure(message, nullptr);
-    if (!message->readable)
+    if (!message->readable) {
+        error_ = message->error;
         return E_IO;
+    }
     const qint64 size = QFileInfo(message->path).size();
     auto opened =
         std::make_unique<CrlfFileStream>(message->path, 0, size, message->cbMessage, false);
-    if (!opened->open())
+    if (!opened->open()) {
+        error_ = opened->LastError();
         return E_IO;
+    }
     *stream = std::move(opened);
     return S_OK;
 }
@@ -163,7 +184,7 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
         return E_INVALIDARG;
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
-        Entry* message = entry(id);
+        Entry* message = liveEntry(id);
         if (!message) {
             hr = E_INVALIDARG;
             continue;
@@ -174,10 +195,13 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
         const QString newName = name.withFlag(QLatin1Char('S'));
         const QString newPath = directory_ + QStringLiteral("/cur/") + newName;
         if (message->inNew && !QDir(directory_).mkpath(QStringLiteral("cur"))) {
+            error_ = QStringLiteral("cannot create %1/cur").arg(directory_);
             hr = E_IO;
             continue;
         }
         if (!RenameNoReplace(message->path, newPath)) {
+            error_ = QStringLiteral("cannot rename %1 to %2: %3")
+                         .arg(message->path, newName, SystemErrorText(errno));
             hr = E_IO;
             continue;
         }
@@ -191,10 +215,12 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
 HRESULT MaildirFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
-        Entry* message = entry(id);
+        Entry* message = liveEntry(id);
         if (!message) {
             hr = E_INVALIDARG;
-        } else if (!QFile::remove(message->path)) {
+        } else if (::unlink(QFile::encodeName(message->path).constData()) != 0) {
+            error_ =
+                QStringLiteral("cannot remove %1: %2").arg(message->path, SystemErrorText(errno));
             hr = E_IO;
         } else {
             message->gone = true;
@@ -204,12 +230,17 @@ HRESULT MaildirFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
 }
 
 HRESULT MaildirFolder::Compact() {
-    return open_ ? S_OK : E_FAIL;
+    if (open_)
+        return S_OK;
+    error_ = QStringLiteral("%1 is not open").arg(directory_);
+    return E_FAIL;
 }
 
 HRESULT MaildirFolder::Close() {
-    if (!open_)
+    if (!open_) {
+        error_ = QStringLiteral("%1 is not open").arg(directory_);
         return E_FAIL;
+    }
     open_ = false;
     closeEnumerations();
     return S_OK;

@@ -25,6 +25,7 @@ public:
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override;
     HRESULT Compact() override;
     HRESULT Close() override;
+    QString LastError() const override { return error_; }
 
     struct Entry {
         QString path;
@@ -36,6 +37,7 @@ public:
         bool readable = false;
         quint64 cbMessage = 0;
         QDateTime modified;
+        QString error; // why it could not be measured
     };
 
     // The regular message files of a Maildir directory, in file-name order; trashed (T) ones
@@ -46,10 +48,13 @@ private:
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
     Entry* entry(StoreMessageId id);
+    // The entry of a live message id, or null with the reason in error_.
+    Entry* liveEntry(StoreMessageId id);
 
     QString directory_;
     std::vector<Entry> entries_;
     bool open_ = false;
+    QString error_;
 };
 
 } // namespace parcelo

@@ -16,8 +16,9 @@ MboxFolder::~MboxFolder() {
 bool MboxFolder::open(QString* error) {
     scan_ = ScanMbox(path_);
     if (!scan_.ok) {
+        error_ = path_ + QStringLiteral(": ") + scan_.error;
         if (error)
-            *error = scan_.error;
+            *error = error_;
         return false;
     }
     ids_.clear();
@@ -67,13 +68,17 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
 
 HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
     const size_t index = indexOf(id);
-    if (index == kGone)
+    if (index == kGone) {
+        error_ = goneText(id);
         return E_NOTFOUND;
+    }
     const MboxMessage& message = scan_.messages[index];
     auto opened = std::make_unique<CrlfFileStream>(path_, message.contentStart, message.contentEnd,
                                                    message.cbMessage, true);
-    if (!opened->open())
+    if (!opened->open()) {
+        error_ = opened->LastError();
         return E_IO;
+    }
     *stream = std::move(opened);
     return S_OK;
 }
@@ -92,10 +97,12 @@ HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
         const size_t index = indexOf(id);
-        if (index == kGone)
+        if (index == kGone) {
+            error_ = goneText(id);
             hr = E_INVALIDARG;
-        else
+        } else {
             pending_[index].*change = true;
+        }
     }
     return hr;
 }
@@ -153,15 +160,25 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     return S_OK;
 }
 
-HRESULT MboxFolder::Compact() {
+QString MboxFolder::goneText(StoreMessageId id) const {
     if (!open_)
+        return QStringLiteral("%1 is not open").arg(path_);
+    return QStringLiteral("%1: message %2 is no longer in the file").arg(path_).arg(id + 1);
+}
+
+HRESULT MboxFolder::Compact() {
+    if (!open_) {
+        error_ = goneText(0);
         return E_FAIL;
+    }
     return applyChanges(true);
 }
 
 HRESULT MboxFolder::Close() {
-    if (!open_)
+    if (!open_) {
+        error_ = goneText(0);
         return E_FAIL;
+    }
     const HRESULT hr = applyChanges(false);
     open_ = false;
     closeEnumerations();

@@ -21,13 +21,13 @@ public:
 
     // Indexes the file; false (with the reason) when it cannot be read.
     bool open(QString* error);
-    QString lastError() const { return error_; }
 
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override;
     HRESULT MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) override;
     HRESULT DeleteMessages(const MESSAGEIDLIST& ids) override;
     HRESULT Compact() override;
     HRESULT Close() override;
+    QString LastError() const override { return error_; }
 
 private:
     struct Pending {
@@ -41,6 +41,7 @@ private:
     HRESULT recordChange(const MESSAGEIDLIST& ids, bool Pending::*change);
     // Index into scan_.messages of a live message id, or kGone.
     size_t indexOf(StoreMessageId id) const;
+    QString goneText(StoreMessageId id) const;
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
 

@@ -1,4 +1,7 @@
+#include "cli/CliRun.h"
+
 #include "app/CParceloApp.h"
+#include "app/DamagedFilterSet.h"
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
 #include "export/CountText.h"
@@ -10,50 +13,50 @@
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <functional>
 
-using namespace parcelo;
-using namespace parcelo::cli;
+namespace parcelo::cli {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitStore = 1;
-constexpr int kExitUsage = 2;
+// The streams and the store of one command line.
+struct CliContext {
+    const StoreOpener& openStore;
+    const CliStreams& io;
 
-void printErr(const QString& text) {
-    std::fprintf(stderr, "parcelo-cli: %s\n", text.toLocal8Bit().constData());
-}
+    void printErr(const QString& text) const {
+        std::fprintf(io.err, "parcelo-cli: %s\n", text.toLocal8Bit().constData());
+    }
+    void printOut(const QString& text) const {
+        std::fprintf(io.out, "%s\n", text.toLocal8Bit().constData());
+    }
+};
 
-void printOut(const QString& text) {
-    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-}
-
-std::unique_ptr<IStoreNamespace> openStore(const QString& path) {
+std::unique_ptr<IStoreNamespace> openStore(const CliContext& cli, const QString& path) {
     QString error;
-    std::unique_ptr<IStoreNamespace> store = CreateStoreNamespace(path, &error);
+    std::unique_ptr<IStoreNamespace> store = cli.openStore(path, &error);
     if (store && !Succeeded(store->Initialize())) {
+        error = store->LastError().isEmpty() ? QStringLiteral("the store cannot be initialised")
+                                             : store->LastError();
         store.reset();
-        error = QStringLiteral("the store cannot be initialised");
     }
     if (!store)
-        printErr(QStringLiteral("cannot open the store '%1': %2").arg(path, error));
+        cli.printErr(QStringLiteral("cannot open the store '%1': %2").arg(path, error));
     return store;
 }
 
-void printEntry(const FolderTreeModel::Entry* entry, int depth) {
-    printOut(QString(depth * 2, QLatin1Char(' ')) + FolderTreeModel::EntryPathText(entry));
+void printEntry(const CliContext& cli, const FolderTreeModel::Entry* entry, int depth) {
+    cli.printOut(QString(depth * 2, QLatin1Char(' ')) + FolderTreeModel::EntryPathText(entry));
     for (const auto& child : entry->Children)
-        printEntry(child.get(), depth + 1);
+        printEntry(cli, child.get(), depth + 1);
 }
 
-int runTree(const CliOptions& options) {
-    auto store = openStore(options.store);
+int runTree(const CliContext& cli, const CliOptions& options) {
+    auto store = openStore(cli, options.store);
     if (!store)
         return kExitStore;
     FolderTreeModel tree;
     tree.PopulateFolderTree(*store);
-    printEntry(tree.Root(), 0);
+    printEntry(cli, tree.Root(), 0);
     return kExitOk;
 }
 
@@ -64,33 +67,40 @@ void forEachEntry(FolderTreeModel::Entry* entry,
         forEachEntry(child.get(), fn);
 }
 
-int runExport(const CliOptions& options) {
+int runExport(const CliContext& cli, const CliOptions& options) {
     CParceloApp app;
     QString error;
     if (!AppPaths::Resolve(options.appFolder, &app.Paths, &error)) {
-        printErr(error);
+        cli.printErr(error);
         return kExitUsage;
     }
     app.ReadStartupSettings();
     app.ReadWindowSettings();
+    if (options.filters.isEmpty() && FilterSetFileDamaged(app)) {
+        // Read as empty it would let every message through; the file stays as it is.
+        cli.printErr(QStringLiteral("cannot use the filter set '%1': %2 (repair or remove it, or "
+                                    "give --filters)")
+                         .arg(app.Paths.FilterSetFile, app.FilterSetLoad.errorText));
+        return kExitUsage;
+    }
     if (!options.filters.isEmpty()) {
         // Without its filters an export would take every message, and with Delete on remove them.
         const FilterSetLoadResult loaded = LoadFilterSet(options.filters, app.Filters.items);
         if (!loaded.ok()) {
-            printErr(QStringLiteral("cannot use the filter set '%1': %2")
-                         .arg(options.filters, loaded.errorText));
+            cli.printErr(QStringLiteral("cannot use the filter set '%1': %2")
+                             .arg(options.filters, loaded.errorText));
             return kExitUsage;
         }
     }
     for (const auto& [key, value] : options.settings) {
         if (!app.OverrideSetting(key, value, &error)) {
-            printErr(error);
+            cli.printErr(error);
             return kExitUsage;
         }
     }
     app.FolderPath = options.dest.isEmpty() ? WithTrailingSlash(app.FolderPath) : options.dest;
 
-    auto store = openStore(options.store);
+    auto store = openStore(cli, options.store);
     if (!store)
         return kExitStore;
     FolderTreeModel tree;
@@ -104,7 +114,7 @@ int runExport(const CliOptions& options) {
     for (const QString& path : options.folders) {
         FolderTreeModel::Entry* entry = tree.FindEntry(path, kTreeMailbox);
         if (!entry) {
-            printErr(
+            cli.printErr(
                 QStringLiteral("no mailbox '%1' in the store (see 'parcelo-cli tree')").arg(path));
             return kExitUsage;
         }
@@ -114,48 +124,47 @@ int runExport(const CliOptions& options) {
     ExportCommandResult result;
     {
         // The bar is cleared before anything else is printed on the terminal.
-        TerminalProgress progress(stderr);
+        TerminalProgress progress(cli.io.err);
         ExportSession session(app, *store, progress);
         result = session.OnExportMessages(tree);
     }
     if (!result.ValidationMessage.isEmpty()) {
-        printErr(result.ValidationMessage);
+        cli.printErr(result.ValidationMessage);
         return kExitUsage;
     }
-    printOut(QStringLiteral("Task completed. ") + CountText(result.Exported) +
-             QStringLiteral(" messages exported."));
+    cli.printOut(QStringLiteral("Task completed. ") + CountText(result.Exported) +
+                 QStringLiteral(" messages exported."));
     if (result.OpenIndex && options.openIndex && !ShellOpen(app.Paths.IndexPage))
-        printErr(QStringLiteral("cannot open the index page '%1'").arg(app.Paths.IndexPage));
-    return kExitOk;
+        cli.printErr(QStringLiteral("cannot open the index page '%1'").arg(app.Paths.IndexPage));
+    // Each problem was one warning line as it happened; the status tells scripts about them.
+    return result.Problems.isEmpty() ? kExitOk : kExitProblems;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication qapp(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("parcelo-cli"));
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-
+int RunCli(const QStringList& arguments, const StoreOpener& openStore, const CliStreams& io) {
+    const CliContext cli{openStore, io};
     CliOptions options;
     QString error;
     if (!ParseCliOptions(arguments, &options, &error)) {
-        printErr(error);
-        std::fputs(UsageText().toLocal8Bit().constData(), stderr);
+        cli.printErr(error);
+        std::fputs(UsageText().toLocal8Bit().constData(), io.err);
         return kExitUsage;
     }
     switch (options.command) {
     case CliOptions::Command::Help:
-        std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+        std::fputs(UsageText().toLocal8Bit().constData(), io.out);
         return kExitOk;
     case CliOptions::Command::Version:
-        printOut(QStringLiteral("parcelo-cli ") + QStringLiteral(PARCELO_VERSION));
+        cli.printOut(QStringLiteral("parcelo-cli ") + QStringLiteral(PARCELO_VERSION));
         return kExitOk;
     case CliOptions::Command::Tree:
-        return runTree(options);
+        return runTree(cli, options);
     case CliOptions::Command::Export:
-        return runExport(options);
+        return runExport(cli, options);
     default:
         return kExitUsage;
     }
 }
+
+} // namespace parcelo::cli
