@@ -58,10 +58,22 @@ bool ResetPeakMemory() {
 
 TEST(CrlfCanonicalizer, AnySplitGivesTheLineByLineResult) {
     const QByteArray cases[] = {
-        ">From x\n",      ">>From \r\n",    ">Fro\n",           ">\n",
-        ">>>",            ">F",             ">From",            ">From ",
-        "From x\n>From",  "a\r\nb\nc\r",    "\r\n\n\r\r\n",      ">>F>From y\n",
-        ">Frm\n>From\n",  "x>From \n",      "\n>From a\n\n>>From b", "",
+        ">From x\n",
+        ">>From \r\n",
+        ">Fro\n",
+        ">\n",
+        ">>>",
+        ">F",
+        ">From",
+        ">From ",
+        "From x\n>From",
+        "a\r\nb\nc\r",
+        "\r\n\n\r\r\n",
+        ">>F>From y\n",
+        ">Frm\n>From\n",
+        "x>From \n",
+        "\n>From a\n\n>>From b",
+        "",
     };
     for (const QByteArray& input : cases) {
         for (bool unescape : {true, false}) {
@@ -70,8 +82,8 @@ TEST(CrlfCanonicalizer, AnySplitGivesTheLineByLineResult) {
                 CrlfCanonicalizer canonicalizer(unescape);
                 QByteArray out;
                 for (qsizetype at = 0; at < input.size(); at += piece)
-                    canonicalizer.feed(input.constData() + at,
-                                       std::min(piece, input.size() - at), &out);
+                    canonicalizer.feed(input.constData() + at, std::min(piece, input.size() - at),
+                                       &out);
                 canonicalizer.finish(&out);
                 EXPECT_EQ(out, expected) << input.toStdString() << " in pieces of " << piece;
                 EXPECT_EQ(canonicalizer.produced(), quint64(expected.size()));

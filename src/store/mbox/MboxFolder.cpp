@@ -101,6 +101,7 @@ HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change
 }
 
 HRESULT MboxFolder::applyChanges(bool compact) {
+    error_.clear();
     std::vector<MboxChange> changes(scan_.messages.size());
     for (size_t i = 0; i < changes.size(); ++i) {
         const MboxMessage& message = scan_.messages[i];

@@ -21,6 +21,8 @@ public:
 
     // Indexes the file; false (with the reason) when it cannot be read.
     bool open(QString* error);
+    // Why the last Compact() or Close() failed, naming the lock that blocked a change;
+    // empty after a success.
     QString lastError() const { return error_; }
 
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override;

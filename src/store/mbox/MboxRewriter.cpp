@@ -83,8 +83,8 @@ public:
         struct flock holder = {};
         holder.l_type = F_WRLCK;
         holder.l_whence = SEEK_SET;
-        const bool known = ::fcntl(fd_, F_OFD_GETLK, &holder) == 0 && holder.l_type != F_UNLCK &&
-                           holder.l_pid > 0;
+        const bool known =
+            ::fcntl(fd_, F_OFD_GETLK, &holder) == 0 && holder.l_type != F_UNLCK && holder.l_pid > 0;
         *error = known ? QStringLiteral("the mailbox is locked by process %1 (fcntl lock on %2)")
                              .arg(holder.l_pid)
                              .arg(path_)
@@ -221,8 +221,8 @@ bool AppendLateTail(int fd, const QString& path, qint64 copied, QString* error) 
     struct stat st;
     if (::fstat(fd, &st) != 0 || st.st_size <= copied)
         return true;
-    const int target = ::open(QFile::encodeName(path).constData(),
-                              O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    const int target =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     bool ok = target >= 0;
     char buffer[65536];
     for (qint64 from = copied; ok && from < st.st_size;) {

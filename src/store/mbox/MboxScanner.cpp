@@ -152,8 +152,7 @@ private:
                 message->mozStatusOffset = line.start + value;
                 message->mozStatusLength = digits;
             }
-        } else if (message->statusValueOffset < 0 &&
-                   StartsWithField(line.head, "Status", &value)) {
+        } else if (message->statusValueOffset < 0 && StartsWithField(line.head, "Status", &value)) {
             message->statusValueOffset = line.start + value;
         }
     }
