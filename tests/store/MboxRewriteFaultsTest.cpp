@@ -113,6 +113,23 @@ TEST(MboxRewriteFaults, MailAppendedDuringTheRewriteIsKept) {
     EXPECT_EQ(messages[2].pszNormalSubject, "late");
 }
 
+TEST(MboxRewriteFaults, MailAppendedWhileEveryMessageIsRemovedStartsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QByteArray appended = "From c Mon Jan  1 00:00:00 2001\nSubject: new\n\nz\n";
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage == MboxRewriteStage::Copied)
+            Append(path, "\n\r\n" + appended);
+    });
+    MboxFolder folder(path);
+    QString error;
+    ASSERT_TRUE(folder.open(&error));
+    EXPECT_EQ(folder.DeleteMessages(Ids({0, 1})), S_OK);
+    EXPECT_EQ(folder.Close(), S_OK) << folder.lastError().toStdString();
+    EXPECT_EQ(readFile(path), appended);
+}
+
 TEST(MboxRewriteFaults, AFileChangedDuringTheRewriteIsKeptAsItIs) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Inbox"));

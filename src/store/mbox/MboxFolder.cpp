@@ -137,8 +137,9 @@ HRESULT MboxFolder::applyChanges(bool compact) {
         return S_OK;
     if (changed_)
         changed_();
+    // Mail appended during the change was kept after the last message: it gets no id.
     MboxScan rescan = ScanMbox(path_);
-    if (!rescan.ok || rescan.messages.size() != kept) {
+    if (!rescan.ok || rescan.messages.size() < kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.
         error_ = QStringLiteral("%1 could not be read again after the change").arg(path_);
         ids_.assign(ids_.size(), kGone);

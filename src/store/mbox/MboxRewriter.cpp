@@ -123,16 +123,38 @@ public:
             if (got <= 0 || !target_->write(buffer.get(), got))
                 return false;
             from += got;
+            written_ += got;
         }
         return true;
     }
-    bool write(const QByteArray& text) { return target_->write(text.constData(), text.size()); }
+    bool write(const QByteArray& text) {
+        written_ += text.size();
+        return target_->write(text.constData(), text.size());
+    }
+    qint64 written() const { return written_; }
 
 private:
     static constexpr qint64 kBuffer = 65536;
     int source_;
     FileReplacement* target_;
+    qint64 written_ = 0;
 };
+
+// The offset after the empty lines at [from, to) of the file: appended mail that starts with
+// the empty line before its separator must not begin a file, which would then be no mbox.
+qint64 SkipEmptyLines(int fd, qint64 from, qint64 to) {
+    char pair[2];
+    while (from < to) {
+        const ssize_t got = ::pread(fd, pair, size_t(std::min<qint64>(2, to - from)), from);
+        if (got >= 1 && pair[0] == '\n')
+            from += 1;
+        else if (got == 2 && pair[0] == '\r' && pair[1] == '\n')
+            from += 2;
+        else
+            break;
+    }
+    return from;
+}
 
 std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) {
     std::vector<Edit> edits;
@@ -191,7 +213,8 @@ struct Copied {
 // Copies what a program that does not lock appended since the copy began. False when the
 // file changed in another way (it shrank, or changed without growing): its content is then
 // no longer what was copied.
-bool CatchUp(int fd, const QString& path, Copier* copier, Copied* copied, QString* error) {
+bool CatchUp(int fd, const QString& path, qint64 prefixLength, Copier* copier, Copied* copied,
+             QString* error) {
     for (int round = 0; round < 100; ++round) {
         struct stat st;
         if (::fstat(fd, &st) != 0) {
@@ -204,7 +227,10 @@ bool CatchUp(int fd, const QString& path, Copier* copier, Copied* copied, QStrin
             *error = QStringLiteral("%1 changed while it was rewritten").arg(path);
             return false;
         }
-        if (!copier->copy(copied->size, st.st_size)) {
+        const qint64 from = copier->written() == prefixLength
+                                ? SkipEmptyLines(fd, copied->size, st.st_size)
+                                : copied->size;
+        if (!copier->copy(from, st.st_size)) {
             *error = QStringLiteral("cannot rewrite %1").arg(path);
             return false;
         }
@@ -217,10 +243,13 @@ bool CatchUp(int fd, const QString& path, Copier* copier, Copied* copied, QStrin
 
 // After the rename, bytes appended to the old file by a program that opened it before are
 // added to the new one.
-bool AppendLateTail(int fd, const QString& path, qint64 copied, QString* error) {
+bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixWritten,
+                    QString* error) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || st.st_size <= copied)
         return true;
+    if (onlyPrefixWritten)
+        copied = SkipEmptyLines(fd, copied, st.st_size);
     const int target =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     bool ok = target >= 0;
@@ -266,15 +295,15 @@ bool Rewrite(int fd, const QString& path, const MboxScan& scan,
     AtStage(MboxRewriteStage::Copied);
     // Catch up before the long flush and again just before the rename, so that the window in
     // which an append can be missed is as short as it can be.
-    if (!CatchUp(fd, path, &copier, &copied, error) || !target.flush(error) ||
-        !CatchUp(fd, path, &copier, &copied, error)) {
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !target.flush(error) ||
+        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error)) {
         target.abort();
         return false;
     }
     if (!target.commit(error))
         return false;
     AtStage(MboxRewriteStage::Renamed);
-    return AppendLateTail(fd, path, copied.size, error);
+    return AppendLateTail(fd, path, copied.size, copier.written() == scan.prefixLength, error);
 }
 
 } // namespace
