@@ -2,6 +2,7 @@
 #include "filters/FilterSetFile.h"
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -241,7 +242,9 @@ TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
 }
 
 TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
-    ASSERT_TRUE(test::writeFile(store + "/Sent.lock", "12345\n"));
+    // The lock of a process that still runs (this test).
+    ASSERT_TRUE(test::writeFile(store + "/Sent.lock",
+                                QByteArray::number(QCoreApplication::applicationPid()) + "\n"));
     const CliResult result =
         exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
     EXPECT_EQ(result.exitCode, 0);

@@ -74,6 +74,10 @@ public:
             lock.l_whence = SEEK_SET;
             if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0)
                 return true;
+            // A file system without record locks still has the dot-lock, and appends are
+            // caught up before the rename.
+            if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL)
+                return true;
             if (errno != EAGAIN && errno != EACCES) {
                 *error = QStringLiteral("cannot lock %1: %2").arg(path_, ErrorText(errno));
                 return false;
