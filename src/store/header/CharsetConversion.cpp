@@ -1,5 +1,6 @@
 #include "store/header/CharsetConversion.h"
 
+#include <QString>
 #include <QStringDecoder>
 #include <cerrno>
 #include <iconv.h>
@@ -81,6 +82,10 @@ bool ConvertToUtf8(const QByteArray& charset, const QByteArray& text, QByteArray
         }
     }
     iconv_close(cd);
+    // iconv passes some sequences that are no UTF-8 (past U+10FFFF, five-byte forms) when the
+    // charset is UTF-8 itself: the text must be valid whatever the input.
+    if (!IsValidUtf8(out))
+        out = QString::fromUtf8(out).toUtf8();
     *utf8 = out;
     return true;
 }
