@@ -1,48 +1,55 @@
 #include "app/CParceloApp.h"
 
-#include "platform/ProductInfo.h"
+#include "app/SettingKey.h"
 #include "app/SettingsStore.h"
 #include "filters/FilterSetFile.h"
 #include "mime/NameList.h"
 #include "platform/ProcessPriority.h"
+#include "platform/ProductInfo.h"
 
 namespace parcelo {
 
-namespace {
-
-const QString kSettings = QStringLiteral("Settings");
-const QString kFilters = QStringLiteral("Filters");
-
-} // namespace
-
 CParceloApp::CParceloApp() : ProductName(kProductName), ProductVersion(kProductVersion) {}
 
+void CParceloApp::ReadKey(const SettingKey& key) {
+    if (key.IntField)
+        *key.IntField(*this) = ReadSetting(key);
+    else if (key.TextField)
+        *key.TextField(*this) = ReadSettingText(key, Paths.AppFolder);
+}
+
 void CParceloApp::ReadStartupSettings() {
-    FiltersFolder =
-        ReadSettingString(QStringLiteral("Paths"), QStringLiteral("Filters"), Paths.AppFolder);
-    LoadFilterSet(Paths.FilterSetFile, Filters.items);
-    FolderPath = ReadSettingString(QStringLiteral("Destination"), QStringLiteral("FolderPath"),
-                                   Paths.AppFolder);
-    FolderOption = ReadSettingInt(kSettings, QStringLiteral("FolderOption"), 1);
-    FileOption = ReadSettingInt(kSettings, QStringLiteral("FileOption"), 2);
-    ExtensionMessages =
-        ReadSettingString(kSettings, QStringLiteral("ExtensionMessages"), QStringLiteral("eml"));
-    MessageOption = ReadSettingInt(kSettings, QStringLiteral("MessageOption"), 0);
-    AntiDateFiles = ReadSettingInt(kSettings, QStringLiteral("AntiDateFiles"), 1);
-    ProcessPriority = ReadSettingInt(kSettings, QStringLiteral("ProcessPriority"), 0);
-    ApplyProcessPriority(ProcessPriority);
-    ExportHeaders = ReadSettingInt(kSettings, QStringLiteral("ExportHeaders"), 2);
-    LoadNameList(Paths.HeaderListFile, HeaderList);
-    ExportAttachments = ReadSettingInt(kSettings, QStringLiteral("ExportAttachments"), 2);
-    LoadNameList(Paths.AttachmentListFile, AttachmentList);
-    CompactMailboxes = ReadSettingInt(kSettings, QStringLiteral("CompactMailboxes"), 0);
+    for (const SettingKey& key : SettingKeys()) {
+        if (key.Read != SettingRead::Startup)
+            continue;
+        ReadKey(key);
+        // What depends on a key follows it at once, as at every start.
+        if (key.TextField && key.TextField(*this) == &FiltersFolder)
+            LoadFilterSet(Paths.FilterSetFile, Filters.items);
+        else if (key.IntField && key.IntField(*this) == &ProcessPriority)
+            ApplyProcessPriority(ProcessPriority);
+        else if (key.IntField && key.IntField(*this) == &ExportHeaders)
+            LoadNameList(Paths.HeaderListFile, HeaderList);
+        else if (key.IntField && key.IntField(*this) == &ExportAttachments)
+            LoadNameList(Paths.AttachmentListFile, AttachmentList);
+    }
 }
 
 void CParceloApp::ReadWindowSettings() {
-    ActionMarkRead = ReadSettingInt(kSettings, QStringLiteral("ActionMarkRead"), 0);
-    ActionDelete = ReadSettingInt(kSettings, QStringLiteral("ActionDelete"), 0);
-    Filters.MatchAllFilters = ReadSettingInt(kFilters, QStringLiteral("MatchAllFilters"), 0);
-    Filters.MatchAllMessages = ReadSettingInt(kFilters, QStringLiteral("MatchAllMessages"), 0);
+    for (const SettingKey& key : SettingKeys())
+        if (key.Read == SettingRead::WindowInit && key.hasField())
+            ReadKey(key);
+}
+
+void CParceloApp::WriteSettings(SettingWrite moment) {
+    for (const SettingKey& key : SettingKeys()) {
+        if (key.Write != moment)
+            continue;
+        if (key.IntField)
+            WriteSetting(key, *key.IntField(*this));
+        else if (key.TextField)
+            WriteSetting(key, *key.TextField(*this));
+    }
 }
 
 bool CParceloApp::ExitInstance() {
@@ -51,61 +58,29 @@ bool CParceloApp::ExitInstance() {
     return SaveFilterSet(Paths.FilterSetFile, Filters.items);
 }
 
-int* CParceloApp::intField(const QString& key) {
-    struct Entry {
-        const char* name;
-        int CParceloApp::*field;
-    };
-    static const Entry entries[] = {
-        {"FolderOption", &CParceloApp::FolderOption},
-        {"FileOption", &CParceloApp::FileOption},
-        {"MessageOption", &CParceloApp::MessageOption},
-        {"AntiDateFiles", &CParceloApp::AntiDateFiles},
-        {"ProcessPriority", &CParceloApp::ProcessPriority},
-        {"ExportHeaders", &CParceloApp::ExportHeaders},
-        {"ExportAttachments", &CParceloApp::ExportAttachments},
-        {"CompactMailboxes", &CParceloApp::CompactMailboxes},
-        {"ActionMarkRead", &CParceloApp::ActionMarkRead},
-        {"ActionDelete", &CParceloApp::ActionDelete},
-    };
-    for (const Entry& entry : entries)
-        if (key == QLatin1String(entry.name))
-            return &(this->*entry.field);
-    if (key == QLatin1String("MatchAllFilters"))
-        return &Filters.MatchAllFilters;
-    if (key == QLatin1String("MatchAllMessages"))
-        return &Filters.MatchAllMessages;
-    return nullptr;
-}
-
-QString* CParceloApp::textField(const QString& key, QString* fallback) {
-    if (key == QLatin1String("ExtensionMessages")) {
-        *fallback = QStringLiteral("eml");
-        return &ExtensionMessages;
+bool CParceloApp::OverrideSetting(const QString& name, const QString& value, QString* error) {
+    const SettingKey* key = FindOverridableSettingKey(name);
+    if (!key) {
+        if (error)
+            *error = QStringLiteral("unknown setting: '%1'").arg(name);
+        return false;
     }
-    return nullptr;
-}
-
-bool CParceloApp::OverrideSetting(const QString& key, const QString& value, QString* error) {
-    if (int* field = intField(key)) {
+    if (key->IntField) {
+        int* field = key->IntField(*this);
         if (!ParseSettingInt(value, field)) {
             if (error)
                 *error =
-                    QStringLiteral("the value of %1 must be a whole number: '%2'").arg(key, value);
+                    QStringLiteral("the value of %1 must be a whole number: '%2'").arg(name, value);
             return false;
         }
-        if (key == QLatin1String("ProcessPriority"))
+        if (field == &ProcessPriority)
             ApplyProcessPriority(*field);
         return true;
     }
-    QString fallback;
-    if (QString* field = textField(key, &fallback)) {
-        *field = (value.isEmpty() || value.size() > kMaxSettingTextLength) ? fallback : value;
-        return true;
-    }
-    if (error)
-        *error = QStringLiteral("unknown setting: '%1'").arg(key);
-    return false;
+    // A text overridden empty or too long falls back to its default, as a stored one would.
+    const bool usable = !value.isEmpty() && value.size() <= kMaxSettingTextLength;
+    *key->TextField(*this) = usable ? value : QString::fromLatin1(key->TextDefault);
+    return true;
 }
 
 } // namespace parcelo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SettingKey.h"
 #include "export/ExportSettings.h"
 
 #include <QString>
@@ -14,31 +15,32 @@ public:
     QString ProductName;
     QString ProductVersion;
 
-    // Section "Paths".
-    QString FiltersFolder;
+    QString FiltersFolder; // section "Paths": where the filter-set file dialogs open
     int ProcessPriority = 0;
 
     bool SecondInstance = false;
 
     CParceloApp();
 
-    // Start-up in its fixed order: the filter-set folder, the filter set of the application
-    // folder, the destination, then the "Settings" keys (applying the process priority at
-    // once, loading the name lists after their keys).
+    // Start-up in its fixed order: the filter-set folder and the filter set of the application
+    // folder, then the "Settings" keys (applying the process priority at once, loading the name
+    // lists after their keys) and the destination.
     void ReadStartupSettings();
+    // The keys the main window reads when it initialises: source actions and filter modes.
+    void ReadWindowSettings();
+    // Writes the application's keys of one moment (the window closing, a settings page's Apply)
+    // from its current values, in table order.
+    void WriteSettings(SettingWrite moment);
     // Rewrites the filter-set file from the list at exit, also when the list is empty;
     // a second instance leaves it to the running one. False when the write failed.
     bool ExitInstance();
-    // The keys the main window reads when it initialises: source actions and filter modes.
-    void ReadWindowSettings();
 
     // Overrides one key of "Settings" or "Filters" for this process only, as a stored value
     // would read. False with a reason for an unknown key or a value of the wrong kind.
-    bool OverrideSetting(const QString& key, const QString& value, QString* error);
+    bool OverrideSetting(const QString& name, const QString& value, QString* error);
 
 private:
-    int* intField(const QString& key);
-    QString* textField(const QString& key, QString* fallback);
+    void ReadKey(const SettingKey& key);
 };
 
 } // namespace parcelo

@@ -1,7 +1,9 @@
 #include "app/SettingsStore.h"
 
+#include "app/SettingKey.h"
 #include "platform/ProductInfo.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -10,19 +12,38 @@ namespace parcelo {
 
 namespace {
 
+// The value of key in [section] exactly as the file's line holds it, white space around it
+// trimmed. Texts written by hand are meant as written: "/tmp/My Mail, old/" is one path,
+// which the INI reader would split into a list at the comma.
+QString rawIniText(const QString& fileName, const QString& section, const QString& key) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    bool inSection = section.isEmpty();
+    QString result;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == header;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inSection && equals > 0 && line.left(equals).trimmed() == key)
+            result = line.mid(equals + 1).trimmed();
+    }
+    return result;
+}
+
 QVariant readValue(const QString& section, const QString& key) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, kProductName, kProductName);
     if (settings.status() != QSettings::NoError)
         return {};
     const QString path = section.isEmpty() ? key : section + QLatin1Char('/') + key;
-    return settings.value(path);
-}
-
-QString valueText(const QVariant& value) {
-    // An unquoted hand-written text with commas reads back as a list.
+    const QVariant value = settings.value(path);
     if (value.metaType().id() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+        return rawIniText(settings.fileName(), section, key);
+    return value;
 }
 
 void writeValue(const QString& section, const QString& key, const QVariant& value) {
@@ -45,7 +66,7 @@ QString ReadSettingString(const QString& section, const QString& key, const QStr
     const QVariant value = readValue(section, key);
     if (!value.isValid())
         return fallback;
-    const QString text = valueText(value);
+    const QString text = value.toString();
     if (text.isEmpty() || text.size() > kMaxSettingTextLength)
         return fallback;
     return text;
@@ -54,7 +75,7 @@ QString ReadSettingString(const QString& section, const QString& key, const QStr
 int ReadSettingInt(const QString& section, const QString& key, int fallback) {
     const QVariant value = readValue(section, key);
     int result = fallback;
-    if (value.isValid() && ParseSettingInt(valueText(value), &result))
+    if (value.isValid() && ParseSettingInt(value.toString(), &result))
         return result;
     return fallback;
 }
@@ -65,6 +86,23 @@ void WriteSettingString(const QString& section, const QString& key, const QStrin
 
 void WriteSettingInt(const QString& section, const QString& key, int value) {
     writeValue(section, key, value);
+}
+
+int ReadSetting(const SettingKey& key) {
+    return ReadSettingInt(key.section(), key.name(), key.IntDefault);
+}
+
+QString ReadSettingText(const SettingKey& key, const QString& appFolder) {
+    const QString fallback = key.TextDefault ? QString::fromLatin1(key.TextDefault) : appFolder;
+    return ReadSettingString(key.section(), key.name(), fallback);
+}
+
+void WriteSetting(const SettingKey& key, int value) {
+    WriteSettingInt(key.section(), key.name(), value);
+}
+
+void WriteSetting(const SettingKey& key, const QString& text) {
+    WriteSettingString(key.section(), key.name(), text);
 }
 
 } // namespace parcelo

@@ -94,7 +94,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
 
     if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1) {
         ApplySourceActions(*folder, run);
-        output_->sourceActionsApplied(run.Id);
+        if (settings_.ActionDelete == 1)
+            output_->sourceMessagesDeleted(run.Id);
     }
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));

@@ -34,14 +34,40 @@ std::string Unescape(std::string_view text) {
     return plain;
 }
 
+std::string Unfold(std::string text) {
+    std::size_t at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) {
+        if (IsFoldAt(text, at))
+            text.erase(at, 2);
+        else
+            at += 2;
+    }
+    return text;
+}
+
 } // namespace
 
 std::size_t ScanSymbol(std::string_view v, std::size_t start, unsigned char& closer,
                        std::size_t& nonAscii) {
     nonAscii = 0;
+    // Between ESC $ and ESC ( a stateful charset (ISO-2022-JP) carries two-byte characters in
+    // ASCII bytes; "!<" there is a character, not a special.
+    bool shifted = false;
     for (std::size_t i = start; i < v.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(v[i]);
-        if (NeedsEncoding(v, i)) {
+        if (c == 0x1B) {
+            // The escape sequence: intermediate bytes (0x20 to 0x2F) and one final byte.
+            std::size_t j = i + 1;
+            while (j < v.size() && v[j] >= 0x20 && v[j] <= 0x2F)
+                ++j;
+            if (j < v.size())
+                ++j;
+            shifted = i + 1 < v.size() && v[i + 1] == '$';
+            nonAscii += j - i;
+            i = j - 1;
+            continue;
+        }
+        if (shifted || NeedsEncoding(v, i)) {
             ++nonAscii;
             continue;
         }
@@ -138,15 +164,26 @@ std::size_t CFieldCodeBase::Encode(std::string& out) {
     std::size_t pos = 0;
     while (pos < v.size()) {
         const bool insideQuotes = closer == '"';
+        const bool inComment = closer == ')';
+        const bool outside = closer == 0;
         const Symbol symbol = NextSymbol(pos, closer);
         const std::string_view text = v.substr(pos, symbol.length);
+        // An encoded word may not stand inside a quoted string (RFC 2047 section 5): in an
+        // address list the quoted name becomes a phrase of words, its quotes dropped.
+        bool dropClosingQuote = false;
         if (symbol.nonAscii > 0) {
-            // The words carry the text itself, so escapes of the quoted string come off.
-            const std::string unescaped = insideQuotes ? Unescape(text) : std::string(text);
+            const bool phrase = QuotesDecodedSpecials() && (insideQuotes || outside);
+            if (insideQuotes && phrase && !out.empty() && out.back() == '"') {
+                out.pop_back();
+                dropClosingQuote = true;
+            }
+            // The words carry the text itself, so escapes of the quoted string come off, and so
+            // do folding line breaks, which would otherwise become part of the text.
+            const std::string unescaped = Unfold(insideQuotes ? Unescape(text) : std::string(text));
             CMimeEncodedWord word;
             word.SetCharset(m_charset);
             word.SetEncoding(ChooseLetter(symbol));
-            word.SetInsideQuotes(insideQuotes);
+            word.SetPhrase(phrase || inComment || insideQuotes);
             word.SetInput(unescaped, true);
             word.Encode(out);
         } else {
@@ -156,7 +193,8 @@ std::size_t CFieldCodeBase::Encode(std::string& out) {
         if (pos >= v.size())
             break;
         const unsigned char delimiter = static_cast<unsigned char>(v[pos]);
-        out.push_back(static_cast<char>(delimiter));
+        if (!(dropClosingQuote && delimiter == '"'))
+            out.push_back(static_cast<char>(delimiter));
         ++pos;
         if (IsFoldingDelimiter(delimiter)) {
             out.append("\r\n\t");

@@ -12,9 +12,11 @@ namespace parcelo {
 // after it (when inside the value) is its delimiter. `closer` is the byte that ends a quoted
 // string, comment or angle address in progress (0: none); `nonAscii` receives the number of
 // bytes that need an encoded word: bytes of 0x80 and above and control bytes (DEL, and bytes below
-// 0x20 other than tab and a CR LF followed by a space or tab, which is folding). Such bytes never
-// end a symbol, so that no decoded line break, zero byte or escape sequence (ISO-2022-JP) reaches
-// a header unencoded. Inside a quoted string a backslash and the byte after it never end one.
+// 0x20 other than tab and a CR LF followed by a space or tab, which is folding), and the bytes
+// of an ISO-2022 escape sequence and of the two-byte run after "ESC $". Such bytes never end a
+// symbol, so that no decoded line break, zero byte or ISO-2022-JP character (whose bytes may look
+// like specials) is cut apart or reaches a header unencoded. Inside a quoted string a backslash
+// and the byte after it never end one.
 std::size_t ScanSymbol(std::string_view value, std::size_t start, unsigned char& closer,
                        std::size_t& nonAscii);
 

@@ -145,13 +145,27 @@ void CMimeBody::SetTransferEncoding(const QString& encoding) {
     SetField("Content-Transfer-Encoding", ToBytes(encoding));
 }
 
+const std::string& CMimeBody::GetContent() const {
+    if (m_contentPending) {
+        auto coder = CreateTransferCoder(m_sourceCoding);
+        coder->SetInput(m_source, false);
+        m_content.clear();
+        coder->Decode(m_content);
+        m_contentPending = false;
+    }
+    return m_content;
+}
+
 std::size_t CMimeBody::GetText(std::string& text) const {
-    text = m_content;
-    return m_content.size();
+    text = GetContent();
+    return text.size();
 }
 
 std::ptrdiff_t CMimeBody::SetText(const QString& text) {
     m_content = ToBytes(text);
+    m_contentPending = false;
+    m_hasSource = false;
+    m_source.clear();
     return static_cast<std::ptrdiff_t>(m_content.size());
 }
 
@@ -197,13 +211,22 @@ int CMimeBody::CollectLeafParts(std::vector<const CMimeBody*>& list) const {
 void CMimeBody::Clear() {
     m_parts.clear();
     m_content.clear();
+    m_contentPending = false;
+    m_hasSource = false;
+    m_source.clear();
     CMimeHeader::Clear();
 }
 
 std::size_t CMimeBody::GetLength() const {
-    auto coder = CreateTransferCoder(GetContentCoding());
-    coder->SetInput(m_content, true);
-    std::size_t total = FieldsLength() + coder->EncodedLength();
+    std::size_t total = FieldsLength();
+    const std::string coding = GetContentCoding();
+    if (m_hasSource && SameTransferCoder(coding, m_sourceCoding)) {
+        total += m_source.size();
+    } else {
+        auto coder = CreateTransferCoder(coding);
+        coder->SetInput(GetContent(), true);
+        total += coder->EncodedLength();
+    }
     if (!m_parts.empty()) {
         const std::size_t boundary = GetBoundary().size();
         for (const auto& part : m_parts)
@@ -218,9 +241,7 @@ std::ptrdiff_t CMimeBody::Store(std::string& out) const {
     const std::ptrdiff_t header = StoreFields(out);
     if (header <= 0)
         return header;
-    auto coder = CreateTransferCoder(GetContentCoding());
-    coder->SetInput(m_content, true);
-    coder->Encode(out);
+    StoreContent(out);
     if (m_parts.empty())
         return static_cast<std::ptrdiff_t>(out.size() - start);
     const std::string boundary = GetBoundary();
@@ -244,6 +265,19 @@ std::ptrdiff_t CMimeBody::Store(std::string& out) const {
     return static_cast<std::ptrdiff_t>(out.size() - start);
 }
 
+std::ptrdiff_t CMimeBody::StoreContent(std::string& out) const {
+    const std::string coding = GetContentCoding();
+    // Content that came in with the encoding it still has goes out as it came, text after
+    // base64 padding and all.
+    if (m_hasSource && SameTransferCoder(coding, m_sourceCoding)) {
+        out.append(m_source);
+        return static_cast<std::ptrdiff_t>(m_source.size());
+    }
+    auto coder = CreateTransferCoder(coding);
+    coder->SetInput(GetContent(), true);
+    return static_cast<std::ptrdiff_t>(coder->Encode(out));
+}
+
 std::ptrdiff_t CMimeBody::Load(const char* data, std::size_t size) {
     return LoadAtDepth(data, size, 0);
 }
@@ -258,6 +292,10 @@ std::ptrdiff_t CMimeBody::LoadAtDepth(const char* data, std::size_t size, int de
     std::size_t body = std::min(static_cast<std::size_t>(headerLength), size);
     std::size_t end = size;
     m_content.clear();
+    m_source.clear();
+    m_contentPending = false;
+    m_hasSource = true;
+    m_sourceCoding = GetContentCoding();
 
     std::string delimiter;
     if (GetMediaType() == MEDIA_MULTIPART && depth < kMaxNesting) {
@@ -273,9 +311,8 @@ std::ptrdiff_t CMimeBody::LoadAtDepth(const char* data, std::size_t size, int de
     if (first != npos)
         end = first + 2;
     if (end > body) {
-        auto coder = CreateTransferCoder(GetContentCoding());
-        coder->SetInput(d.substr(body, end - body), false);
-        coder->Decode(m_content);
+        m_source.assign(d.substr(body, end - body));
+        m_contentPending = true;
         body = end;
     }
     if (body >= size)

@@ -12,8 +12,10 @@
 namespace parcelo {
 
 // A header with content and nested parts. The content is the decoded body (for a multipart
-// body, the decoded preamble); it is decoded on Load and encoded again on Store by the transfer
-// codec of the body's "Content-Transfer-Encoding".
+// body, the decoded preamble), decoded by the transfer codec of the body's
+// "Content-Transfer-Encoding". A loaded body keeps its source bytes: Store writes them as they
+// came while the content and its encoding stay unchanged, so nothing is decoded and encoded again
+// on its way through; the content is decoded only when it is asked for.
 class CMimeBody : public CMimeHeader {
 public:
     using CMimeHeader::Load;
@@ -31,7 +33,7 @@ public:
     void SetBoundary(const std::optional<std::string>& boundary = std::nullopt);
     void SetTransferEncoding(const QString& encoding);
 
-    const std::string& GetContent() const { return m_content; }
+    const std::string& GetContent() const;
     std::size_t GetText(std::string& text) const;
     std::ptrdiff_t SetText(const QString& text);
 
@@ -58,7 +60,13 @@ public:
 private:
     std::ptrdiff_t LoadAtDepth(const char* data, std::size_t size, int depth);
 
-    std::string m_content;
+    std::ptrdiff_t StoreContent(std::string& out) const;
+
+    mutable std::string m_content;
+    mutable bool m_contentPending = false; // m_source is not decoded into m_content yet
+    bool m_hasSource = false;
+    std::string m_source;       // the body bytes as loaded
+    std::string m_sourceCoding; // the transfer encoding they were loaded with
     std::vector<std::unique_ptr<CMimeBody>> m_parts;
 };
 

@@ -3,6 +3,7 @@
 #include "mime/CMimeCodeBase64.h"
 #include "mime/CMimeCodeQP.h"
 #include "mime/MimeString.h"
+#include "platform/charset/EncodedWords.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,17 +71,16 @@ private:
     iconv_t m_cd = kNone;
 };
 
-bool IsQLiteral(unsigned char c, bool insideQuotes) {
-    if (insideQuotes && (c == '"' || c == '\\'))
-        return false;
+bool IsQLiteral(unsigned char c, bool phrase) {
+    // In a phrase or comment only letters, digits and "!*+-/" may stand as themselves.
+    if (phrase)
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '!' || c == '*' || c == '+' || c == '-' || c == '/';
     return c >= '!' && c <= '~' && c != '=' && c != '?' && c != '_';
 }
 
 bool IsB(char letter) {
     return letter == 'B' || letter == 'b';
-}
-bool IsQ(char letter) {
-    return letter == 'Q' || letter == 'q';
 }
 
 } // namespace
@@ -140,14 +140,14 @@ std::size_t CMimeEncodedWord::Encode(std::string& out) {
         const std::size_t end = i + measure.LengthAt(in, i);
         std::size_t width = 0;
         for (std::size_t k = i; k < end; ++k)
-            width += IsQLiteral(static_cast<unsigned char>(in[k]), m_insideQuotes) ? 1 : 3;
+            width += IsQLiteral(static_cast<unsigned char>(in[k]), m_phrase) ? 1 : 3;
         if (used > 0 && used + width > room) {
             out.append("?= =?").append(m_charset).append("?Q?");
             used = 0;
         }
         for (; i < end; ++i) {
             const unsigned char c = static_cast<unsigned char>(in[i]);
-            if (IsQLiteral(c, m_insideQuotes)) {
+            if (IsQLiteral(c, m_phrase)) {
                 out.push_back(static_cast<char>(c));
             } else {
                 out.push_back('=');
@@ -161,77 +161,17 @@ std::size_t CMimeEncodedWord::Encode(std::string& out) {
     return out.size() - start;
 }
 
-void CMimeEncodedWord::FlushWords(std::string& words, bool insideQuotes, std::string& out) const {
-    const bool quote = m_quoteSpecials && !insideQuotes &&
-                       words.find_first_of("()<>[]:;@\\,.\"") != std::string::npos;
-    if (!quote) {
-        out.append(words);
-    } else {
-        out.push_back('"');
-        for (char c : words) {
-            if (c == '"' || c == '\\')
-                out.push_back('\\');
-            out.push_back(c);
-        }
-        out.push_back('"');
-    }
-    words.clear();
-}
-
 std::size_t CMimeEncodedWord::Decode(std::string& out) {
     const std::size_t start = out.size();
-    const std::string_view v = m_input;
-    const std::size_t npos = std::string_view::npos;
-    m_charset.clear();
-    std::string words; // decoded text of the current run of adjacent encoded words
-    bool insideQuotes = false;
-    std::size_t pos = 0;
-    while (pos < v.size()) {
-        if (v.compare(pos, 2, "=?") == 0) {
-            const std::size_t q1 = v.find('?', pos + 2);
-            // A word needs a charset, a letter between two "?" and text after them.
-            if (q1 != npos && q1 > pos + 2 && q1 + 2 < v.size() && v[q1 + 2] == '?' &&
-                q1 + 3 < v.size()) {
-                const char letter = v[q1 + 1];
-                if (IsB(letter) || IsQ(letter)) {
-                    const std::size_t textStart = q1 + 3;
-                    std::size_t textEnd = v.find("?=", textStart);
-                    std::size_t next = textEnd == npos ? v.size() : textEnd + 2;
-                    if (textEnd == npos)
-                        textEnd = v.size();
-                    if (m_charset.empty())
-                        m_charset = std::string(v.substr(pos + 2, q1 - (pos + 2)));
-                    const std::string_view text = v.substr(textStart, textEnd - textStart);
-                    if (IsB(letter)) {
-                        CMimeCodeBase64::DecodeBytes(text, words);
-                    } else {
-                        std::string spaced(text);
-                        std::replace(spaced.begin(), spaced.end(), '_', ' ');
-                        CMimeCodeQP::DecodeBytes(spaced, words);
-                    }
-                    pos = next;
-                    continue;
-                }
-            }
-        }
-        std::size_t runEnd = v.find("=?", pos + 1);
-        if (runEnd == npos)
-            runEnd = v.size();
-        const std::string_view run = v.substr(pos, runEnd - pos);
-        const bool onlySpace = runEnd < v.size() && run.find_first_not_of(" \t\r\n\v\f") == npos;
-        if (pos == 0 || !onlySpace) {
-            FlushWords(words, insideQuotes, out);
-            for (std::size_t i = 0; i < run.size(); ++i) {
-                if (run[i] == '\\')
-                    ++i;
-                else if (run[i] == '"')
-                    insideQuotes = !insideQuotes;
-            }
-            out.append(run);
-        }
-        pos = runEnd;
+    const DecodedHeaderText decoded = DecodeHeaderText(m_input, m_quoteSpecials);
+    // A value without encoded words keeps its bytes exactly; one with them becomes UTF-8.
+    if (decoded.hadEncodedWords) {
+        m_charset = "utf-8";
+        out.append(decoded.utf8);
+    } else {
+        m_charset.clear();
+        out.append(m_input);
     }
-    FlushWords(words, insideQuotes, out);
     return out.size() - start;
 }
 

@@ -4,8 +4,10 @@
 
 namespace parcelo {
 
-// RFC 2047 encoded words. Decoding walks a whole field value and remembers the charset of
-// its first encoded word; encoding writes the input as words of the given charset and letter.
+// RFC 2047 encoded words. Decoding walks a whole field value with the shared header decoder:
+// a value with encoded words comes out as UTF-8 and the charset becomes "utf-8", a value
+// without any keeps its bytes and an empty charset. Encoding writes the input as words of the
+// given charset and letter.
 class CMimeEncodedWord : public CMimeCodeBase {
 public:
     void SetCharset(std::string charset) { m_charset = std::move(charset); }
@@ -16,8 +18,8 @@ public:
     // the like) is written as a quoted string unless it already stands inside one, so that a
     // display name such as "Doe, John" stays one name.
     void SetQuoteSpecials(bool quote) { m_quoteSpecials = quote; }
-    // Encoding inside a quoted string: the words must not close it, so Q encodes '"' and '\\'.
-    void SetInsideQuotes(bool inside) { m_insideQuotes = inside; }
+    // Encoding a phrase (a display name) or a comment: Q words escape every special there.
+    void SetPhrase(bool phrase) { m_phrase = phrase; }
 
     std::size_t EncodedLength() const override;
     std::size_t DecodedLength() const override { return m_input.size(); }
@@ -28,12 +30,10 @@ public:
                                        char letter);
 
 private:
-    void FlushWords(std::string& words, bool insideQuotes, std::string& out) const;
-
     std::string m_charset;
     char m_letter = 'B';
     bool m_quoteSpecials = false;
-    bool m_insideQuotes = false;
+    bool m_phrase = false;
 };
 
 } // namespace parcelo

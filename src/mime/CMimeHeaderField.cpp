@@ -82,9 +82,12 @@ void CMimeHeaderField::SetParameter(std::string_view attribute, std::string_view
     } else {
         m_value.append("; ").append(attribute).append("=").append(quoted);
     }
+    m_source.clear();
 }
 
 std::size_t CMimeHeaderField::GetLength() const {
+    if (!m_source.empty())
+        return m_source.size();
     auto coder = CreateFieldCoder(m_name);
     coder->SetCharset(m_charset);
     coder->SetInput(m_value, true);
@@ -92,6 +95,10 @@ std::size_t CMimeHeaderField::GetLength() const {
 }
 
 std::ptrdiff_t CMimeHeaderField::Store(std::string& out) const {
+    if (!m_source.empty()) {
+        out.append(m_source);
+        return static_cast<std::ptrdiff_t>(m_source.size());
+    }
     const std::size_t start = out.size();
     out.append(m_name).append(": ");
     auto coder = CreateFieldCoder(m_name);
@@ -116,11 +123,13 @@ std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
     }
     if (cursor >= size)
         return 0;
+    const std::size_t lineStart = cursor;
     std::size_t scan = cursor;
     while (scan < size && d[scan] != ':' && d[scan] != '\r' && d[scan] != '\n' && d[scan] != 0)
         ++scan;
     std::string name;
-    if (scan < size && d[scan] == ':') {
+    const bool hasColon = scan < size && d[scan] == ':';
+    if (hasColon) {
         name.assign(d.substr(cursor, scan - cursor));
         cursor = scan + 1;
     }
@@ -135,6 +144,11 @@ std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
     coder->SetInput(d.substr(cursor, end - cursor), false);
     std::string value;
     coder->Decode(value);
+    // A line without a colon has no name of its own; it is stored as ": " and the line.
+    if (!hasColon)
+        m_source.clear();
+    else
+        m_source.assign(d.substr(lineStart, end + 2 - lineStart));
     m_name = std::move(name);
     m_value = std::move(value);
     m_charset = coder->GetCharset();

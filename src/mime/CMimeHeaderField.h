@@ -7,7 +7,9 @@
 namespace parcelo {
 
 // One header field: its name as in the source, its decoded value (folding kept) and the
-// charset of the first encoded word the value had, used again when the field is stored.
+// charset the field codec encodes that value with when the field is stored. A field loaded from
+// a source keeps the source's bytes and is stored with them until it is changed, so that a
+// message reads exactly as its source did; only fields set or changed here are encoded.
 class CMimeHeaderField {
 public:
     CMimeHeaderField() = default;
@@ -17,9 +19,21 @@ public:
     const std::string& GetName() const { return m_name; }
     const std::string& GetValue() const { return m_value; }
     const std::string& GetCharset() const { return m_charset; }
-    void SetName(std::string name) { m_name = std::move(name); }
-    void SetValue(std::string value) { m_value = std::move(value); }
-    void SetCharset(std::string charset) { m_charset = std::move(charset); }
+    void SetName(std::string name) {
+        m_name = std::move(name);
+        m_source.clear();
+    }
+    void SetValue(std::string value) {
+        m_value = std::move(value);
+        m_source.clear();
+    }
+    void SetCharset(std::string charset) {
+        m_charset = std::move(charset);
+        m_source.clear();
+    }
+    // The field's bytes as loaded (name to the closing CR LF); empty once the field changed,
+    // when it was not loaded, or when its line had no colon (it is stored as ": " and the line).
+    const std::string& GetSource() const { return m_source; }
 
     // A field kept for look-ups but left out of the stored form.
     bool IsOmittedOnStore() const { return m_omitOnStore; }
@@ -31,7 +45,8 @@ public:
     void SetParameter(std::string_view attribute, std::string_view value);
 
     std::size_t GetLength() const;
-    // Appends name, ": ", the encoded value and CR LF; returns the bytes appended.
+    // Appends the source's bytes, or name, ": ", the encoded value and CR LF; returns the bytes
+    // appended.
     std::ptrdiff_t Store(std::string& out) const;
     // Reads one field; returns the bytes consumed, or 0 at the blank line, at data that holds
     // no complete field, or at the end.
@@ -41,6 +56,7 @@ private:
     std::string m_name;
     std::string m_value;
     std::string m_charset;
+    std::string m_source;
     bool m_omitOnStore = false;
 };
 

@@ -1,9 +1,8 @@
 #include "mime/MessageConversion.h"
 
 #include "mime/MimeString.h"
+#include "platform/charset/CharsetConversion.h"
 
-#include <cerrno>
-#include <iconv.h>
 #include <vector>
 
 namespace parcelo {
@@ -31,43 +30,11 @@ std::string MessageFileBytes(const CMimeMessage& message) {
     return bytes;
 }
 
-namespace {
-
-bool ConvertWithIconv(const std::string& value, const std::string& charset, QString& text) {
-    iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string out;
-    std::vector<char> buffer(4096);
-    char* in = const_cast<char*>(value.data());
-    std::size_t inLeft = value.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer.data();
-        std::size_t outLeft = buffer.size();
-        const std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer.data(), buffer.size() - outLeft);
-        if (r != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG)
-            continue;
-        // An invalid or cut-off sequence: show a replacement character and go on.
-        out.append("\xEF\xBF\xBD");
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-    text = QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
-    return true;
-}
-
-} // namespace
-
 QString FieldValueToText(const std::string& value, const std::string& charset) {
-    QString text;
-    if (!charset.empty() && ConvertWithIconv(value, charset, text))
-        return text;
-    return QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size()));
+    std::string utf8;
+    if (charset.empty() || !ConvertToUtf8(charset, value, utf8))
+        utf8 = RawTextToUtf8(value);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 HeaderValues ExtractHeaderValues(const CMimeMessage& message) {

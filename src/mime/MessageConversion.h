@@ -26,11 +26,11 @@ struct HeaderValues {
 };
 
 // The From, Date, To, CC and BCC values of the message's leaf parts (the last field of a name
-// wins), converted with the charset their encoded words named, else the locale's encoding.
+// wins), as text (see FieldValueToText).
 HeaderValues ExtractHeaderValues(const CMimeMessage& message);
 
-// A field value's bytes as text: through iconv from `charset` when it is given and known,
-// else with the locale's encoding.
+// A field value's bytes as text: through iconv from `charset` when it is given and known, else
+// as raw header text (UTF-8, or windows-1252 when not valid UTF-8), as the store reads it.
 QString FieldValueToText(const std::string& value, const std::string& charset);
 
 } // namespace parcelo

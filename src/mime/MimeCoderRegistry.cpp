@@ -17,6 +17,22 @@ std::unique_ptr<CMimeCodeBase> CreateTransferCoder(std::string_view encoding) {
     return std::make_unique<CMimeCodeBase>();
 }
 
+namespace {
+
+int TransferCoderKind(std::string_view encoding) {
+    if (EqualsNoCase(encoding, "quoted-printable"))
+        return 1;
+    if (EqualsNoCase(encoding, "base64"))
+        return 2;
+    return 0;
+}
+
+} // namespace
+
+bool SameTransferCoder(std::string_view a, std::string_view b) {
+    return TransferCoderKind(a) == TransferCoderKind(b);
+}
+
 std::unique_ptr<CFieldCodeBase> CreateFieldCoder(std::string_view name) {
     for (const char* text : {"Subject", "Comments", "Content-Description"}) {
         if (EqualsNoCase(name, text))

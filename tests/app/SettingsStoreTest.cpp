@@ -1,6 +1,7 @@
 #include "app/SettingsStore.h"
 
 #include "app/CParceloApp.h"
+#include "app/WindowPlacement.h"
 #include "filters/FilterSetFile.h"
 #include "support/TestEnv.h"
 
@@ -90,6 +91,71 @@ TEST_F(SettingsStoreTest, AppReadsEverySectionWithDesignDefaults) {
     EXPECT_EQ(app.ExtensionMessages, "txt");
     EXPECT_EQ(app.Filters.MatchAllFilters, 1);
     EXPECT_EQ(app.FolderPath, "/srv/mail/");
+}
+
+TEST_F(SettingsStoreTest, HandWrittenTextsReadAsWritten) {
+    // An unquoted comma would make the INI reader split the text into a list.
+    writeIni("[Destination]\nFolderPath=/tmp/My Mail, old/\n"
+             "[Settings]\nExtensionMessages=a,b\nFolderOption=3\n");
+    EXPECT_EQ(ReadSettingString("Destination", "FolderPath", "x"), "/tmp/My Mail, old/");
+    EXPECT_EQ(ReadSettingString("Settings", "ExtensionMessages", "eml"), "a,b");
+    EXPECT_EQ(ReadSettingInt("Settings", "FolderOption", 1), 3);
+}
+
+TEST_F(SettingsStoreTest, WindowAndDialogWritesRoundTrip) {
+    CParceloApp app;
+    app.Paths = AppPaths::ForFolder("/tmp/parcelo-app");
+    app.ActionMarkRead = 1;
+    app.ActionDelete = 1;
+    app.Filters.MatchAllFilters = 1;
+    app.Filters.MatchAllMessages = 1;
+    app.FolderPath = "/tmp/out, with comma/";
+    app.FileOption = 9;
+    app.ExtensionMessages = "msg";
+    app.CompactMailboxes = 1;
+    app.WriteSettings(SettingWrite::WindowClose);
+    app.WriteSettings(SettingWrite::NamingPage);
+
+    CParceloApp again;
+    again.Paths = app.Paths;
+    again.ReadStartupSettings();
+    again.ReadWindowSettings();
+    EXPECT_EQ(again.ActionMarkRead, 1);
+    EXPECT_EQ(again.ActionDelete, 1);
+    EXPECT_EQ(again.Filters.MatchAllFilters, 1);
+    EXPECT_EQ(again.Filters.MatchAllMessages, 1);
+    EXPECT_EQ(again.FolderPath, "/tmp/out, with comma/");
+    EXPECT_EQ(again.FileOption, 9);
+    EXPECT_EQ(again.ExtensionMessages, "msg");
+    // Misc was not applied: its key keeps the default.
+    EXPECT_EQ(again.CompactMailboxes, 0);
+
+    QFile ini(iniPath());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_FALSE(text.contains("ProcessPriority"));
+    EXPECT_FALSE(text.contains("Paths"));
+}
+
+TEST_F(SettingsStoreTest, PlacementKeepsTheLastNormalRectangle) {
+    EXPECT_EQ(WindowPlacement::Read().Width, 800);
+    EXPECT_EQ(WindowPlacement::Read().Left, 10);
+    WindowPlacement normal{20, 30, 900, 600, WindowPlacement::Normal};
+    normal.Write();
+    WindowPlacement maximised{0, 0, 1920, 1080, WindowPlacement::Maximised};
+    maximised.Write();
+    const WindowPlacement read = WindowPlacement::Read();
+    EXPECT_EQ(read.Left, 20);
+    EXPECT_EQ(read.Top, 30);
+    EXPECT_EQ(read.Width, 900);
+    EXPECT_EQ(read.Height, 600);
+    EXPECT_EQ(read.WindowState, WindowPlacement::Maximised);
+
+    EXPECT_EQ(ReadLastCategory(), 0);
+    WriteLastCategory(3);
+    EXPECT_EQ(ReadLastCategory(), 3);
+    WriteStorePath("/srv/mail, archive");
+    EXPECT_EQ(ReadStorePath(), "/srv/mail, archive");
 }
 
 TEST(CParceloApp, OverrideSettingActsLikeAStoredValue) {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -153,4 +154,47 @@ TEST_F(ExportSessionTest, NothingExportedMeansNoRebuildAndNoIndex) {
     EXPECT_FALSE(result.TreeRebuilt);
     EXPECT_EQ(session.ScannedCount(), 0);
     EXPECT_EQ(observer.progress.back(), 100);
+}
+
+TEST_F(ExportSessionTest, ANewerMessageReplacesAFileUnlessItsSourceWasDeleted) {
+    const std::string header = "From: Ann <ann@example.com>\nSubject: same\nDate: ";
+    const StoreFolderId c = store.AddFolder(0, "C");
+    const StoreFolderId d = store.AddFolder(0, "D");
+    store.AddMessage(d, header + "Mon, 05 Jan 2009 10:00:00 +0000\n\nolder\n");
+    store.AddMessage(c, header + "Tue, 06 Jan 2009 10:00:00 +0000\n\nnewer\n");
+    tree.PopulateFolderTree(store);
+    app.FolderOption = 0;
+    app.FileOption = 2;
+    app.MessageOption = 1;
+    struct Case {
+        int markRead;
+        int remove;
+        int exported;
+        const char* body;
+    } cases[] = {
+        // Marking the older message read loses nothing: the newer one still replaces its file.
+        {1, 0, 2, "newer"},
+        // Deleting it leaves its file the only copy: that file stays.
+        {0, 1, 1, "older"},
+        {1, 1, 1, "older"},
+    };
+    for (const Case& k : cases) {
+        QTemporaryDir out;
+        app.FolderPath = out.path() + "/";
+        app.ActionMarkRead = k.markRead;
+        app.ActionDelete = k.remove;
+        for (auto& folder : store.folders)
+            for (auto& m : folder.second.messages)
+                m.deleted = false;
+        tree.PopulateFolderTree(store);
+        tree.OnCheckToggle(tree.FindEntry("Local Folders\\C", kTreeMailbox));
+        tree.OnCheckToggle(tree.FindEntry("Local Folders\\D", kTreeMailbox));
+        ExportSession session(app, store, observer);
+        EXPECT_EQ(session.OnExportMessages(tree).Exported, k.exported) << k.markRead << k.remove;
+        const QStringList files = QDir(out.path()).entryList(QDir::Files);
+        ASSERT_EQ(files.size(), 1) << k.markRead << k.remove;
+        QFile file(out.filePath(files.front()));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains(k.body)) << k.markRead << k.remove;
+    }
 }

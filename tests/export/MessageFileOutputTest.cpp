@@ -152,13 +152,19 @@ TEST_F(MessageFileOutputTest, ReplacingAFileOfThisRunNamesTheEarlierMessage) {
     ASSERT_TRUE(second.replaced.has_value());
     EXPECT_EQ(*second.replaced, a);
 
-    // Once folder 1's sources were acted on (and maybe deleted), its files are the only
-    // copies: a newer message of another folder no longer replaces them.
-    output.sourceActionsApplied(1);
+    // Once folder 1's sources were deleted, its files are the only copies: a newer message of
+    // another folder no longer replaces them.
+    output.sourceMessagesDeleted(2);
+    const QString newer = QStringLiteral("Tue, 06 Jan 2009 12:00:00 +0000");
+    const MessageFileResult stillOpen =
+        output.write(destination(), newer, message(newer, "b2"), {1, 12});
+    ASSERT_TRUE(stillOpen.written());
+    EXPECT_EQ(*stillOpen.replaced, b);
+    output.sourceMessagesDeleted(1);
     const QString newest = QStringLiteral("Wed, 07 Jan 2009 10:00:00 +0000");
     const MessageFileResult third = output.write(destination(), newest, message(newest, "c"), c);
     EXPECT_EQ(third.status, Status::Skipped);
-    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(kNew, "b"));
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(newer, "b2"));
 }
 
 TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {

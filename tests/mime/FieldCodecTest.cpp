@@ -55,13 +55,21 @@ TEST(EncodedWord, DecodesAcrossWordsAndCharsets) {
     } cases[] = {
         {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "ab", "utf-8"},
         {"=?utf-8?Q?a?=\r\n =?utf-8?B?Yg==?=", "ab", "utf-8"},
-        {"Re: =?ISO-8859-1?Q?=E9t=E9?=", "Re: \xE9t\xE9", "ISO-8859-1"},
-        {"=?iso-8859-1?q?a?= =?utf-8?B?w6k=?=", "a\xC3\xA9", "iso-8859-1"},
+        {"Re: =?ISO-8859-1?Q?=E9t=E9?=", "Re: \xC3\xA9t\xC3\xA9", "utf-8"},
+        {"=?iso-8859-1?q?a?= =?utf-8?B?w6k=?=", "a\xC3\xA9", "utf-8"},
+        // Raw 8-bit text beside a word is read as UTF-8, else windows-1252.
+        {"Gr\xFC\xDF"
+         "e =?iso-8859-1?Q?M=FCnchen?=",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e M\xC3\xBCnchen",
+         "utf-8"},
         {"=?utf-8?Q?a_b=5F?=", "a b_", "utf-8"},
         {"=?utf-8?B?dGVzdA?= tail", "test tail", "utf-8"},
         {"=?utf-8?X?abc?=", "=?utf-8?X?abc?=", ""},
         {"plain text", "plain text", ""},
-        {"=?utf-8?Q?unterminated", "unterminated", "utf-8"},
+        {"=?utf-8?Q?unterminated", "=?utf-8?Q?unterminated", ""},
+        // Without encoded words the bytes stay as they are, whatever they are.
+        {"raw \xFC", "raw \xFC", ""},
         // A word without a charset is not one; its bytes stay as they are.
         {"=??Q?a=0D=0Ab?=", "=??Q?a=0D=0Ab?=", ""},
         {"fold\r\n continues", "fold\r\n continues", ""},
@@ -172,9 +180,13 @@ TEST(FieldCodec, ChoosesBOrQAndFoldsAfterSeparators) {
          "attachment;\r\n\tfilename=\"=?utf-8?B?csOpc3Vtw6kucGRm?=\""},
         {"Content-Type", "text/plain; charset=\"utf-8\"", "", "text/plain; charset=\"utf-8\""},
         {"X-Other", "a\xC3\xA9 b", "utf-8", "=?utf-8?B?YcOp?= b"},
-        // Inside a quoted string the word must not close the string.
-        {"From", "\" \\\"\xC3\xB6tzi\\\" \" <o@x>", "iso-8859-1",
-         "\"=?iso-8859-1?Q?=20=22=C3=B6tzi=22=20?=\" <o@x>"},
+        // No encoded word inside a quoted string: a quoted name becomes a phrase of words, and Q
+        // escapes every special a phrase cannot hold.
+        {"From", "\" \\\"\xC3\xB6tzi\\\" \" <o@x>", "utf-8",
+         "=?utf-8?Q?=20=22=C3=B6tzi=22=20?= <o@x>"},
+        {"To", "\"H\xC3\xB6rst, Kenny\" <k@x>", "utf-8", "=?utf-8?Q?H=C3=B6rst=2C=20Kenny?= <k@x>"},
+        {"Cc", "a@x (J\xC3\xB6rg M.)", "utf-8", "a@x (=?utf-8?Q?J=C3=B6rg=20M=2E?=)"},
+        {"Reply-To", "Grill&Caf\xC3\xA9 <c@x>", "utf-8", "=?utf-8?Q?Grill=26Caf=C3=A9?= <c@x>"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EncodeField(c.name, c.value, c.charset), c.stored) << c.value;
@@ -185,9 +197,18 @@ TEST(FieldCodec, DecodedLineBreaksAndControlBytesStayEncoded) {
     EXPECT_EQ(EncodeField("Subject", "a\r\nb", "utf-8"), "=?utf-8?Q?a=0D=0Ab?=");
     EXPECT_EQ(EncodeField("X-Any", "a\r\n\r\nb", "utf-8"), "=?utf-8?B?YQ0KDQpi?=");
     EXPECT_EQ(EncodeField("Subject", "fold\r\n ed", "utf-8"), "fold\r\n ed");
+    // A fold inside text that is encoded is unfolded, not encoded into the text.
+    EXPECT_EQ(EncodeField("Subject", "Anw\xC3\xA4ltin\r\n f\xC3\xBCr Sie", "utf-8"),
+              "=?utf-8?Q?Anw=C3=A4ltin=20f=C3=BCr=20Sie?=");
     EXPECT_EQ(EncodeField("Subject", std::string("nul\0x", 5), "utf-8"), "=?utf-8?Q?nul=00x?=");
+    // ISO-2022-JP characters are ASCII bytes after ESC $: "!<" there is no special, so the name
+    // stays one word.
     EXPECT_EQ(EncodeField("Subject", "\x1B$B!!\x1B(B", "iso-2022-jp"),
-              "=?iso-2022-jp?Q?=1B$B!!=1B(B?=");
+              "=?iso-2022-jp?B?GyRCISEbKEI=?=");
+    EXPECT_EQ(EncodeField("Thread-Topic", "\x1B$B%N%c!<%s\x1B(B", "iso-2022-jp"),
+              "=?iso-2022-jp?B?GyRCJU4lYyE8JXMbKEI=?=");
+    EXPECT_EQ(EncodeField("From", "\x1B$B%N%c!<%s\x1B(B <n@x>", "iso-2022-jp"),
+              "=?iso-2022-jp?B?GyRCJU4lYyE8JXMbKEI=?= <n@x>");
 }
 
 TEST(FieldCodec, RegistryByFieldName) {

@@ -22,7 +22,7 @@ std::string RoundTripField(const std::string& line, CMimeHeaderField* loaded = n
 
 } // namespace
 
-TEST(HeaderField, LoadsAndStoresWithOneSpaceAfterTheColon) {
+TEST(HeaderField, StoresTheSourceBytesOfALoadedField) {
     struct Case {
         const char* source;
         const char* name;
@@ -30,13 +30,17 @@ TEST(HeaderField, LoadsAndStoresWithOneSpaceAfterTheColon) {
         const char* stored;
     } cases[] = {
         {"Subject: hi\r\n", "Subject", "hi", "Subject: hi\r\n"},
-        {"Subject:hi\r\n", "Subject", "hi", "Subject: hi\r\n"},
-        {"Subject: \t  hi \r\n", "Subject", "hi ", "Subject: hi \r\n"},
+        {"Subject:hi\r\n", "Subject", "hi", "Subject:hi\r\n"},
+        {"Subject: \t  hi \r\n", "Subject", "hi ", "Subject: \t  hi \r\n"},
+        {":empty name\r\n", "", "empty name", ":empty name\r\n"},
         {"No colon here\r\n", "", "No colon here", ": No colon here\r\n"},
         {"Subject : x\r\n", "Subject ", "x", "Subject : x\r\n"},
         {"From: a\r\n b\r\n", "From", "a\r\n b", "From: a\r\n b\r\n"},
         {"Subject: =?utf-8?Q?caf=C3=A9?=\r\n", "Subject", "caf\xC3\xA9",
-         "Subject: =?utf-8?B?Y2Fmw6k=?=\r\n"},
+         "Subject: =?utf-8?Q?caf=C3=A9?=\r\n"},
+        {"Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\t=?ISO-8859-1?Q?_au_lait?=\r\n", "Subject",
+         "caf\xC3\xA9 au lait",
+         "Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\t=?ISO-8859-1?Q?_au_lait?=\r\n"},
         {"Content-Type: text/plain;\r\n charset=us-ascii\r\n", "Content-Type",
          "text/plain;\r\n charset=us-ascii", "Content-Type: text/plain;\r\n charset=us-ascii\r\n"},
     };
@@ -46,9 +50,16 @@ TEST(HeaderField, LoadsAndStoresWithOneSpaceAfterTheColon) {
         EXPECT_EQ(field.GetName(), c.name);
         EXPECT_EQ(field.GetValue(), c.value);
     }
+    // A decoded value is UTF-8 whatever charsets its words named; once changed, the field is
+    // encoded again with that charset.
     CMimeHeaderField encoded;
     RoundTripField("To: =?ISO-8859-1?Q?J=F6rg?= <j@x>\r\n", &encoded);
-    EXPECT_EQ(encoded.GetCharset(), "ISO-8859-1");
+    EXPECT_EQ(encoded.GetValue(), "J\xC3\xB6rg <j@x>");
+    EXPECT_EQ(encoded.GetCharset(), "utf-8");
+    encoded.SetValue(encoded.GetValue() + ", b@x");
+    std::string out;
+    encoded.Store(out);
+    EXPECT_EQ(out, "To: =?utf-8?B?SsO2cmc=?= <j@x>,\r\n\tb@x\r\n");
 }
 
 TEST(HeaderField, IncompleteOrBlankLinesLoadNothing) {

@@ -1,6 +1,6 @@
-// Parses every message source in a folder and writes its stored form (the message file without
-// the CR LF CR LF the export appends) to another folder. Sources without a blank line in CR LF
-// form are skipped, as the export skips them.
+// Parses every message source in a folder and writes the message file the export would write
+// for it (its stored form and the closing CR LF CR LF) to another folder. Sources without a blank
+// line in CR LF form are skipped, as the export skips them.
 #include "mime/MessageConversion.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         if (!bytes.contains("\r\n\r\n"))
             continue;
         const auto message = parcelo::ParseMessageSource(bytes.toStdString());
-        const std::string file = message->StoreToString();
+        const std::string file = parcelo::MessageFileBytes(*message);
         QFile target(out.filePath(name));
         if (!target.open(QIODevice::WriteOnly) ||
             target.write(file.data(), qint64(file.size())) != qint64(file.size())) {

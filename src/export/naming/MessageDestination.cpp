@@ -2,6 +2,7 @@
 
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/naming/NameLimits.h"
+#include "export/naming/NamingOptions.h"
 #include "export/naming/SanitizeName.h"
 
 namespace parcelo {
@@ -24,15 +25,15 @@ QString trimSubFolder(const QString& text) {
 
 QString subFolderText(const DestinationRequest& r) {
     switch (r.folderOption) {
-    case 1:
+    case FolderTreePath:
         return r.treePath;
-    case 2:
+    case FolderMailboxName:
         return SanitizeName(r.folderName);
-    case 3:
+    case FolderSender:
         return SanitizeName(r.sender);
-    case 4:
+    case FolderSubject:
         return SanitizeName(r.subject);
-    case 5:
+    case FolderSentDate:
         return SanitizeName(r.sentDateText);
     default:
         return {};
@@ -48,23 +49,23 @@ QString fileNameText(const DestinationRequest& r) {
     const QString& t = r.subject;
     const QString& d = r.sentDateText;
     switch (r.fileOption) {
-    case 1:
+    case FileSender:
         return s;
-    case 2:
+    case FileSubject:
         return t;
-    case 3:
+    case FileSentDate:
         return d;
-    case 4:
+    case FileSenderSubjectDate:
         return joinPieces({s, t, d});
-    case 5:
+    case FileSenderDateSubject:
         return joinPieces({s, d, t});
-    case 6:
+    case FileSubjectSenderDate:
         return joinPieces({t, s, d});
-    case 7:
+    case FileSubjectDateSender:
         return joinPieces({t, d, s});
-    case 8:
+    case FileDateSubjectSender:
         return joinPieces({d, t, s});
-    case 9:
+    case FileDateSenderSubject:
         return joinPieces({d, s, t});
     default:
         return QStringLiteral("message");
@@ -80,9 +81,9 @@ MessageDestination DestinationOfMessage(const DestinationRequest& request) {
     dest.extension = request.extension;
     dest.valid = !dest.root.isEmpty();
 
-    if (request.folderOption > 0) {
+    if (request.folderOption > FolderRootOnly) {
         const QString sub = trimSubFolder(subFolderText(request));
-        if (request.folderOption == 1) {
+        if (request.folderOption == FolderTreePath) {
             // A tree path names folders, not files: each backslash-separated name is one
             // directory, and each must be a plain name.
             for (const QString& component : sub.split(u'\\', Qt::SkipEmptyParts))

@@ -1,9 +1,10 @@
 #include "export/output/MessageFileOutput.h"
 
+#include "export/dates/MailDate.h"
 #include "export/naming/BuildMessageFilePath.h"
+#include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
-#include "export/dates/MailDate.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
 
@@ -38,9 +39,9 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         return resultOf(Status::Failed);
 
     if (FileExists(firstPath)) {
-        if (messageOption_ == 2)
+        if (messageOption_ == MessageSkip)
             return resultOf(Status::Skipped, firstPath);
-        if (messageOption_ == 1)
+        if (messageOption_ == MessageOverwriteIfNewer)
             return replaceIfNewer(firstPath, messageDate, bytes, key);
     }
 
@@ -55,7 +56,7 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         nextNumber_.insert(numberKey, number + 1);
     if (!WriteReservedMessageFile(path, bytes))
         return resultOf(Status::Failed, path);
-    if (messageOption_ == 1)
+    if (messageOption_ == MessageOverwriteIfNewer)
         written_.insert(path, WrittenFile{key, false});
     return resultOf(Status::Written, path);
 }
@@ -71,7 +72,7 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         return resultOf(Status::Skipped, path);
 
     const auto earlier = written_.constFind(path);
-    if (earlier != written_.cend() && earlier->sourceActedOn)
+    if (earlier != written_.cend() && earlier->sourceDeleted)
         return resultOf(Status::Skipped, path);
 
     if (!ReplaceMessageFile(path, bytes))
@@ -84,10 +85,10 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     return result;
 }
 
-void MessageFileOutput::sourceActionsApplied(StoreFolderId folderId) {
+void MessageFileOutput::sourceMessagesDeleted(StoreFolderId folderId) {
     for (auto it = written_.begin(); it != written_.end(); ++it) {
         if (it->key.folderId == folderId)
-            it->sourceActedOn = true;
+            it->sourceDeleted = true;
     }
 }
 

@@ -49,14 +49,15 @@ public:
     MessageFileResult write(const MessageDestination& destination, const QString& messageDate,
                             const QByteArray& bytes, const ExportedMessageKey& key);
 
-    // Call after the source actions of a folder ran: the files of its messages are then the
-    // only copies of messages that may have been deleted, so they are no longer replaced.
-    void sourceActionsApplied(StoreFolderId folderId);
+    // Call after the source actions of a folder deleted its exported messages: their files are
+    // then the only copies, so they are no longer replaced. Marking messages read loses nothing
+    // and needs no call.
+    void sourceMessagesDeleted(StoreFolderId folderId);
 
 private:
     struct WrittenFile {
         ExportedMessageKey key;
-        bool sourceActedOn = false;
+        bool sourceDeleted = false;
     };
 
     MessageFileResult replaceIfNewer(const QString& path, const QString& messageDate,
