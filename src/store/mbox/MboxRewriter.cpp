@@ -118,13 +118,12 @@ public:
     Copier(int source, FileReplacement* target) : source_(source), target_(target) {}
 
     bool copy(qint64 from, qint64 to) {
-        auto buffer = std::make_unique<char[]>(kBuffer);
         while (from < to) {
             const ssize_t got =
-                ::pread(source_, buffer.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
+                ::pread(source_, buffer_.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0 || !target_->write(buffer.get(), got))
+            if (got <= 0 || !target_->write(buffer_.get(), got))
                 return false;
             from += got;
             written_ += got;
@@ -141,6 +140,7 @@ private:
     static constexpr qint64 kBuffer = 65536;
     int source_;
     FileReplacement* target_;
+    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
     qint64 written_ = 0;
 };
 
