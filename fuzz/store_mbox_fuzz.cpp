@@ -30,6 +30,11 @@ QString MailboxPath() {
         if (!dir)
             dir = ::mkdtemp(fallback);
         Check(dir != nullptr);
+        static const QByteArray made(dir);
+        std::atexit([] {
+            ::unlink((made + "/Box").constData());
+            ::rmdir(made.constData());
+        });
         return QString::fromLocal8Bit(dir) + QStringLiteral("/Box");
     }();
     return path;
