@@ -1,10 +1,12 @@
 #include "store/FileReplacement.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,6 +26,30 @@ QString ErrorText(int error) {
 
 void FileReplacement::SetFailureAfterBytes(qint64 bytes) {
     gFailureAfterBytes = bytes;
+}
+
+int FileReplacement::RemoveOrphans(const QString& target) {
+    const QFileInfo info(target);
+    const QString prefix = QStringLiteral(".%1.parcelo-").arg(info.fileName());
+    const QDir dir(info.absolutePath());
+    int removed = 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix))
+            continue;
+        const QStringList parts = name.mid(prefix.size()).split(QLatin1Char('-'));
+        bool pidOk = false;
+        bool numberOk = false;
+        const qint64 pid = parts.size() == 2 ? parts[0].toLongLong(&pidOk) : 0;
+        if (parts.size() == 2)
+            parts[1].toInt(&numberOk);
+        if (!pidOk || !numberOk || pid <= 0 || pid == ::getpid() || pid != qint64(pid_t(pid)))
+            continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue; // a live process, or one we may not signal
+        if (::unlink(QFile::encodeName(dir.filePath(name)).constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 FileReplacement::FileReplacement(const QString& target) : target_(target) {}
@@ -85,6 +111,16 @@ bool FileReplacement::write(const char* data, qint64 size) {
         return false;
     }
     return true;
+}
+
+bool FileReplacement::flush(QString* error) {
+    if (fd_ < 0)
+        return false;
+    if (errno_ == 0 && ::fsync(fd_) != 0)
+        errno_ = errno;
+    if (errno_ != 0 && error)
+        *error = QStringLiteral("cannot write %1: %2").arg(target_, ErrorText(errno_));
+    return errno_ == 0;
 }
 
 bool FileReplacement::commit(QString* error) {

@@ -16,8 +16,14 @@ public:
 
     bool begin(QString* error);
     bool write(const char* data, qint64 size);
+    // Flushes what was written to disk; commit() flushes again, which is then cheap.
+    bool flush(QString* error);
     bool commit(QString* error);
     void abort();
+
+    // Removes the temporary files of the target that a process which no longer exists left
+    // behind (".NAME.parcelo-PID-N"). Returns how many were removed.
+    static int RemoveOrphans(const QString& target);
 
     // Test seam: every replacement fails once this many bytes are written (-1: never).
     static void SetFailureAfterBytes(qint64 bytes);

@@ -1,12 +1,14 @@
 #include "store/LineReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace parcelo {
 
-bool LineReader::next(QByteArray* line) {
-    line->clear();
+bool LineReader::next(QByteArray* head, const Sink& sink) {
+    head->clear();
     lineStart_ = position_;
+    previous_ = last_ = 0;
     for (;;) {
         if (bufferPos_ >= buffer_.size()) {
             if (eof_)
@@ -29,13 +31,24 @@ bool LineReader::next(QByteArray* line) {
         const qsizetype available = buffer_.size() - bufferPos_;
         const char* newline = static_cast<const char*>(std::memchr(begin, '\n', available));
         const qsizetype take = newline ? (newline - begin) + 1 : available;
-        line->append(begin, take);
+        if (head->size() < headLimit_)
+            head->append(begin, std::min(take, headLimit_ - head->size()));
+        if (sink)
+            sink(begin, take);
+        previous_ = take >= 2 ? begin[take - 2] : last_;
+        last_ = begin[take - 1];
         bufferPos_ += take;
         position_ += take;
         if (newline)
             return true;
     }
-    return !line->isEmpty();
+    return lineLength() > 0;
+}
+
+QByteArray LineReader::lineEnd() const {
+    if (lineLength() == 0 || last_ != '\n')
+        return {};
+    return lineLength() >= 2 && previous_ == '\r' ? QByteArray("\r\n") : QByteArray("\n");
 }
 
 } // namespace parcelo

@@ -5,6 +5,7 @@
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -271,7 +272,9 @@ TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
 }
 
 TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
-    ASSERT_TRUE(test::writeFile(store + "/Sent.lock", "12345\n"));
+    // The lock of a process that still runs (this test).
+    ASSERT_TRUE(test::writeFile(store + "/Sent.lock",
+                                QByteArray::number(QCoreApplication::applicationPid()) + "\n"));
     const CliResult result =
         exportStore({"--folder", "Local Folders\\Sent", "--set", "ActionDelete=1"});
     EXPECT_EQ(result.exitCode, 3);
@@ -279,7 +282,10 @@ TEST_F(CliTest, ALockedMailboxIsReportedAndKeepsItsMessages) {
     EXPECT_TRUE(
         result.err.contains("warning: the mail folder 'Local Folders\\Sent' could not be changed"))
         << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains("the mailbox is locked by another program"))
+    // The warning names the lock that blocked the change.
+    EXPECT_TRUE(result.err.contains(QStringLiteral("the mailbox is locked by process %1 (%2)")
+                                        .arg(QCoreApplication::applicationPid())
+                                        .arg(store + "/Sent.lock")))
         << result.err.toStdString();
     QFile::remove(store + "/Sent.lock");
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Sent [4]\n"));

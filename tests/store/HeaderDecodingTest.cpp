@@ -5,6 +5,7 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QUtf8StringView>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -58,6 +59,32 @@ TEST(EncodedWords, Iso2022JpWordsFromARealMessage) {
     EXPECT_EQ(NormalizeSubject(DecodeEncodedWords(header.value("Subject"))).toStdString(),
               "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB\xE3\x83"
               "\x86\xE3\x82\xB9\xE3\x83\x88 (testing Japanese emails)");
+}
+
+// Inputs found by the fuzz targets, kept by name: text from the store is valid UTF-8 whatever
+// bytes a word that names UTF-8 carries.
+TEST(EncodedWords, FuzzFindingsGiveValidUtf8) {
+    const struct {
+        const char* name;
+        QByteArray hex;
+    } cases[] = {
+        {"utf-8 Q word with lead bytes of sequences past U+10FFFF (store_encoded_words_fuzz)",
+         "3d3f7574662d383f713f506f7374b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0fff7b0b0b0b0b0b0b0b0b0"
+         "b0b0b0b0b0b0b0b0b0b0b0b0b0b05f746f5f667265656273642d6861636b6572733d343046726565"
+         "4253442e6f72675f64656e69656e65775f736572766963655f6d616e616765725f6461656d6f6e3f"
+         "3d"},
+        {"utf-8 Q word with 0xFF and a five-byte lead in an address (store_address_list_fuzz)",
+         "3d3f7574662d383f513f416e74ffffffffffff41433d7270bcbcbcbcbcbcbcbcbcbcfbbcbcbcbcbc"
+         "bcbcbc3d36393f3d72673e"},
+    };
+    for (const auto& c : cases) {
+        const QByteArray input = QByteArray::fromHex(c.hex);
+        const QByteArray decoded = DecodeEncodedWords(input);
+        EXPECT_TRUE(QUtf8StringView(decoded).isValidUtf8()) << c.name;
+        EXPECT_TRUE(decoded.contains("\xEF\xBF\xBD")) << c.name; // U+FFFD for what was invalid
+        for (const QByteArray& name : AddressDisplayNames(input))
+            EXPECT_TRUE(QUtf8StringView(name).isValidUtf8()) << c.name;
+    }
 }
 
 TEST(MessageHeader, UnfoldsAndFindsFieldsInAnyCase) {

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace parcelo;
@@ -264,8 +265,8 @@ TEST(MboxChanges, LockedOrChangedMailboxIsNotTouched) {
     ASSERT_TRUE(writeFile(path, original));
     auto store = OpenStore(dir.path());
 
-    // A fresh lock of another program.
-    ASSERT_TRUE(writeFile(path + QStringLiteral(".lock"), "4242\n"));
+    // A fresh lock of another program that still runs.
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".lock"), QByteArray::number(::getppid()) + '\n'));
     auto folder = OpenFolderByPath(*store, QStringLiteral("Box"));
     ASSERT_TRUE(folder);
     folder->DeleteMessages(Ids({0}));

@@ -15,39 +15,65 @@ bool IsBlank(char c) {
 
 } // namespace
 
-bool IsValidUtf8(std::string_view text) {
+namespace {
+
+// Length of the valid UTF-8 sequence at i, or 0 when there is none.
+std::size_t SequenceLength(std::string_view text, std::size_t i) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
+    const unsigned char c = p[i];
+    if (c < 0x80)
+        return 1;
+    std::size_t extra;
+    char32_t min;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    char32_t value = c & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (p[i + k] & 0x3F);
+    }
+    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    return extra + 1;
+}
+
+// The text with U+FFFD for every byte that starts no valid sequence.
+std::string ReplaceInvalidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0) {
+            out.append(kReplacement);
             ++i;
-            continue;
-        }
-        int extra;
-        char32_t min;
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            min = 0x10000;
         } else {
-            return false;
+            out.append(text.substr(i, length));
+            i += length;
         }
-        char32_t value = c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
-                return false;
-            value = (value << 6) | (p[i + k] & 0x3F);
-        }
-        if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+    }
+    return out;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0)
             return false;
-        i += extra + 1;
+        i += length;
     }
     return true;
 }
@@ -64,6 +90,7 @@ bool ConvertToUtf8(std::string_view charset, std::string_view text, std::string&
     if (begin == end)
         return false;
     const std::string name(charset.substr(begin, end - begin));
+    const std::size_t start = utf8.size();
     iconv_t cd = iconv_open("UTF-8", name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
@@ -92,6 +119,11 @@ bool ConvertToUtf8(std::string_view charset, std::string_view text, std::string&
         }
     }
     iconv_close(cd);
+    // iconv passes some sequences that are no UTF-8 (past U+10FFFF, five-byte forms) when the
+    // charset is UTF-8 itself: the text must be valid whatever the input.
+    const std::string_view added = std::string_view(utf8).substr(start);
+    if (!IsValidUtf8(added))
+        utf8.replace(start, std::string::npos, ReplaceInvalidUtf8(added));
     return true;
 }
 

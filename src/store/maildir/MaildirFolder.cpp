@@ -1,6 +1,7 @@
 #include "store/maildir/MaildirFolder.h"
 
 #include "platform/SystemErrorText.h"
+#include "store/CrlfCanonicalizer.h"
 #include "store/CrlfFileStream.h"
 #include "store/LineReader.h"
 #include "store/RegularFile.h"
@@ -31,24 +32,30 @@ void Measure(MaildirFolder::Entry* entry, HeaderSummary* summary) {
         return;
     }
     LineReader reader(&file);
+    CrlfCanonicalizer counter(false);
+    const LineReader::Sink count = [&counter](const char* data, qsizetype size) {
+        counter.feed(data, size, nullptr);
+    };
     QByteArray line;
     QByteArray header;
     bool inHeader = true;
-    quint64 size = 0;
-    while (reader.next(&line)) {
+    while (reader.next(&line, count)) {
         if (inHeader) {
-            if (line == "\n" || line == "\r\n")
+            if (line == "\n" || line == "\r\n") {
                 inHeader = false;
-            else
+            } else {
                 header.append(line);
+                if (!line.endsWith('\n'))
+                    header.append('\n'); // a line cut to its head
+            }
         }
-        size += CanonicalLineSize(line.constData(), line.size(), false);
     }
+    counter.finish(nullptr);
     if (reader.failed()) {
         entry->error = entry->path + QStringLiteral(": ") + file.errorString();
         return;
     }
-    entry->cbMessage = size;
+    entry->cbMessage = counter.produced();
     if (summary)
         *summary = SummarizeHeader(MessageHeader(header));
     entry->readable = true;

@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
+#include <QList>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -11,6 +12,48 @@
 #include <unistd.h>
 
 namespace parcelo {
+
+namespace {
+
+QByteArray ReadSmallFile(const QByteArray& path) {
+    QByteArray content(256, '\0');
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
+    ::close(fd);
+    content.truncate(got > 0 ? got : 0);
+    return content;
+}
+
+QByteArray HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return QByteArray(name);
+}
+
+// The process id a lock file names, when it names one of this host: "PID" or "PID HOST".
+qint64 LockOwner(const QByteArray& content) {
+    const QList<QByteArray> words = content.simplified().split(' ');
+    if (words.isEmpty() || words.size() > 2)
+        return 0;
+    bool ok = false;
+    const qint64 pid = words[0].toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return 0;
+    if (words.size() == 2 && words[1] != HostName())
+        return 0;
+    return pid;
+}
+
+} // namespace
+
+bool ProcessExists(qint64 pid) {
+    if (pid <= 0 || pid != qint64(pid_t(pid)))
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
 
 DotLock::DotLock(const QString& mailboxPath) : lockPath_(mailboxPath + QStringLiteral(".lock")) {}
 
@@ -37,14 +80,25 @@ bool DotLock::acquire(QString* error) {
         }
         if (errno != EEXIST)
             break;
+        const QByteArray content = ReadSmallFile(path);
+        const qint64 owner = LockOwner(content);
+        const bool ownerGone = owner > 0 && owner != ::getpid() && !ProcessExists(owner);
         struct stat st;
-        if (attempt == 0 && ::stat(path.constData(), &st) == 0 &&
-            std::time(nullptr) - st.st_mtime > kStaleSeconds) {
+        const bool old =
+            ::lstat(path.constData(), &st) == 0 && std::time(nullptr) - st.st_mtime > kStaleSeconds;
+        // Read again just before removing, so that a lock another program took over meanwhile
+        // is left alone.
+        if (attempt == 0 && (ownerGone || old) && ReadSmallFile(path) == content) {
             ::unlink(path.constData());
             continue;
         }
-        if (error)
-            *error = QStringLiteral("the mailbox is locked by another program (%1)").arg(lockPath_);
+        if (error) {
+            *error = owner > 0 ? QStringLiteral("the mailbox is locked by process %1 (%2)")
+                                     .arg(owner)
+                                     .arg(lockPath_)
+                               : QStringLiteral("the mailbox is locked by another program (%1)")
+                                     .arg(lockPath_);
+        }
         return false;
     }
     if (error)

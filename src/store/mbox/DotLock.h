@@ -4,8 +4,9 @@
 
 namespace parcelo {
 
-// The mail client's dot-lock of a mailbox file: NAME.lock beside it, created exclusively.
-// A lock older than the stale age is taken over; a fresh one makes acquire() fail.
+// The mail client's dot-lock of a mailbox file: NAME.lock beside it, created exclusively and
+// holding our process id. A lock older than the stale age, or one whose process no longer
+// exists on this host, is taken over; a live one makes acquire() fail, saying who holds it.
 class DotLock {
 public:
     explicit DotLock(const QString& mailboxPath);
@@ -22,5 +23,8 @@ private:
     QString lockPath_;
     bool held_ = false;
 };
+
+// Whether a process with that id exists on this host (one we may not signal counts as alive).
+bool ProcessExists(qint64 pid);
 
 } // namespace parcelo

@@ -108,6 +108,7 @@ HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change
 }
 
 HRESULT MboxFolder::applyChanges(bool compact) {
+    error_.clear();
     std::vector<MboxChange> changes(scan_.messages.size());
     for (size_t i = 0; i < changes.size(); ++i) {
         const MboxMessage& message = scan_.messages[i];
@@ -143,8 +144,9 @@ HRESULT MboxFolder::applyChanges(bool compact) {
         return S_OK;
     if (changed_)
         changed_();
+    // Mail appended during the change was kept after the last message: it gets no id.
     MboxScan rescan = ScanMbox(path_);
-    if (!rescan.ok || rescan.messages.size() != kept) {
+    if (!rescan.ok || rescan.messages.size() < kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.
         error_ = QStringLiteral("%1 could not be read again after the change").arg(path_);
         ids_.assign(ids_.size(), kGone);

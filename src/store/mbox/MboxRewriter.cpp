@@ -1,20 +1,110 @@
 #include "store/mbox/MboxRewriter.h"
 
-#include "store/mbox/DotLock.h"
 #include "store/FileReplacement.h"
+#include "store/mbox/DotLock.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace parcelo {
 
 namespace {
 
+std::function<void(MboxRewriteStage)>& RewriteHook() {
+    static std::function<void(MboxRewriteStage)> hook;
+    return hook;
+}
+
+void AtStage(MboxRewriteStage stage) {
+    if (RewriteHook())
+        RewriteHook()(stage);
+}
+
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 QByteArray MozillaStatusText(quint32 value, int width) {
     return QByteArray::number(value, 16).rightJustified(width, '0');
 }
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The mailbox file, open and locked with an fcntl lock for as long as the object lives. The
+// lock belongs to this open file (not to the process), so that no other close() of the same
+// file in this process drops it.
+class LockedMailbox {
+public:
+    explicit LockedMailbox(const QString& path) : path_(path) {}
+    ~LockedMailbox() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    LockedMailbox(const LockedMailbox&) = delete;
+    LockedMailbox& operator=(const LockedMailbox&) = delete;
+
+    // Opens and locks the file, waiting a moment for a program that holds a lock briefly.
+    bool open(QString* error) {
+        const QByteArray name = QFile::encodeName(path_);
+        fd_ = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        short type = F_WRLCK;
+        if (fd_ < 0 && errno == EACCES) {
+            // A file we may not write can still be kept from growing: a read lock stops a
+            // program that locks before writing.
+            fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+            type = F_RDLCK;
+        }
+        if (fd_ < 0) {
+            *error = QStringLiteral("cannot open %1: %2").arg(path_, ErrorText(errno));
+            return false;
+        }
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            struct flock lock = {};
+            lock.l_type = type;
+            lock.l_whence = SEEK_SET;
+            if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0)
+                return true;
+            // A file system without record locks still has the dot-lock, and appends are
+            // caught up before the rename.
+            if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL)
+                return true;
+            if (errno != EAGAIN && errno != EACCES) {
+                *error = QStringLiteral("cannot lock %1: %2").arg(path_, ErrorText(errno));
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        struct flock holder = {};
+        holder.l_type = F_WRLCK;
+        holder.l_whence = SEEK_SET;
+        const bool known =
+            ::fcntl(fd_, F_OFD_GETLK, &holder) == 0 && holder.l_type != F_UNLCK && holder.l_pid > 0;
+        *error = known ? QStringLiteral("the mailbox is locked by process %1 (fcntl lock on %2)")
+                             .arg(holder.l_pid)
+                             .arg(path_)
+                       : QStringLiteral("the mailbox is locked by another program (fcntl lock "
+                                        "on %1)")
+                             .arg(path_);
+        return false;
+    }
+
+    int fd() const { return fd_; }
+
+private:
+    static constexpr int kAttempts = 10;
+    QString path_;
+    int fd_ = -1;
+};
 
 // One insertion or replacement inside a message's region.
 struct Edit {
@@ -25,26 +115,50 @@ struct Edit {
 
 class Copier {
 public:
-    Copier(QFile* source, FileReplacement* target) : source_(source), target_(target) {}
+    Copier(int source, FileReplacement* target) : source_(source), target_(target) {}
 
     bool copy(qint64 from, qint64 to) {
-        if (!source_->seek(from))
-            return false;
-        char buffer[65536];
         while (from < to) {
-            const qint64 got = source_->read(buffer, std::min<qint64>(sizeof buffer, to - from));
-            if (got <= 0 || !target_->write(buffer, got))
+            const ssize_t got =
+                ::pread(source_, buffer_.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0 || !target_->write(buffer_.get(), got))
                 return false;
             from += got;
+            written_ += got;
         }
         return true;
     }
-    bool write(const QByteArray& text) { return target_->write(text.constData(), text.size()); }
+    bool write(const QByteArray& text) {
+        written_ += text.size();
+        return target_->write(text.constData(), text.size());
+    }
+    qint64 written() const { return written_; }
 
 private:
-    QFile* source_;
+    static constexpr qint64 kBuffer = 65536;
+    int source_;
     FileReplacement* target_;
+    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
+    qint64 written_ = 0;
 };
+
+// The offset after the empty lines at [from, to) of the file: appended mail that starts with
+// the empty line before its separator must not begin a file, which would then be no mbox.
+qint64 SkipEmptyLines(int fd, qint64 from, qint64 to) {
+    char pair[2];
+    while (from < to) {
+        const ssize_t got = ::pread(fd, pair, size_t(std::min<qint64>(2, to - from)), from);
+        if (got >= 1 && pair[0] == '\n')
+            from += 1;
+        else if (got == 2 && pair[0] == '\r' && pair[1] == '\n')
+            from += 2;
+        else
+            break;
+    }
+    return from;
+}
 
 std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) {
     std::vector<Edit> edits;
@@ -66,47 +180,105 @@ std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) 
     return edits;
 }
 
-bool EditInPlace(const QString& path, const MboxScan& scan, const std::vector<MboxChange>& changes,
-                 QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) {
-        *error = file.errorString();
-        return false;
-    }
+bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
+                 const std::vector<MboxChange>& changes, QString* error) {
     for (size_t i = 0; i < changes.size(); ++i) {
         if (!changes[i].mozStatus)
             continue;
         const MboxMessage& message = scan.messages[i];
         const QByteArray expected = MozillaStatusText(message.mozStatus, message.mozStatusLength);
         const QByteArray text = MozillaStatusText(*changes[i].mozStatus, message.mozStatusLength);
-        if (!file.seek(message.mozStatusOffset) ||
-            file.read(message.mozStatusLength).compare(expected, Qt::CaseInsensitive) != 0) {
+        QByteArray found(message.mozStatusLength, '\0');
+        if (::pread(fd, found.data(), size_t(found.size()), message.mozStatusOffset) !=
+                found.size() ||
+            found.compare(expected, Qt::CaseInsensitive) != 0) {
             *error = QStringLiteral("%1 changed while it was open").arg(path);
             return false;
         }
-        if (!file.seek(message.mozStatusOffset) || file.write(text) != text.size()) {
-            *error = file.errorString();
+        if (::pwrite(fd, text.constData(), size_t(text.size()), message.mozStatusOffset) !=
+            text.size()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(path, ErrorText(errno));
             return false;
         }
     }
-    if (!file.flush() || ::fsync(file.handle()) != 0) {
-        *error = QStringLiteral("cannot write %1").arg(path);
+    if (::fsync(fd) != 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, ErrorText(errno));
         return false;
     }
     return true;
 }
 
-bool Rewrite(const QString& path, const MboxScan& scan, const std::vector<MboxChange>& changes,
+// What the copy has taken from the mailbox so far.
+struct Copied {
+    qint64 size;
+    timespec modified;
+};
+
+// Copies what a program that does not lock appended since the copy began. False when the
+// file changed in another way (it shrank, or changed without growing): its content is then
+// no longer what was copied.
+bool CatchUp(int fd, const QString& path, qint64 prefixLength, Copier* copier, Copied* copied,
              QString* error) {
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *error = source.errorString();
-        return false;
+    for (int round = 0; round < 100; ++round) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0) {
+            *error = QStringLiteral("cannot read %1: %2").arg(path, ErrorText(errno));
+            return false;
+        }
+        if (st.st_size == copied->size && SameTime(st.st_mtim, copied->modified))
+            return true;
+        if (st.st_size <= copied->size) {
+            *error = QStringLiteral("%1 changed while it was rewritten").arg(path);
+            return false;
+        }
+        const qint64 from = copier->written() == prefixLength
+                                ? SkipEmptyLines(fd, copied->size, st.st_size)
+                                : copied->size;
+        if (!copier->copy(from, st.st_size)) {
+            *error = QStringLiteral("cannot rewrite %1").arg(path);
+            return false;
+        }
+        copied->size = st.st_size;
+        copied->modified = st.st_mtim;
     }
+    *error = QStringLiteral("%1 kept growing while it was rewritten").arg(path);
+    return false;
+}
+
+// After the rename, bytes appended to the old file by a program that opened it before are
+// added to the new one.
+bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixWritten,
+                    QString* error) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size <= copied)
+        return true;
+    if (onlyPrefixWritten)
+        copied = SkipEmptyLines(fd, copied, st.st_size);
+    const int target =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    bool ok = target >= 0;
+    char buffer[65536];
+    for (qint64 from = copied; ok && from < st.st_size;) {
+        const ssize_t got =
+            ::pread(fd, buffer, size_t(std::min<qint64>(sizeof buffer, st.st_size - from)), from);
+        ok = got > 0 && ::write(target, buffer, size_t(got)) == got;
+        from += got;
+    }
+    ok = ok && ::fsync(target) == 0;
+    if (target >= 0)
+        ::close(target);
+    if (!ok)
+        *error = QStringLiteral("%1: a message appended during the rewrite could not be kept: %2")
+                     .arg(path, ErrorText(errno));
+    return ok;
+}
+
+bool Rewrite(int fd, const QString& path, const MboxScan& scan,
+             const std::vector<MboxChange>& changes, Copied copied, QString* error) {
     FileReplacement target(path);
     if (!target.begin(error))
         return false;
-    Copier copier(&source, &target);
+    Copier copier(fd, &target);
     bool ok = copier.copy(0, scan.prefixLength);
     for (size_t i = 0; ok && i < scan.messages.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
@@ -124,10 +296,25 @@ bool Rewrite(const QString& path, const MboxScan& scan, const std::vector<MboxCh
         target.abort();
         return false;
     }
-    return target.commit(error);
+    AtStage(MboxRewriteStage::Copied);
+    // Catch up before the long flush and again just before the rename, so that the window in
+    // which an append can be missed is as short as it can be.
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !target.flush(error) ||
+        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error)) {
+        target.abort();
+        return false;
+    }
+    if (!target.commit(error))
+        return false;
+    AtStage(MboxRewriteStage::Renamed);
+    return AppendLateTail(fd, path, copied.size, copier.written() == scan.prefixLength, error);
 }
 
 } // namespace
+
+void SetMboxRewriteHook(std::function<void(MboxRewriteStage)> hook) {
+    RewriteHook() = std::move(hook);
+}
 
 bool FitsMozillaStatus(const MboxMessage& message, quint32 value) {
     return message.mozStatusOffset >= 0 &&
@@ -144,19 +331,39 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
     });
     if (!any)
         return true;
-    DotLock lock(path);
+    // A linked mailbox is changed where it lives; the link is locked as well, for programs
+    // that know the mailbox by the link's name.
+    const QString linkPath = QFileInfo(path).absoluteFilePath();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString realPath = canonical.isEmpty() ? linkPath : canonical;
+    DotLock lock(realPath);
     if (!lock.acquire(error))
         return false;
-    if (!SameFileAsScanned(path, scan)) {
+    DotLock linkLock(linkPath);
+    if (realPath != linkPath && !linkLock.acquire(error))
+        return false;
+    LockedMailbox mailbox(realPath);
+    if (!mailbox.open(error))
+        return false;
+    struct stat st;
+    struct stat named;
+    if (::fstat(mailbox.fd(), &st) != 0 ||
+        ::stat(QFile::encodeName(realPath).constData(), &named) != 0 || named.st_ino != st.st_ino ||
+        !SameFileAsScanned(path, scan)) {
         *error = QStringLiteral("%1 changed while it was open").arg(path);
         return false;
     }
+    FileReplacement::RemoveOrphans(realPath);
     const bool inPlace = std::all_of(changes.begin(), changes.end(),
                                      [](const MboxChange& c) { return !c.drop && !c.addRead; });
-    const bool ok =
-        inPlace ? EditInPlace(path, scan, changes, error) : Rewrite(path, scan, changes, error);
-    if (ok)
-        QFile::remove(path + QStringLiteral(".msf"));
+    const bool ok = inPlace ? EditInPlace(mailbox.fd(), realPath, scan, changes, error)
+                            : Rewrite(mailbox.fd(), realPath, scan, changes,
+                                      Copied{st.st_size, st.st_mtim}, error);
+    if (ok) {
+        QFile::remove(linkPath + QStringLiteral(".msf"));
+        if (realPath != linkPath)
+            QFile::remove(realPath + QStringLiteral(".msf"));
+    }
     return ok;
 }
 

@@ -1,6 +1,6 @@
 #include "store/mbox/MboxScanner.h"
 
-#include "store/CrlfFileStream.h"
+#include "store/CrlfCanonicalizer.h"
 #include "store/LineReader.h"
 #include "store/RegularFile.h"
 #include "store/header/MessageHeader.h"
@@ -17,6 +17,9 @@ namespace parcelo {
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
+
+// Headers up to this size are read whole for their summary.
+constexpr qint64 kWholeHeaderLimit = 1 << 20;
 
 bool IsEmptyLine(const QByteArray& line) {
     return line == "\n" || line == "\r\n";
@@ -41,29 +44,50 @@ int HexDigits(const QByteArray& line, qsizetype from) {
     return n;
 }
 
+// One line of the file as the scanner sees it: its first bytes and its measures.
+struct ScannedLine {
+    QByteArray head; // at most LineReader::kHeadLimit bytes
+    qint64 start = 0;
+    qint64 length = 0;
+    QByteArray lineEnd;
+    quint64 canonicalSize = 0;
+};
+
+bool IsHeaderContinuation(const QByteArray& line) {
+    return line.startsWith(' ') || line.startsWith('\t');
+}
+
+// Header fields that the message's flags are read from; only these are kept of a header.
+bool IsFlagField(const QByteArray& line) {
+    qsizetype value = 0;
+    return StartsWithField(line, "X-Mozilla-Status", &value) ||
+           StartsWithField(line, "Status", &value) || StartsWithField(line, "X-Status", &value);
+}
+
 class Builder {
 public:
     explicit Builder(MboxScan* scan) : scan_(scan) {}
 
-    void separator(const QByteArray& line, qint64 start) {
-        finish(start);
+    void separator(const ScannedLine& line) {
+        finish(line.start);
         MboxMessage message;
-        message.separatorStart = start;
-        message.contentStart = start + line.size();
+        message.separatorStart = line.start;
+        message.contentStart = line.start + line.length;
         message.headerEnd = message.contentStart;
-        message.lineEnd = line.endsWith("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+        message.lineEnd = line.lineEnd == "\r\n" ? QByteArray("\r\n") : QByteArray("\n");
         scan_->messages.push_back(message);
         open_ = true;
         inHeader_ = true;
         pendingEmpty_ = false;
+        keepingField_ = false;
         header_.clear();
     }
 
-    void line(const QByteArray& line, qint64 start) {
+    void line(const ScannedLine& line) {
         if (!open_)
             return;
         MboxMessage& message = scan_->messages.back();
-        const bool empty = IsEmptyLine(line);
+        const bool empty = IsEmptyLine(line.head);
         if (pendingEmpty_) {
             message.cbMessage += 2;
             pendingEmpty_ = false;
@@ -72,16 +96,16 @@ public:
             if (empty) {
                 inHeader_ = false;
             } else {
-                headerLine(&message, line, start);
-                message.headerEnd = start + line.size();
-                message.headerLineEndMissing = !line.endsWith('\n');
+                headerLine(&message, line);
+                message.headerEnd = line.start + line.length;
+                message.headerLineEndMissing = line.lineEnd.isEmpty();
             }
         }
         if (empty) {
             pendingEmpty_ = true;
-            pendingEmptyStart_ = start;
+            pendingEmptyStart_ = line.start;
         } else {
-            message.cbMessage += CanonicalLineSize(line.constData(), line.size(), true);
+            message.cbMessage += line.canonicalSize;
         }
     }
 
@@ -112,17 +136,25 @@ public:
     }
 
 private:
-    void headerLine(MboxMessage* message, const QByteArray& line, qint64 start) {
-        header_.append(line);
+    static constexpr qsizetype kKeptHeaderLimit = 65536;
+
+    void headerLine(MboxMessage* message, const ScannedLine& line) {
+        keepingField_ = IsHeaderContinuation(line.head) ? keepingField_ : IsFlagField(line.head);
+        if (keepingField_ && header_.size() < kKeptHeaderLimit) {
+            header_.append(line.head);
+            if (!header_.endsWith('\n'))
+                header_.append('\n'); // a line longer than its head, or the header's last
+        }
         qsizetype value = 0;
-        if (message->mozStatusOffset < 0 && StartsWithField(line, "X-Mozilla-Status", &value)) {
-            const int digits = HexDigits(line, value);
+        if (message->mozStatusOffset < 0 &&
+            StartsWithField(line.head, "X-Mozilla-Status", &value)) {
+            const int digits = HexDigits(line.head, value);
             if (digits > 0 && digits <= 8) {
-                message->mozStatusOffset = start + value;
+                message->mozStatusOffset = line.start + value;
                 message->mozStatusLength = digits;
             }
-        } else if (message->statusValueOffset < 0 && StartsWithField(line, "Status", &value)) {
-            message->statusValueOffset = start + value;
+        } else if (message->statusValueOffset < 0 && StartsWithField(line.head, "Status", &value)) {
+            message->statusValueOffset = line.start + value;
         }
     }
 
@@ -130,8 +162,9 @@ private:
     bool open_ = false;
     bool inHeader_ = false;
     bool pendingEmpty_ = false;
+    bool keepingField_ = false;
     qint64 pendingEmptyStart_ = 0;
-    QByteArray header_;
+    QByteArray header_; // the flag fields of the header
 };
 
 } // namespace
@@ -172,26 +205,36 @@ MboxScan ScanMbox(const QString& path) {
 
     LineReader reader(&file);
     Builder builder(&scan);
-    QByteArray line;
+    ScannedLine line;
+    CrlfCanonicalizer counter(true);
+    const LineReader::Sink count = [&counter](const char* data, qsizetype size) {
+        counter.feed(data, size, nullptr);
+    };
     bool first = true;
     bool previousEmpty = true;
-    while (reader.next(&line)) {
-        qint64 start = reader.lineStart();
-        if (first && line.startsWith(kBom)) {
-            line.remove(0, kBom.size());
-            start += kBom.size();
+    while (reader.next(&line.head, count)) {
+        counter.finish(nullptr);
+        line.start = reader.lineStart();
+        line.length = reader.lineLength();
+        line.lineEnd = reader.lineEnd();
+        line.canonicalSize = counter.produced();
+        counter = CrlfCanonicalizer(true);
+        if (first && line.head.startsWith(kBom)) {
+            line.head.remove(0, kBom.size());
+            line.start += kBom.size();
+            line.length -= kBom.size();
             scan.prefixLength = kBom.size();
         }
-        if (line.startsWith("From ") && previousEmpty) {
-            builder.separator(line, start);
+        if (line.head.startsWith("From ") && previousEmpty) {
+            builder.separator(line);
             previousEmpty = false;
         } else {
-            if (first && !line.isEmpty()) {
+            if (first && !line.head.isEmpty()) {
                 scan.error = QStringLiteral("not an mbox file");
                 return scan;
             }
-            builder.line(line, start);
-            previousEmpty = IsEmptyLine(line);
+            builder.line(line);
+            previousEmpty = IsEmptyLine(line.head);
         }
         first = false;
     }
@@ -209,12 +252,31 @@ bool ReadMboxHeader(QFile* file, const MboxMessage& message, HeaderSummary* summ
     if (!file->seek(message.separatorStart))
         return false;
     const qint64 length = message.headerEnd - message.separatorStart;
-    const QByteArray bytes = file->read(length);
-    if (bytes.size() != length)
-        return false;
-    const qsizetype separatorLength = message.contentStart - message.separatorStart;
-    *receivedDate = ParseMboxFromLineDate(bytes.left(separatorLength).trimmed());
-    *summary = SummarizeHeader(MessageHeader(bytes.mid(separatorLength)));
+    QByteArray separator;
+    QByteArray header;
+    if (length <= kWholeHeaderLimit) {
+        header = file->read(length);
+        if (header.size() != length)
+            return false;
+        separator = header.left(message.contentStart - message.separatorStart);
+        header.remove(0, separator.size());
+    } else {
+        // A huge header is read line by line, each line cut to its head: the summary needs
+        // only the start of each field.
+        LineReader reader(file, message.separatorStart);
+        if (!reader.next(&separator))
+            return false;
+        QByteArray head;
+        while (reader.position() < message.headerEnd && reader.next(&head)) {
+            header.append(head);
+            if (!head.endsWith('\n'))
+                header.append('\n');
+        }
+        if (reader.failed() || reader.position() < message.headerEnd)
+            return false;
+    }
+    *receivedDate = ParseMboxFromLineDate(separator.trimmed());
+    *summary = SummarizeHeader(MessageHeader(header));
     return true;
 }
 

@@ -1,0 +1,129 @@
+// Scans arbitrary bytes as an mbox file. The index must cover the file in order, every message
+// must stream exactly its announced size and match a plain line-by-line conversion, and
+// removing every other message must leave the others reading exactly as before.
+#include "store/CrlfFileStream.h"
+#include "store/mbox/MboxRewriter.h"
+#include "store/mbox/MboxScanner.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok)
+        std::abort();
+}
+
+QString MailboxPath() {
+    static const QString path = [] {
+        char pattern[] = "/dev/shm/parcelo-fuzz-XXXXXX";
+        char fallback[] = "/tmp/parcelo-fuzz-XXXXXX";
+        const char* dir = ::mkdtemp(pattern);
+        if (!dir)
+            dir = ::mkdtemp(fallback);
+        Check(dir != nullptr);
+        static const QByteArray made(dir);
+        std::atexit([] {
+            ::unlink((made + "/Box").constData());
+            ::rmdir(made.constData());
+        });
+        return QString::fromLocal8Bit(dir) + QStringLiteral("/Box");
+    }();
+    return path;
+}
+
+// Line by line: a lone LF becomes CR LF, ">From " lines lose one '>'.
+QByteArray Reference(const QByteArray& bytes) {
+    QByteArray out;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        QByteArray line = bytes.mid(start, end - start);
+        qsizetype quotes = 0;
+        while (quotes < line.size() && line[quotes] == '>')
+            ++quotes;
+        if (quotes > 0 && line.mid(quotes).startsWith("From "))
+            line.remove(0, 1);
+        if (line.endsWith('\n') && !line.endsWith("\r\n"))
+            line.insert(line.size() - 1, '\r');
+        out.append(line);
+        start = end;
+    }
+    return out;
+}
+
+QByteArray Stream(const QString& path, const parcelo::MboxMessage& message) {
+    parcelo::CrlfFileStream stream(path, message.contentStart, message.contentEnd,
+                                   message.cbMessage, true);
+    Check(stream.open());
+    QByteArray out;
+    char buffer[777];
+    std::uint32_t got = 0;
+    do {
+        Check(stream.Read(buffer, sizeof buffer, &got) == parcelo::S_OK);
+        out.append(buffer, got);
+    } while (got > 0);
+    Check(quint64(out.size()) == message.cbMessage);
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QString path = MailboxPath();
+    const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
+    {
+        QFile file(path);
+        Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        Check(file.write(input) == input.size());
+    }
+    const parcelo::MboxScan scan = parcelo::ScanMbox(path);
+    if (!scan.ok)
+        return 0;
+    Check(scan.size == input.size());
+    qint64 expectedStart = scan.prefixLength;
+    std::vector<QByteArray> sources;
+    QFile file(path);
+    Check(file.open(QIODevice::ReadOnly));
+    for (const parcelo::MboxMessage& m : scan.messages) {
+        Check(m.separatorStart == expectedStart);
+        Check(m.separatorStart < m.contentStart && m.contentStart <= m.headerEnd);
+        Check(m.headerEnd <= m.contentEnd && m.contentEnd <= m.regionEnd);
+        Check(input.mid(m.separatorStart, 5) == "From ");
+        expectedStart = m.regionEnd;
+        const QByteArray source = Stream(path, m);
+        Check(source == Reference(input.mid(m.contentStart, m.contentEnd - m.contentStart)));
+        parcelo::HeaderSummary summary;
+        QDateTime received;
+        Check(parcelo::ReadMboxHeader(&file, m, &summary, &received));
+        sources.push_back(source);
+    }
+    Check(expectedStart == input.size());
+    file.close();
+
+    if (scan.messages.size() < 2)
+        return 0;
+    std::vector<parcelo::MboxChange> changes(scan.messages.size());
+    for (size_t i = 1; i < changes.size(); i += 2)
+        changes[i].drop = true;
+    QString error;
+    Check(parcelo::ApplyMboxChanges(path, scan, changes, &error));
+    const parcelo::MboxScan rescan = parcelo::ScanMbox(path);
+    Check(rescan.ok);
+    Check(rescan.messages.size() == (scan.messages.size() + 1) / 2);
+    for (size_t i = 0; i < rescan.messages.size(); ++i) {
+        Check(Stream(path, rescan.messages[i]) == sources[2 * i]);
+        Check(rescan.messages[i].read == scan.messages[2 * i].read);
+        Check(rescan.messages[i].expunged == scan.messages[2 * i].expunged);
+    }
+    return 0;
+}

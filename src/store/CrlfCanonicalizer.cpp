@@ -1,0 +1,103 @@
+#include "store/CrlfCanonicalizer.h"
+
+#include <cstring>
+
+namespace parcelo {
+
+namespace {
+
+constexpr char kFrom[] = "From ";
+constexpr int kFromLength = 5;
+
+} // namespace
+
+void CrlfCanonicalizer::emit(const char* data, qsizetype size, QByteArray* out) {
+    if (out)
+        out->append(data, size);
+    produced_ += quint64(size);
+}
+
+void CrlfCanonicalizer::release(QByteArray* out) {
+    emit(">", 1, out);
+    if (state_ == State::From)
+        emit(kFrom, fromMatched_, out);
+    lastWasCr_ = false;
+    state_ = State::Body;
+}
+
+void CrlfCanonicalizer::feed(const char* data, qsizetype size, QByteArray* out) {
+    qsizetype i = 0;
+    while (i < size) {
+        const char c = data[i];
+        switch (state_) {
+        case State::LineStart:
+            if (unescapeFrom_ && c == '>') {
+                state_ = State::Quotes; // the first '>' is held until the line shows its kind
+                ++i;
+            } else {
+                state_ = State::Body;
+            }
+            break;
+        case State::Quotes:
+            if (c == '>') {
+                emit(&c, 1, out);
+                ++i;
+            } else if (c == 'F') {
+                state_ = State::From;
+                fromMatched_ = 1;
+                ++i;
+            } else {
+                release(out);
+            }
+            break;
+        case State::From:
+            if (c == kFrom[fromMatched_]) {
+                ++i;
+                if (++fromMatched_ == kFromLength) {
+                    emit(kFrom, kFromLength, out); // the held '>' is dropped
+                    lastWasCr_ = false;
+                    state_ = State::Body;
+                }
+            } else {
+                release(out);
+            }
+            break;
+        case State::Body: {
+            const char* newline = static_cast<const char*>(std::memchr(data + i, '\n', size - i));
+            const qsizetype end = newline ? newline - data : size;
+            if (end > i) {
+                emit(data + i, end - i, out);
+                lastWasCr_ = data[end - 1] == '\r';
+            }
+            if (!newline) {
+                i = size;
+                break;
+            }
+            if (lastWasCr_)
+                emit("\n", 1, out);
+            else
+                emit("\r\n", 2, out);
+            lastWasCr_ = false;
+            state_ = State::LineStart;
+            i = end + 1;
+            break;
+        }
+        }
+    }
+}
+
+void CrlfCanonicalizer::finish(QByteArray* out) {
+    if (state_ == State::Quotes || state_ == State::From)
+        release(out);
+    state_ = State::LineStart;
+    lastWasCr_ = false;
+}
+
+quint64 CanonicalSize(const char* data, qsizetype size, bool unescapeFrom) {
+    CrlfCanonicalizer counter(unescapeFrom);
+    counter.feed(data, size, nullptr);
+    counter.finish(nullptr);
+    return counter.produced();
+}
+
+} // namespace parcelo

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace parcelo {
+
+// Turns a message source, given in pieces of any size, into its canonical form: a lone LF
+// becomes CR LF and, for an mbox, a line of one or more '>' followed by "From " loses one '>'.
+// Holds back at most the five bytes of a possible escape, so memory stays bounded whatever
+// the line length.
+class CrlfCanonicalizer {
+public:
+    explicit CrlfCanonicalizer(bool unescapeFrom) : unescapeFrom_(unescapeFrom) {}
+
+    // Appends the canonical form of the bytes to out; with a null out it is only counted.
+    void feed(const char* data, qsizetype size, QByteArray* out);
+    // The source ends here: gives what was held back.
+    void finish(QByteArray* out);
+    // Bytes given out so far.
+    quint64 produced() const { return produced_; }
+
+private:
+    enum class State { LineStart, Quotes, From, Body };
+
+    void emit(const char* data, qsizetype size, QByteArray* out);
+    // Gives the held '>' and the matched part of "From " unchanged.
+    void release(QByteArray* out);
+
+    bool unescapeFrom_;
+    State state_ = State::LineStart;
+    int fromMatched_ = 0;
+    bool lastWasCr_ = false;
+    quint64 produced_ = 0;
+};
+
+// Byte count of a whole source in canonical form.
+quint64 CanonicalSize(const char* data, qsizetype size, bool unescapeFrom);
+
+} // namespace parcelo

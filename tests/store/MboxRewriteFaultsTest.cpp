@@ -1,0 +1,245 @@
+// Rewrites of an mbox that meet other programs: appends during the copy, locks, links and
+// the leftovers of a process killed in the middle of a rewrite.
+#include "store/mbox/MboxFolder.h"
+#include "store/mbox/MboxRewriter.h"
+#include "support/StoreTestSupport.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace parcelo;
+using namespace parcelo::test;
+
+namespace {
+
+const QByteArray kTwoMessages = "From a Mon Jan  1 00:00:00 2001\nSubject: one\n\nx\n\n"
+                                "From b Mon Jan  1 00:00:00 2001\nSubject: two\n\ny\n";
+const QByteArray kFirstGone = "From b Mon Jan  1 00:00:00 2001\nSubject: two\n\ny\n";
+
+MESSAGEIDLIST Ids(std::initializer_list<StoreMessageId> ids) {
+    MESSAGEIDLIST list;
+    list.ids = ids;
+    return list;
+}
+
+class ScopedRewriteHook {
+public:
+    explicit ScopedRewriteHook(std::function<void(MboxRewriteStage)> hook) {
+        SetMboxRewriteHook(std::move(hook));
+    }
+    ~ScopedRewriteHook() { SetMboxRewriteHook({}); }
+};
+
+// Appends as a delivery program that takes no lock does: open, write, close.
+void Append(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+    ::close(fd);
+}
+
+// Deletes the first message and closes the folder; returns the folder's error text.
+QString DeleteFirst(const QString& path, HRESULT* result) {
+    MboxFolder folder(path);
+    QString error;
+    EXPECT_TRUE(folder.open(&error)) << error.toStdString();
+    EXPECT_EQ(folder.DeleteMessages(Ids({0})), S_OK);
+    *result = folder.Close();
+    return folder.LastError();
+}
+
+qint64 DeadProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+QStringList Leftovers(const QString& dir) {
+    return QDir(dir).entryList(QStringList{QStringLiteral(".*parcelo*"), QStringLiteral("*.lock")},
+                               QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+TEST(MboxRewriteFaults, MailAppendedDuringTheRewriteIsKept) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QByteArray early = "\nFrom c Mon Jan  1 00:00:00 2001\nSubject: early\n\nz\n";
+    const QByteArray late = "\nFrom d Mon Jan  1 00:00:00 2001\nSubject: late\n\nw\n";
+    int lateFd = -1;
+    bool lockedWhileCopying = false;
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage == MboxRewriteStage::Copied) {
+            // Another program sees the fcntl lock ...
+            const int probe = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+            struct flock lock = {};
+            lock.l_type = F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            lockedWhileCopying = ::fcntl(probe, F_OFD_GETLK, &lock) == 0 && lock.l_type == F_WRLCK;
+            ::close(probe);
+            // ... but one that ignores it appends anyway, and another opens the file now and
+            // writes only after the new file has taken its name.
+            Append(path, early);
+            lateFd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND);
+        } else if (stage == MboxRewriteStage::Renamed) {
+            ASSERT_EQ(::write(lateFd, late.constData(), size_t(late.size())), late.size());
+            ::close(lateFd);
+        }
+    });
+    HRESULT result = E_FAIL;
+    const QString error = DeleteFirst(path, &result);
+    EXPECT_EQ(result, S_OK) << error.toStdString();
+    EXPECT_TRUE(lockedWhileCopying);
+    EXPECT_EQ(readFile(path), kFirstGone + early + late);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+
+    auto store = OpenStore(dir.path());
+    auto folder = OpenFolderByPath(*store, QStringLiteral("Inbox"));
+    ASSERT_TRUE(folder);
+    const auto messages = EnumerateMessages(*folder);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1].pszNormalSubject, "early");
+    EXPECT_EQ(messages[2].pszNormalSubject, "late");
+}
+
+TEST(MboxRewriteFaults, MailAppendedWhileEveryMessageIsRemovedStartsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QByteArray appended = "From c Mon Jan  1 00:00:00 2001\nSubject: new\n\nz\n";
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage == MboxRewriteStage::Copied)
+            Append(path, "\n\r\n" + appended);
+    });
+    MboxFolder folder(path);
+    QString error;
+    ASSERT_TRUE(folder.open(&error));
+    EXPECT_EQ(folder.DeleteMessages(Ids({0, 1})), S_OK);
+    EXPECT_EQ(folder.Close(), S_OK) << folder.LastError().toStdString();
+    EXPECT_EQ(readFile(path), appended);
+}
+
+TEST(MboxRewriteFaults, AFileChangedDuringTheRewriteIsKeptAsItIs) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    QByteArray edited = kTwoMessages;
+    edited.replace("Subject: two", "Subject: TWO");
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage != MboxRewriteStage::Copied)
+            return;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+        ::pwrite(fd, edited.constData(), size_t(edited.size()), 0);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+        ::futimens(fd, times);
+        ::close(fd);
+    });
+    HRESULT result = S_OK;
+    const QString error = DeleteFirst(path, &result);
+    EXPECT_LT(result, 0);
+    EXPECT_TRUE(error.contains(QLatin1String("changed"))) << error.toStdString();
+    EXPECT_EQ(readFile(path), edited);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+}
+
+TEST(MboxRewriteFaults, AnFcntlLockOfAnotherProgramBlocksTheChange) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const int holder = ::open(QFile::encodeName(path).constData(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(holder, F_OFD_SETLK, &lock), 0);
+    HRESULT result = S_OK;
+    const QString error = DeleteFirst(path, &result);
+    ::close(holder);
+    EXPECT_LT(result, 0);
+    EXPECT_TRUE(error.contains(QLatin1String("fcntl lock on ") + path)) << error.toStdString();
+    EXPECT_EQ(readFile(path), kTwoMessages);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+}
+
+TEST(MboxRewriteFaults, ALinkedMailboxIsRewrittenWhereItLivesAndTheLinkStays) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("store"))));
+    const QString real = dir.filePath(QStringLiteral("elsewhere/Real"));
+    const QString link = dir.filePath(QStringLiteral("store/Inbox"));
+    ASSERT_TRUE(writeFile(real, kTwoMessages));
+    ASSERT_TRUE(writeFile(link + QStringLiteral(".msf"), "index"));
+    ASSERT_EQ(::symlink("../elsewhere/Real", QFile::encodeName(link).constData()), 0);
+
+    HRESULT result = E_FAIL;
+    const QString error = DeleteFirst(link, &result);
+    EXPECT_EQ(result, S_OK) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), QFileInfo(real).absoluteFilePath());
+    EXPECT_EQ(readFile(real), kFirstGone);
+    EXPECT_FALSE(QFile::exists(link + QStringLiteral(".msf")));
+    EXPECT_TRUE(Leftovers(dir.filePath(QStringLiteral("store"))).isEmpty());
+    EXPECT_TRUE(Leftovers(dir.filePath(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+TEST(MboxRewriteFaults, TheLeftoversOfAKilledRewriteAreCleared) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QString dead = QString::number(DeadProcessId());
+    const QString alive = QString::number(::getppid());
+    // A fresh lock and a temporary file of a killed process go at once; a temporary file of
+    // a live process, and one of another mailbox, stay.
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".lock"), dead.toLatin1() + '\n'));
+    const QString orphan = dir.filePath(QStringLiteral(".Inbox.parcelo-%1-0").arg(dead));
+    const QString live = dir.filePath(QStringLiteral(".Inbox.parcelo-%1-0").arg(alive));
+    const QString other = dir.filePath(QStringLiteral(".Other.parcelo-%1-0").arg(dead));
+    for (const QString& file : {orphan, live, other})
+        ASSERT_TRUE(writeFile(file, "part of a copy"));
+
+    HRESULT result = E_FAIL;
+    const QString error = DeleteFirst(path, &result);
+    EXPECT_EQ(result, S_OK) << error.toStdString();
+    EXPECT_EQ(readFile(path), kFirstGone);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".lock")));
+    EXPECT_FALSE(QFile::exists(orphan));
+    EXPECT_TRUE(QFile::exists(live));
+    EXPECT_TRUE(QFile::exists(other));
+}
+
+TEST(MboxRewriteFaults, ALiveOrForeignLockBlocksTheChangeAndIsNamed) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    const QString lockPath = path + QStringLiteral(".lock");
+    const qint64 parent = ::getppid();
+    const struct {
+        QByteArray content;
+        QString expected;
+    } cases[] = {
+        {QByteArray::number(parent) + '\n',
+         QStringLiteral("the mailbox is locked by process %1 (%2)").arg(parent).arg(lockPath)},
+        // A process id of another host says nothing about this one.
+        {QByteArray::number(DeadProcessId()) + " some-other-host.example\n",
+         QStringLiteral("the mailbox is locked by another program (%1)").arg(lockPath)},
+        {"", QStringLiteral("the mailbox is locked by another program (%1)").arg(lockPath)},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(writeFile(path, kTwoMessages));
+        ASSERT_TRUE(writeFile(lockPath, c.content));
+        HRESULT result = S_OK;
+        const QString error = DeleteFirst(path, &result);
+        EXPECT_LT(result, 0) << c.content.toStdString();
+        EXPECT_EQ(error, c.expected);
+        EXPECT_EQ(readFile(path), kTwoMessages);
+        EXPECT_EQ(readFile(lockPath), c.content);
+    }
+}
