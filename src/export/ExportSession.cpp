@@ -210,6 +210,7 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
         return;
 
     std::string source;
+    source.reserve(static_cast<size_t>(props.cbMessage));
     QString error;
     if (!ReadMessageSource(folder, props.dwMessageId, &source, &error)) {
         ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
@@ -229,22 +230,29 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     run.MessageTexts[props.dwMessageId] = MessageText(run, props);
 }
 
-bool ExportSession::WriteMessage(const std::string& source, const MESSAGEPROPS& props,
+bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                                  const MessageFilterFacts& facts, FolderRun& run) {
-    const std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
+    std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
     if (!message)
         return false;
     const HeaderValues values = ExtractHeaderValues(*message);
     const MessageSelection selection{settings_.ExportHeaders, settings_.HeaderList,
                                      settings_.ExportAttachments, settings_.AttachmentList};
+    // Each copy of a message is let go as soon as the next one exists, so a huge message
+    // needs about twice its size, never four times.
+    if (selection.keepsWholeMessage())
+        std::string().swap(source);
     const std::string fileBytes = selection.keepsWholeMessage()
                                       ? MessageFileBytes(*message)
                                       : ReducedMessageBytes(source, selection);
+    message.reset();
+    std::string().swap(source);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
         {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages,
          settings_.FolderPath, run.Name, run.TreePath, facts.sender, facts.subject, sentDateText});
-    const QByteArray bytes(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
+    const QByteArray bytes =
+        QByteArray::fromRawData(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
     const MessageFileResult result =
         output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
     if (!result.written()) {

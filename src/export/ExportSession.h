@@ -61,7 +61,8 @@ private:
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
     void ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run);
-    bool WriteMessage(const std::string& source, const MESSAGEPROPS& props,
+    // Takes the source over: it is released once the message file's bytes exist.
+    bool WriteMessage(std::string& source, const MESSAGEPROPS& props,
                       const MessageFilterFacts& facts, FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void UpdateProgress();

@@ -25,7 +25,11 @@ std::unique_ptr<CMimeMessage> ParseMessageSource(const std::string& source) {
 }
 
 std::string MessageFileBytes(const CMimeMessage& message) {
-    std::string bytes = message.StoreToString();
+    // Room for the closing line ends up front: growing a huge message's bytes would copy them.
+    std::string bytes;
+    bytes.reserve(message.GetLength() + 4);
+    if (message.Store(bytes) <= 0)
+        bytes.clear();
     bytes.append("\r\n\r\n");
     return bytes;
 }
