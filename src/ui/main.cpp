@@ -2,6 +2,7 @@
 #include "app/WindowPlacement.h"
 #include "platform/DefaultStoreFolder.h"
 #include "ui/instance/SingleInstance.h"
+#include "app/DamagedFilterSet.h"
 #include "app/feedback/SupportMessages.h"
 #include "ui/settings/FormSettings.h"
 #include "ui/window/FormParcelo.h"
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
     }
     app.ReadStartupSettings();
     WriteSessionVersion(app.ProductVersion);
+    // A damaged filter-set file is kept aside, never overwritten by the empty set at exit.
+    const QString filterSetWarning = SetAsideDamagedFilterSet(app);
+    if (!filterSetWarning.isEmpty())
+        QMessageBox::warning(nullptr, app.ProductName, filterSetWarning);
 
     int result = 0;
     {
