@@ -157,15 +157,22 @@ void FilterEditor::selectRow(int row) {
     c_.list->scrollTo(index);
 }
 
-void FilterEditor::OnAdd() {
-    STR_FILTER_ITEM filter;
-    if (!ReadFilterFromEditor(&filter))
-        return;
-    const int existing = FindFilter(filter, filters_.items);
+bool FilterEditor::readNewFilter(STR_FILTER_ITEM* filter) {
+    if (!ReadFilterFromEditor(filter))
+        return false;
+    // A filter already in the list is shown instead of being added twice.
+    const int existing = FindFilter(*filter, filters_.items);
     if (existing >= 0) {
         selectRow(existing);
-        return;
+        return false;
     }
+    return true;
+}
+
+void FilterEditor::OnAdd() {
+    STR_FILTER_ITEM filter;
+    if (!readNewFilter(&filter))
+        return;
     filters_.items.append(filter);
     RefreshList();
     UpdateFilterButtons();
@@ -173,13 +180,8 @@ void FilterEditor::OnAdd() {
 
 void FilterEditor::OnUpdate() {
     STR_FILTER_ITEM filter;
-    if (!ReadFilterFromEditor(&filter))
+    if (!readNewFilter(&filter))
         return;
-    const int existing = FindFilter(filter, filters_.items);
-    if (existing >= 0) {
-        selectRow(existing);
-        return;
-    }
     const QModelIndexList rows = c_.list->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return;

@@ -72,6 +72,8 @@ public:
 
 private:
     void selectRow(int row);
+    // Reads the editor; false when that fails or the filter is in the list already.
+    bool readNewFilter(STR_FILTER_ITEM* filter);
     void move(int step);
 
     FilterState& filters_;
