@@ -62,7 +62,7 @@ TEST_F(SettingsStoreTest, ReadsFallBackLikeTheStoredForm) {
     EXPECT_EQ(ReadSettingString("Paths", "Filters", "dflt"), long254);
 }
 
-TEST_F(SettingsStoreTest, AppReadsEverySectionWithDesignDefaults) {
+TEST_F(SettingsStoreTest, AppReadsEverySectionWithItsDefaults) {
     CParceloApp app;
     app.Paths = AppPaths::ForFolder("/tmp/parcelo-app");
     app.ReadStartupSettings();

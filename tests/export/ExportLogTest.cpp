@@ -63,7 +63,7 @@ protected:
     const QDateTime end_{QDate(2026, 12, 10), QTime(16, 7, 8)};
 };
 
-TEST_F(ExportLogTest, OneRunHasTheDesignedLines) {
+TEST_F(ExportLogTest, OneRunWritesItsHeaderFolderBlockAndFooter) {
     writeRun(ExportLog(logPath()), start_, end_);
     EXPECT_EQ(test::readFile(logPath()), joinLines(expectedRun(start_, end_)));
 }

@@ -5,18 +5,18 @@
 namespace parcelo::ui {
 
 CStatusBarACT::CStatusBarACT(const std::vector<Pane>& panes, QWidget* parent) : QStatusBar(parent) {
-    for (const Pane& spec : panes) {
+    for (const Pane& entry : panes) {
         auto* label = new QLabel(this);
         label->setTextFormat(Qt::PlainText);
-        label->setObjectName(QStringLiteral("pane%1").arg(spec.id));
-        if (spec.width > 0) {
-            label->setFixedWidth(spec.width);
+        label->setObjectName(QStringLiteral("pane%1").arg(entry.id));
+        if (entry.width > 0) {
+            label->setFixedWidth(entry.width);
             addWidget(label);
         } else {
             label->setMinimumWidth(1);
             addWidget(label, 1);
         }
-        panes_.emplace_back(spec.id, label);
+        panes_.emplace_back(entry.id, label);
     }
 }
 
