@@ -227,7 +227,9 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     ++exported_;
     ++run.ExportedInFolder;
     run.ExportedIdList.push_front(props.dwMessageId);
-    run.MessageTexts[props.dwMessageId] = MessageText(run, props);
+    // Only source actions need to name an exported message later.
+    if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1)
+        run.MessageTexts[props.dwMessageId] = MessageText(run, props);
 }
 
 bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
@@ -240,13 +242,15 @@ bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                                      settings_.ExportAttachments, settings_.AttachmentList};
     // Each copy of a message is let go as soon as the next one exists, so a huge message
     // needs about twice its size, never four times.
-    if (selection.keepsWholeMessage())
+    std::string fileBytes;
+    if (selection.keepsWholeMessage()) {
         std::string().swap(source);
-    const std::string fileBytes = selection.keepsWholeMessage()
-                                      ? MessageFileBytes(*message)
-                                      : ReducedMessageBytes(source, selection);
+        fileBytes = MessageFileBytes(*message);
+    } else {
+        fileBytes = ReducedMessageBytes(source, selection);
+        std::string().swap(source);
+    }
     message.reset();
-    std::string().swap(source);
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
         {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages,

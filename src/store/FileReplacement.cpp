@@ -1,5 +1,7 @@
 #include "store/FileReplacement.h"
 
+#include "platform/SystemErrorText.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,10 +18,6 @@ namespace parcelo {
 namespace {
 
 std::atomic<qint64> gFailureAfterBytes{-1};
-
-QString ErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -75,7 +72,7 @@ bool FileReplacement::begin(QString* error) {
     if (fd_ < 0) {
         if (error)
             *error = QStringLiteral("cannot create a temporary file beside %1: %2")
-                         .arg(target_, ErrorText(errno));
+                         .arg(target_, SystemErrorText(errno));
         temporary_.clear();
         return false;
     }
@@ -119,7 +116,7 @@ bool FileReplacement::flush(QString* error) {
     if (errno_ == 0 && ::fsync(fd_) != 0)
         errno_ = errno;
     if (errno_ != 0 && error)
-        *error = QStringLiteral("cannot write %1: %2").arg(target_, ErrorText(errno_));
+        *error = QStringLiteral("cannot write %1: %2").arg(target_, SystemErrorText(errno_));
     return errno_ == 0;
 }
 
@@ -141,7 +138,7 @@ bool FileReplacement::commit(QString* error) {
     }
     if (!ok) {
         if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(target_, ErrorText(errno_));
+            *error = QStringLiteral("cannot write %1: %2").arg(target_, SystemErrorText(errno_));
         abort();
         return false;
     }

@@ -1,7 +1,8 @@
 #include "store/RegularFile.h"
 
+#include "platform/SystemErrorText.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -30,7 +31,7 @@ bool openRegular(QFile* file, const QString& path, bool blocking, QString* error
     // O_NONBLOCK: opening a FIFO would wait for a writer before fstat could refuse it.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(SystemErrorText(errno));
     struct stat st;
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !onPseudoFileSystem(fd);
     if (!regular || (blocking && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||

@@ -7,10 +7,11 @@
 #include "export/output/FileChecks.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
+#include "platform/SystemErrorText.h"
+#include "store/CrlfCanonicalizer.h"
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,22 +32,15 @@ MessageFileResult resultOf(Status status, const QString& path = {}) {
 // The file's bytes as the store hands message sources over: a lone LF is a line end too.
 QByteArray withCrlfLineEnds(const QByteArray& bytes) {
     QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 16);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
-            out += '\r';
-        out += bytes[i];
-    }
+    CrlfCanonicalizer canonical(false);
+    canonical.feed(bytes.constData(), bytes.size(), &out);
+    canonical.finish(&out);
     return out;
 }
 
 bool isDirectory(const QString& path) {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 MessageFileResult failure(const QString& error, const QString& path = {}) {
@@ -183,14 +177,15 @@ std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId
         struct stat info {};
         QString reason;
         if (fd < 0 || ::fstat(fd, &info) != 0) {
-            reason = systemReason(errno);
+            reason = SystemErrorText(errno);
         } else if (!S_ISREG(info.st_mode) || info.st_size != it->size) {
             reason = QStringLiteral("it changed after it was written");
         } else {
             if (!syncErrors.contains(info.st_dev))
                 syncErrors.insert(info.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
             if (const int error = syncErrors.value(info.st_dev))
-                reason = QStringLiteral("it could not be flushed to disk: ") + systemReason(error);
+                reason =
+                    QStringLiteral("it could not be flushed to disk: ") + SystemErrorText(error);
         }
         if (fd >= 0)
             ::close(fd);

@@ -1,11 +1,12 @@
 #include "store/mbox/DotLock.h"
 
+#include "platform/SystemErrorText.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,8 +103,7 @@ bool DotLock::acquire(QString* error) {
         return false;
     }
     if (error)
-        *error = QStringLiteral("cannot create %1: %2")
-                     .arg(lockPath_, QString::fromLocal8Bit(std::strerror(errno)));
+        *error = QStringLiteral("cannot create %1: %2").arg(lockPath_, SystemErrorText(errno));
     return false;
 }
 

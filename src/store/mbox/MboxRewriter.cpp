@@ -1,5 +1,6 @@
 #include "store/mbox/MboxRewriter.h"
 
+#include "platform/SystemErrorText.h"
 #include "store/FileReplacement.h"
 #include "store/mbox/DotLock.h"
 
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -26,10 +26,6 @@ std::function<void(MboxRewriteStage)>& RewriteHook() {
 void AtStage(MboxRewriteStage stage) {
     if (RewriteHook())
         RewriteHook()(stage);
-}
-
-QString ErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QByteArray MozillaStatusText(quint32 value, int width) {
@@ -65,7 +61,7 @@ public:
             type = F_RDLCK;
         }
         if (fd_ < 0) {
-            *error = QStringLiteral("cannot open %1: %2").arg(path_, ErrorText(errno));
+            *error = QStringLiteral("cannot open %1: %2").arg(path_, SystemErrorText(errno));
             return false;
         }
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -79,7 +75,7 @@ public:
             if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL)
                 return true;
             if (errno != EAGAIN && errno != EACCES) {
-                *error = QStringLiteral("cannot lock %1: %2").arg(path_, ErrorText(errno));
+                *error = QStringLiteral("cannot lock %1: %2").arg(path_, SystemErrorText(errno));
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -197,12 +193,12 @@ bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
         }
         if (::pwrite(fd, text.constData(), size_t(text.size()), message.mozStatusOffset) !=
             text.size()) {
-            *error = QStringLiteral("cannot write %1: %2").arg(path, ErrorText(errno));
+            *error = QStringLiteral("cannot write %1: %2").arg(path, SystemErrorText(errno));
             return false;
         }
     }
     if (::fsync(fd) != 0) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, ErrorText(errno));
+        *error = QStringLiteral("cannot write %1: %2").arg(path, SystemErrorText(errno));
         return false;
     }
     return true;
@@ -222,7 +218,7 @@ bool CatchUp(int fd, const QString& path, qint64 prefixLength, Copier* copier, C
     for (int round = 0; round < 100; ++round) {
         struct stat st;
         if (::fstat(fd, &st) != 0) {
-            *error = QStringLiteral("cannot read %1: %2").arg(path, ErrorText(errno));
+            *error = QStringLiteral("cannot read %1: %2").arg(path, SystemErrorText(errno));
             return false;
         }
         if (st.st_size == copied->size && SameTime(st.st_mtim, copied->modified))
@@ -269,7 +265,7 @@ bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixW
         ::close(target);
     if (!ok)
         *error = QStringLiteral("%1: a message appended during the rewrite could not be kept: %2")
-                     .arg(path, ErrorText(errno));
+                     .arg(path, SystemErrorText(errno));
     return ok;
 }
 
