@@ -1,40 +1,28 @@
 #include "app/DamagedFilterSet.h"
 
+#include "platform/RenameNoReplace.h"
 #include "platform/SystemErrorText.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
 
 namespace parcelo {
 
 namespace {
 
-// Renames without replacing: an earlier damaged copy is never lost.
+// An earlier damaged copy is never replaced: the next free number is taken.
 bool MoveAsideNoReplace(const QString& from, QString* to) {
-    const QByteArray source = QFile::encodeName(from);
     for (int n = 0; n < 1000; ++n) {
         *to = from + QStringLiteral(".damaged") + (n ? u'.' + QString::number(n) : QString());
-        const QByteArray target = QFile::encodeName(*to);
-        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                        RENAME_NOREPLACE) == 0)
+        switch (RenameNoReplace(from, *to)) {
+        case RenameResult::Renamed:
             return true;
-        if (errno == EINVAL || errno == ENOSYS) {
-            // A file system without that rename: link and unlink keep the same promise.
-            if (::link(source.constData(), target.constData()) == 0) {
-                if (::unlink(source.constData()) == 0)
-                    return true;
-                const int error = errno;
-                ::unlink(target.constData());
-                errno = error;
-                return false;
-            }
-        }
-        if (errno != EEXIST)
+        case RenameResult::Taken:
+            continue;
+        case RenameResult::Failed:
             return false;
+        }
     }
     errno = EEXIST;
     return false;

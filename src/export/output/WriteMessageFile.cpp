@@ -1,5 +1,6 @@
 #include "export/output/WriteMessageFile.h"
 
+#include "platform/RenameNoReplace.h"
 #include "platform/SystemErrorText.h"
 
 #include <QDir>
@@ -82,23 +83,14 @@ QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& by
 }
 
 PlaceResult PlaceMessageFile(const QString& temporary, const QString& path, QString* error) {
-    const QByteArray from = QFile::encodeName(temporary);
-    const QByteArray to = QFile::encodeName(path);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    switch (RenameNoReplace(temporary, path)) {
+    case RenameResult::Renamed:
         return PlaceResult::Placed;
-    if (errno == EEXIST)
+    case RenameResult::Taken:
         return PlaceResult::Taken;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        setError(error, path, errno);
-        return PlaceResult::Failed;
+    case RenameResult::Failed:
+        break;
     }
-    // A file system without the no-replace rename: a hard link never replaces anything either.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        return PlaceResult::Placed;
-    }
-    if (errno == EEXIST)
-        return PlaceResult::Taken;
     setError(error, path, errno);
     return PlaceResult::Failed;
 }
