@@ -1,9 +1,9 @@
 #include "app/SettingsStore.h"
 
 #include "app/SettingKey.h"
+#include "platform/IniText.h"
 #include "platform/ProductInfo.h"
 
-#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -16,23 +16,10 @@ namespace {
 // trimmed. Texts written by hand are meant as written: "/tmp/My Mail, old/" is one path,
 // which the INI reader would split into a list at the comma.
 QString rawIniText(const QString& fileName, const QString& section, const QString& key) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
-    bool inSection = section.isEmpty();
-    QString result;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inSection = line == header;
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inSection && equals > 0 && line.left(equals).trimmed() == key)
-            result = line.mid(equals + 1).trimmed();
-    }
-    return result;
+    for (const auto& [name, values] : ReadIniText(fileName))
+        if (name == section)
+            return values.value(key);
+    return {};
 }
 
 QVariant readValue(const QString& section, const QString& key) {

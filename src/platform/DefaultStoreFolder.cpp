@@ -1,44 +1,20 @@
 #include "platform/DefaultStoreFolder.h"
 
+#include "platform/IniText.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QFile>
-#include <QHash>
-#include <QList>
-#include <QPair>
 
 namespace parcelo {
 
 namespace {
 
-// The client's profile list, read afresh each time: QSettings keeps files it has read and can
-// miss a rewrite of the same size within the same second.
-using IniGroups = QList<QPair<QString, QHash<QString, QString>>>;
-
-IniGroups readIni(const QString& path) {
-    IniGroups groups;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return groups;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            groups.append({line.mid(1, line.size() - 2), {}});
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (!groups.isEmpty() && equals > 0)
-            groups.last().second.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
-    }
-    return groups;
-}
-
 QString profilePath(const QHash<QString, QString>& group, const QString& base) {
     const QString path = group.value(QStringLiteral("Path"));
     if (path.isEmpty())
         return {};
-    const bool relative = group.value(QStringLiteral("IsRelative"), QStringLiteral("1")) ==
-                          QStringLiteral("1");
+    const bool relative =
+        group.value(QStringLiteral("IsRelative"), QStringLiteral("1")) == QStringLiteral("1");
     return relative ? QDir(base).filePath(path) : path;
 }
 
@@ -47,7 +23,8 @@ QString profilePath(const QHash<QString, QString>& group, const QString& base) {
 QString DefaultProfileFolder(const QString& profilesIni) {
     if (!QFileInfo(profilesIni).isFile())
         return {};
-    const IniGroups groups = readIni(profilesIni);
+    // Read afresh: QSettings keeps files it has read and can miss a same-size rewrite.
+    const IniGroups groups = ReadIniText(profilesIni);
     const QString base = QFileInfo(profilesIni).absolutePath();
     // Newer clients name the default of each installation; older ones mark a profile.
     for (const auto& [name, values] : groups) {
