@@ -1,7 +1,10 @@
 // Scans arbitrary bytes as an mbox file. The index must cover the file in order, every message
-// must stream exactly its announced size and match a plain line-by-line conversion, and
-// removing every other message must leave the others reading exactly as before.
+// must stream exactly its announced size and match a plain line-by-line conversion, reading
+// from a message's own start must find it as the whole scan did (and stream it alike from
+// memory), and removing every other message must leave the others reading exactly as before.
 #include "store/CrlfFileStream.h"
+#include "store/CrlfMemoryStream.h"
+#include "store/mbox/MboxReader.h"
 #include "store/mbox/MboxRewriter.h"
 #include "store/mbox/MboxScanner.h"
 
@@ -61,10 +64,7 @@ QByteArray Reference(const QByteArray& bytes) {
     return out;
 }
 
-QByteArray Stream(const QString& path, const parcelo::MboxMessage& message) {
-    parcelo::CrlfFileStream stream(path, message.contentStart, message.contentEnd,
-                                   message.cbMessage, true);
-    Check(stream.open());
+QByteArray ReadAll(parcelo::IStoreStream& stream, quint64 size) {
     QByteArray out;
     char buffer[777];
     std::uint32_t got = 0;
@@ -72,8 +72,40 @@ QByteArray Stream(const QString& path, const parcelo::MboxMessage& message) {
         Check(stream.Read(buffer, sizeof buffer, &got) == parcelo::S_OK);
         out.append(buffer, got);
     } while (got > 0);
-    Check(quint64(out.size()) == message.cbMessage);
+    Check(quint64(out.size()) == size);
     return out;
+}
+
+QByteArray Stream(const QString& path, const parcelo::MboxMessage& message) {
+    parcelo::CrlfFileStream stream(path, message.contentStart, message.contentEnd,
+                                   message.cbMessage, true);
+    Check(stream.open());
+    return ReadAll(stream, message.cbMessage);
+}
+
+bool SameMessage(const parcelo::MboxMessage& a, const parcelo::MboxMessage& b) {
+    return a.separatorStart == b.separatorStart && a.contentStart == b.contentStart &&
+           a.headerEnd == b.headerEnd && a.contentEnd == b.contentEnd &&
+           a.regionEnd == b.regionEnd && a.cbMessage == b.cbMessage &&
+           a.headerLineEndMissing == b.headerLineEndMissing && a.lineEnd == b.lineEnd &&
+           a.mozStatusOffset == b.mozStatusOffset && a.mozStatusLength == b.mozStatusLength &&
+           a.mozStatus == b.mozStatus && a.statusValueOffset == b.statusValueOffset &&
+           a.read == b.read && a.flagged == b.flagged && a.expunged == b.expunged;
+}
+
+// The message read on its own from where it starts, its bytes kept in memory.
+void CheckReadAlone(const QFile& file, const QByteArray& input, const parcelo::MboxMessage& m,
+                    const QByteArray& source) {
+    parcelo::MboxReader reader(file.handle(), m.separatorStart, input.size(),
+                               parcelo::MboxReader::Options{true, 1 << 20});
+    parcelo::MboxMessage alone;
+    Check(reader.next(&alone) && SameMessage(alone, m));
+    if (!reader.regionKept())
+        return;
+    Check(reader.region() == input.mid(m.separatorStart, m.regionEnd - m.separatorStart));
+    parcelo::CrlfMemoryStream stream(reader.region(), m.contentStart - m.separatorStart,
+                                     m.contentEnd - m.separatorStart, m.cbMessage, true, {});
+    Check(ReadAll(stream, m.cbMessage) == source);
 }
 
 } // namespace
@@ -102,9 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expectedStart = m.regionEnd;
         const QByteArray source = Stream(path, m);
         Check(source == Reference(input.mid(m.contentStart, m.contentEnd - m.contentStart)));
-        parcelo::HeaderSummary summary;
-        QDateTime received;
-        Check(parcelo::ReadMboxHeader(&file, m, &summary, &received));
+        CheckReadAlone(file, input, m, source);
         sources.push_back(source);
     }
     Check(expectedStart == input.size());

@@ -5,7 +5,7 @@
 #include "export/naming/MessageDestination.h"
 #include "export/output/AntiDateFile.h"
 #include "export/output/FileChecks.h"
-#include "export/report/IndexPage.h"
+#include "export/report/IndexPageWriter.h"
 #include "filters/DescribeFilters.h"
 #include "filters/MatchFilters.h"
 #include "mime/CMimeMessage.h"
@@ -71,12 +71,15 @@ int ExportSession::RunExport() {
     logReported_ = false;
     indexReported_ = false;
     output_ = std::make_unique<MessageFileOutput>(
-        settings_.MessageOption, [](const QByteArray& fileBytes) {
+        settings_.MessageOption,
+        [](const QByteArray& fileBytes) {
             CMimeMessage existing;
             existing.Load(
                 std::string_view(fileBytes.constData(), static_cast<size_t>(fileBytes.size())));
             return QString::fromLocal8Bit(existing.GetFieldValue("Date"));
-        });
+        },
+        SourceActionsRun());
+    index_ = std::make_unique<IndexPageWriter>(settings_.Paths.IndexPage);
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -84,6 +87,8 @@ int ExportSession::RunExport() {
     observer_.SetProgress(100);
     CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
                                        settings_.ExportHeaders, settings_.ExportAttachments}));
+    FlushIndexPage();
+    index_.reset();
     output_.reset();
     return exported_;
 }
@@ -125,11 +130,12 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
                           .arg(run.TreePath, ReasonText(folder->LastError())));
 
-    if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1) {
+    if (SourceActionsRun()) {
         ApplySourceActions(*folder, run);
         if (settings_.ActionDelete == 1)
             output_->sourceMessagesDeleted(run.Id);
     }
+    FlushIndexPage();
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
     CheckLogWrite(
@@ -153,6 +159,24 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
 void ExportSession::ReportProblem(const QString& text) {
     problems_.append(text);
     observer_.ReportProblem(text);
+}
+
+void ExportSession::FlushIndexPage() {
+    QString error;
+    if (index_ && !index_->flush(&error))
+        ReportIndexProblem(error);
+}
+
+void ExportSession::ReportIndexProblem(const QString& error) {
+    if (indexReported_)
+        return;
+    indexReported_ = true;
+    ReportProblem(QStringLiteral("the index page '%1' could not be completed: %2")
+                      .arg(settings_.Paths.IndexPage, ReasonText(error)));
+}
+
+bool ExportSession::SourceActionsRun() const {
+    return settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1;
 }
 
 void ExportSession::CheckLogWrite(bool written) {
@@ -179,40 +203,49 @@ void ExportSession::UpdateProgress() {
 }
 
 bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
-                                      QString* error) {
+                                      QString* error, size_t sizeHint) {
     std::unique_ptr<IStoreStream> stream;
     if (!Succeeded(folder.OpenMessage(id, &stream)) || !stream) {
         if (error)
             *error = ReasonText(folder.LastError());
         return false;
     }
+    // Read straight into the source, in one piece when its size is known.
     source->clear();
-    char buffer[kReadChunk];
+    size_t filled = 0;
     for (;;) {
+        if (source->size() == filled)
+            source->resize(std::max(filled + kReadChunk, std::max(sizeHint, source->size() * 2)));
         std::uint32_t got = 0;
+        const size_t room = std::min<size_t>(source->size() - filled, 1u << 30);
         // A source that fails midway would be exported truncated: skip it instead.
-        if (!Succeeded(stream->Read(buffer, kReadChunk, &got))) {
+        if (!Succeeded(stream->Read(source->data() + filled, std::uint32_t(room), &got))) {
             if (error)
                 *error = ReasonText(stream->LastError());
+            source->clear();
             return false;
         }
-        if (got == 0)
+        filled += got;
+        if (got == 0) {
+            source->resize(filled);
             return true;
-        source->append(buffer, got);
+        }
     }
 }
 
 void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props,
                                    FolderRun& run) {
     ++scanned_;
-    const MessageFilterFacts facts = DeriveMessageFilterFacts(props);
+    const bool filtering = !settings_.Filters.suspended() && !settings_.Filters.items.isEmpty();
+    const MessageFilterFacts facts = DeriveMessageFilterFacts(props, filtering);
     if (!MatchFilters(settings_.Filters, facts))
         return;
 
     std::string source;
-    source.reserve(static_cast<size_t>(props.cbMessage));
     QString error;
-    if (!ReadMessageSource(folder, props.dwMessageId, &source, &error)) {
+    // One byte more than announced shows a source that grew, in the same single read.
+    if (!ReadMessageSource(folder, props.dwMessageId, &source, &error,
+                           static_cast<size_t>(props.cbMessage) + 1)) {
         ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
         return;
     }
@@ -226,10 +259,11 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
         return;
     ++exported_;
     ++run.ExportedInFolder;
-    run.ExportedIdList.push_front(props.dwMessageId);
-    // Only source actions need to name an exported message later.
-    if (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1)
+    // Only source actions need the exported messages later.
+    if (SourceActionsRun()) {
+        run.ExportedIdList.push_front(props.dwMessageId);
         run.MessageTexts[props.dwMessageId] = MessageText(run, props);
+    }
 }
 
 bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
@@ -268,15 +302,10 @@ bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     if (settings_.AntiDateFiles == 1)
         AntiDateFile(result.path, props.ftSent);
     QString indexError;
-    if (!WriteIndexEntry(settings_.Paths.IndexPage,
-                         {result.path, facts.sender, values.From, facts.subject, values.To,
-                          values.CC, values.BCC, sentDateText},
-                         QDateTime::currentDateTime(), kHomePageUrl, &indexError) &&
-        !indexReported_) {
-        indexReported_ = true;
-        ReportProblem(QStringLiteral("the index page '%1' could not be completed: %2")
-                          .arg(settings_.Paths.IndexPage, ReasonText(indexError)));
-    }
+    if (!index_->append({result.path, facts.sender, values.From, facts.subject, values.To,
+                         values.CC, values.BCC, sentDateText},
+                        &indexError))
+        ReportIndexProblem(indexError);
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     return true;

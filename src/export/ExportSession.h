@@ -5,6 +5,7 @@
 #include "export/ExportSettings.h"
 #include "export/output/MessageFileOutput.h"
 #include "export/report/ExportLog.h"
+#include "export/report/IndexPageWriter.h"
 #include "filters/MessageFilterFacts.h"
 #include "store/IStoreNamespace.h"
 #include "store/tree/FolderTreeModel.h"
@@ -44,8 +45,9 @@ public:
     static constexpr std::uint32_t kReadChunk = 4095;
     // Reads the whole source; false, with the store's reason in error, when it cannot be
     // opened or a read fails midway.
+    // sizeHint: the bytes to make room for at once (the announced size).
     static bool ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
-                                  QString* error = nullptr);
+                                  QString* error = nullptr, size_t sizeHint = 0);
 
 private:
     struct FolderRun {
@@ -69,6 +71,11 @@ private:
     void ReportProblem(const QString& text);
     // The log and the index page are reported once a run: their next writes fail alike.
     void CheckLogWrite(bool written);
+    // Index page entries are written in batches; its problem, too, is reported once a run.
+    void FlushIndexPage();
+    void ReportIndexProblem(const QString& error);
+    // Marking read or deleting runs after each folder: exported messages are remembered.
+    bool SourceActionsRun() const;
     static QString MessageText(const FolderRun& run, const MESSAGEPROPS& props);
 
     const ExportSettings& settings_;
@@ -77,6 +84,7 @@ private:
     CheckedFolderSet checked_;
     ExportLog log_;
     std::unique_ptr<MessageFileOutput> output_;
+    std::unique_ptr<IndexPageWriter> index_;
     int exported_ = 0;
     int scanned_ = 0;
     QStringList problems_;

@@ -4,16 +4,18 @@
 
 namespace parcelo {
 
-MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props) {
-    const LocaleFormats& formats = LocaleFormats::current();
+MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props, bool withDates) {
     MessageFilterFacts facts;
     facts.sender = QString::fromLocal8Bit(props.pszDisplayFrom);
     facts.subject = QString::fromLocal8Bit(props.pszNormalSubject);
     facts.recipient = QString::fromLocal8Bit(props.pszDisplayTo);
-    facts.sentText =
-        formats.formatDateTime(props.ftSent.isValid() ? props.ftSent.toLocalTime() : QDateTime());
-    facts.receivedText = formats.formatDateTime(
-        props.ftReceived.isValid() ? props.ftReceived.toLocalTime() : QDateTime());
+    if (withDates) {
+        const LocaleFormats& formats = LocaleFormats::current();
+        facts.sentText = formats.formatDateTime(props.ftSent.isValid() ? props.ftSent.toLocalTime()
+                                                                       : QDateTime());
+        facts.receivedText = formats.formatDateTime(
+            props.ftReceived.isValid() ? props.ftReceived.toLocalTime() : QDateTime());
+    }
     facts.size = props.cbMessage;
     facts.priorityCode = props.priority == IMSG_PRI_HIGH  ? 2
                          : props.priority == IMSG_PRI_LOW ? 0

@@ -21,6 +21,7 @@ struct MessageFilterFacts {
     int flagCode = 0;       // 1 flagged
 };
 
-MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props);
+// The date texts are written only when withDates is set: a run without filters never asks.
+MessageFilterFacts DeriveMessageFilterFacts(const MESSAGEPROPS& props, bool withDates = true);
 
 } // namespace parcelo

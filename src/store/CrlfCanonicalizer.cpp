@@ -11,13 +11,15 @@ constexpr int kFromLength = 5;
 
 } // namespace
 
-void CrlfCanonicalizer::emit(const char* data, qsizetype size, QByteArray* out) {
-    if (out)
-        out->append(data, size);
+void CrlfCanonicalizer::emit(const char* data, qsizetype size, char*& out) {
+    if (out) {
+        std::memcpy(out, data, size_t(size));
+        out += size;
+    }
     produced_ += quint64(size);
 }
 
-void CrlfCanonicalizer::release(QByteArray* out) {
+void CrlfCanonicalizer::release(char*& out) {
     emit(">", 1, out);
     if (state_ == State::From)
         emit(kFrom, fromMatched_, out);
@@ -26,6 +28,33 @@ void CrlfCanonicalizer::release(QByteArray* out) {
 }
 
 void CrlfCanonicalizer::feed(const char* data, qsizetype size, QByteArray* out) {
+    if (!out) {
+        char* none = nullptr;
+        feedTo(data, size, none);
+        return;
+    }
+    // Written in place: at most twice the input and the five held bytes.
+    const qsizetype before = out->size();
+    out->resize(before + MaxOutput(size));
+    char* end = out->data() + before;
+    feedTo(data, size, end);
+    out->resize(end - out->constData());
+}
+
+void CrlfCanonicalizer::finish(QByteArray* out) {
+    if (!out) {
+        char* none = nullptr;
+        finishTo(none);
+        return;
+    }
+    const qsizetype before = out->size();
+    out->resize(before + kMaxHeld);
+    char* end = out->data() + before;
+    finishTo(end);
+    out->resize(end - out->constData());
+}
+
+void CrlfCanonicalizer::feedTo(const char* data, qsizetype size, char*& out) {
     qsizetype i = 0;
     while (i < size) {
         const char c = data[i];
@@ -86,7 +115,7 @@ void CrlfCanonicalizer::feed(const char* data, qsizetype size, QByteArray* out) 
     }
 }
 
-void CrlfCanonicalizer::finish(QByteArray* out) {
+void CrlfCanonicalizer::finishTo(char*& out) {
     if (state_ == State::Quotes || state_ == State::From)
         release(out);
     state_ = State::LineStart;

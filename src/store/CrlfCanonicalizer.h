@@ -16,15 +16,21 @@ public:
     void feed(const char* data, qsizetype size, QByteArray* out);
     // The source ends here: gives what was held back.
     void finish(QByteArray* out);
+    // The same, writing at out (advanced past what was written), which must have room for
+    // MaxOutput(size) bytes, kMaxHeld for finishTo; a null out only counts.
+    void feedTo(const char* data, qsizetype size, char*& out);
+    void finishTo(char*& out);
+    static constexpr qsizetype kMaxHeld = 5;
+    static constexpr qsizetype MaxOutput(qsizetype size) { return 2 * size + kMaxHeld; }
     // Bytes given out so far.
     quint64 produced() const { return produced_; }
 
 private:
     enum class State { LineStart, Quotes, From, Body };
 
-    void emit(const char* data, qsizetype size, QByteArray* out);
+    void emit(const char* data, qsizetype size, char*& out);
     // Gives the held '>' and the matched part of "From " unchanged.
-    void release(QByteArray* out);
+    void release(char*& out);
 
     bool unescapeFrom_;
     State state_ = State::LineStart;

@@ -1,6 +1,7 @@
 #include "store/LocalStoreNamespace.h"
 
 #include "store/EmptyStoreFolder.h"
+#include "store/RegularFile.h"
 #include "store/maildir/MaildirFileName.h"
 #include "store/maildir/MaildirFolder.h"
 #include "store/mbox/MboxFolder.h"
@@ -42,19 +43,21 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
         known.modified = cached.modified;
         if (cached.size >= 0 && SameFileAsScanned(node.mailPath, known))
             return cached;
-        const MboxScan scan = ScanMbox(node.mailPath);
-        if (!scan.ok)
-            return counts;
+        // Counted as read, without an index: memory stays flat however big the mailbox.
+        MboxScan scan;
+        QFile file(node.mailPath);
+        if (!OpenRegularFile(&file, node.mailPath) ||
+            !ForEachMboxMessage(file.handle(), &scan, [&counts](const MboxMessage& message) {
+                if (message.expunged)
+                    return;
+                ++counts.messages;
+                if (!message.read)
+                    ++counts.unread;
+            }))
+            return Counts{};
         counts.size = scan.size;
         counts.inode = scan.inode;
         counts.modified = scan.modified;
-        for (const MboxMessage& message : scan.messages) {
-            if (message.expunged)
-                continue;
-            ++counts.messages;
-            if (!message.read)
-                ++counts.unread;
-        }
         cached = counts;
     }
     return counts;

@@ -201,11 +201,13 @@ TEST(MboxStore, AReadErrorInTheMiddleFailsTheRead) {
     QByteArray body;
     for (int i = 0; i < 30000; ++i)
         body += "line " + QByteArray::number(i) + "\n";
-    ASSERT_TRUE(writeFile(path, "From - \nSubject: big\n\n" + body));
+    // The big message is not the one enumerated last, so it is read from the file.
+    ASSERT_TRUE(writeFile(path, "From - \nSubject: big\n\n" + body +
+                                    "\nFrom - \nSubject: small\n\nsmall\n"));
     std::unique_ptr<IStoreNamespace> store;
     auto folder = OpenMboxFile(path, &store);
     ASSERT_TRUE(folder);
-    ASSERT_EQ(EnumerateMessages(*folder).size(), 1u);
+    ASSERT_EQ(EnumerateMessages(*folder).size(), 2u);
     std::unique_ptr<IStoreStream> stream;
     ASSERT_EQ(folder->OpenMessage(0, &stream), S_OK);
     char buffer[4095];

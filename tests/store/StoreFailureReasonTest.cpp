@@ -67,6 +67,11 @@ TEST_F(StoreFailureReasonTest, AMessageThatChangedSinceTheScanFailsWithAReason) 
     auto folder = OpenFolderByPath(*store, "Inbox");
     ASSERT_TRUE(folder);
     EXPECT_EQ(EnumerateMessages(*folder).size(), 2u);
+    // Enumerating again stops at the first message, whose bytes are then at hand.
+    MESSAGEPROPS props;
+    HENUMSTORE handle = 0;
+    ASSERT_EQ(folder->GetFirstMessage(&props, &handle), S_OK);
+    folder->GetMessageClose(handle);
 
     // Cut the file inside the second message: the first still reads, the second cannot.
     ASSERT_TRUE(QFile::resize(inbox, kMessage.size() - 6));
@@ -75,9 +80,9 @@ TEST_F(StoreFailureReasonTest, AMessageThatChangedSinceTheScanFailsWithAReason) 
     EXPECT_TRUE(reason.startsWith(inbox + ": ")) << reason.toStdString();
     EXPECT_TRUE(reason.contains("ended before the message")) << reason.toStdString();
 
+    // The first message's bytes were read when it was enumerated: they are still whole.
     ASSERT_TRUE(QFile::remove(inbox));
-    EXPECT_TRUE(ReadFailure(*folder, 0).contains("No such file"))
-        << ReadFailure(*folder, 0).toStdString();
+    EXPECT_EQ(ReadFailure(*folder, 0), "");
     EXPECT_FALSE(Succeeded(folder->DeleteMessages(Ids({7}))));
     EXPECT_TRUE(folder->LastError().contains("message 8 is no longer"))
         << folder->LastError().toStdString();

@@ -40,24 +40,10 @@ QString noName(QString* error, const QString& reason) {
 QString BuildMessageFilePath(const QString& directory, const QString& name,
                              const QString& extension, bool makeUnique, bool reserve,
                              int firstNumber, int* numberUsed, QString* error) {
-    if (extension.contains(u'/') || extension.contains(QChar(u'\0')))
-        return noName(
-            error,
-            QStringLiteral("the extension '%1' cannot be part of a file name").arg(extension));
-    QString dir = directory;
-    while (dir.size() > 1 && dir.endsWith(u'/'))
-        dir.chop(1);
-    const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-    const QString base = SanitizeFileName(name);
-
     for (int n = makeUnique ? qMax(firstNumber, 0) : 0; n < std::numeric_limits<int>::max(); ++n) {
-        const QString suffix = n == 0 ? QString() : u'_' + QString::number(n);
-        const QString fileName = candidateName(base, suffix, extension);
-        if (fileName.isEmpty())
-            return noName(
-                error,
-                QStringLiteral("the extension '%1' leaves no room for a file name").arg(extension));
-        const QString candidate = prefix + fileName;
+        const QString candidate = NumberedMessageFilePath(directory, name, extension, n, error);
+        if (candidate.isEmpty())
+            return {};
         if (makeUnique && FileExists(candidate))
             continue;
         if (numberUsed)
@@ -73,6 +59,27 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
             return noName(error, candidate + QStringLiteral(": ") + file.errorString());
     }
     return noName(error, QStringLiteral("every numbered name is taken"));
+}
+
+QString NumberedMessageFilePath(const QString& directory, const QString& name,
+                                const QString& extension, int number, QString* error) {
+    if (extension.contains(u'/') || extension.contains(QChar(u'\0')))
+        return noName(
+            error,
+            QStringLiteral("the extension '%1' cannot be part of a file name").arg(extension));
+    qsizetype end = directory.size();
+    while (end > 1 && directory.at(end - 1) == u'/')
+        --end;
+    QString path = directory.left(end);
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    const QString suffix = number == 0 ? QString() : u'_' + QString::number(number);
+    const QString fileName = candidateName(SanitizeFileName(name), suffix, extension);
+    if (fileName.isEmpty())
+        return noName(
+            error,
+            QStringLiteral("the extension '%1' leaves no room for a file name").arg(extension));
+    return path + fileName;
 }
 
 } // namespace parcelo

@@ -18,4 +18,9 @@ QString BuildMessageFilePath(const QString& directory, const QString& name,
                              int firstNumber = 0, int* numberUsed = nullptr,
                              QString* error = nullptr);
 
+// The path of the name with the suffix "_number" (none for 0), whether it is taken or not;
+// empty, with the reason in error, when no name can be made.
+QString NumberedMessageFilePath(const QString& directory, const QString& name,
+                                const QString& extension, int number, QString* error = nullptr);
+
 } // namespace parcelo

@@ -51,8 +51,20 @@ MessageFileResult failure(const QString& error, const QString& path = {}) {
 
 } // namespace
 
-MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFile)
-    : messageOption_(messageOption), dateOfFile_(std::move(dateOfFile)) {}
+MessageFileOutput::MessageFileOutput(int messageOption, FileDateReader dateOfFile,
+                                     bool confirmFiles)
+    : messageOption_(messageOption), dateOfFile_(std::move(dateOfFile)),
+      confirmFiles_(confirmFiles) {}
+
+bool MessageFileOutput::ensureDirectory(const MessageDestination& destination, bool again,
+                                        QString* error) {
+    if (!again && ensuredDirectories_.contains(destination.directory))
+        return true;
+    if (!EnsureDirectoryPath(destination.root, destination.subFolder, error))
+        return false;
+    ensuredDirectories_.insert(destination.directory);
+    return true;
+}
 
 MessageFileResult MessageFileOutput::write(const MessageDestination& destination,
                                            const QString& messageDate, const QByteArray& bytes,
@@ -63,22 +75,21 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
     if (!destination.valid)
         return failure(QStringLiteral("'%1' cannot be a folder under %2")
                            .arg(destination.subFolder.join(u'/'), destination.root));
-    if (!EnsureDirectoryPath(destination.root, destination.subFolder, &error))
+    if (!ensureDirectory(destination, false, &error))
         return failure(error);
 
-    const QString& dir = destination.directory;
-    const QString firstPath = BuildMessageFilePath(dir, destination.name, destination.extension,
-                                                   false, false, 0, nullptr, &error);
-    if (firstPath.isEmpty())
-        return failure(error);
-
-    if (FileExists(firstPath)) {
-        if (messageOption_ == MessageSkip)
-            return resultOf(Status::Skipped, firstPath);
-        if (messageOption_ == MessageOverwriteIfNewer)
+    // Numbered names need no look first: placing a file never takes a name that is in use.
+    if (messageOption_ == MessageSkip || messageOption_ == MessageOverwriteIfNewer) {
+        const QString firstPath = NumberedMessageFilePath(destination.directory, destination.name,
+                                                          destination.extension, 0, &error);
+        if (firstPath.isEmpty())
+            return failure(error);
+        if (FileExists(firstPath)) {
+            if (messageOption_ == MessageSkip)
+                return resultOf(Status::Skipped, firstPath);
             return replaceIfNewer(firstPath, messageDate, bytes, key);
+        }
     }
-
     return placeNumbered(destination, bytes, key);
 }
 
@@ -92,25 +103,31 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
     }
     // Written complete under a temporary name first: a real name never holds part of a message.
     QString error;
-    const QString temporary = WriteTemporaryMessageFile(dir, bytes, &error);
+    QString temporary = WriteTemporaryMessageFile(dir, bytes, &error);
+    // The directory may have gone since it was made: make it again, once.
+    if (temporary.isEmpty() && ensureDirectory(destination, true, nullptr))
+        temporary = WriteTemporaryMessageFile(dir, bytes, &error);
     if (temporary.isEmpty()) {
-        const QString path = BuildMessageFilePath(dir, destination.name, destination.extension,
-                                                  false, false, 0, nullptr);
+        const QString path =
+            NumberedMessageFilePath(dir, destination.name, destination.extension, 0);
         return failure(path + QStringLiteral(": ") + error, path);
     }
 
-    const QString numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
-    int next = nextNumber_.value(numberKey);
+    QString numberKey;
+    int number = 0;
+    if (!nextNumber_.isEmpty()) {
+        numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
+        number = nextNumber_.value(numberKey);
+    }
     for (;;) {
-        int number = 0;
-        const QString path = BuildMessageFilePath(dir, destination.name, destination.extension,
-                                                  true, false, next, &number, &error);
+        const QString path =
+            NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
         const PlaceResult placed =
             path.isEmpty() ? PlaceResult::Failed : PlaceMessageFile(temporary, path, &error);
-        // Someone took the name in between: try the next one. A directory of that name
-        // leaves the message without a file, as it always did.
+        // Someone took the name: try the next one. A directory of that name leaves the
+        // message without a file, as it always did.
         if (placed == PlaceResult::Taken && !isDirectory(path)) {
-            next = number + 1;
+            ++number;
             continue;
         }
         if (placed != PlaceResult::Placed) {
@@ -121,7 +138,10 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         }
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
-            nextNumber_.insert(numberKey, number + 1);
+            nextNumber_.insert(numberKey.isEmpty()
+                                   ? dir + u'/' + destination.name + u'.' + destination.extension
+                                   : numberKey,
+                               number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
         record(path, bytes.size(), key);
@@ -158,6 +178,8 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
 }
 
 void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key) {
+    if (!confirmFiles_)
+        return;
     if (key.folderId != recordFolder_) {
         folderFiles_.clear();
         recordFolder_ = key.folderId;

@@ -51,7 +51,9 @@ struct UnconfirmedFile {
 // message is newer, 2 skip the message. Remembers which message each file of the run holds.
 class MessageFileOutput {
 public:
-    MessageFileOutput(int messageOption, FileDateReader dateOfFile);
+    // confirmFiles: source actions will run, so each folder's files are remembered for
+    // confirmFolderFiles; a run without them keeps nothing per message.
+    MessageFileOutput(int messageOption, FileDateReader dateOfFile, bool confirmFiles = true);
 
     // Creates the sub-folder, settles the name and writes the bytes (the stored message and
     // its closing CR LF CR LF) completely or not at all. messageDate is the message's own
@@ -81,6 +83,8 @@ private:
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
                                     const ExportedMessageKey& key);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key);
+    // Makes the message's directory, once a run unless it went missing since.
+    bool ensureDirectory(const MessageDestination& destination, bool again, QString* error);
 
     struct PlacedFile {
         StoreMessageId messageId = 0;
@@ -89,6 +93,8 @@ private:
 
     int messageOption_;
     FileDateReader dateOfFile_;
+    bool confirmFiles_;
+    QSet<QString> ensuredDirectories_;
     QHash<QString, WrittenFile> written_;
     // Per directory, name and extension: the next number to try. Files of the run are only
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names

@@ -26,8 +26,8 @@ const QString kTemporarySuffix = QStringLiteral(".part");
 
 QString temporaryName(int attempt) {
     static std::atomic<unsigned> counter{0};
-    return kTemporaryPrefix + QString::number(getpid()) + u'-' + QString::number(counter++) + u'-' +
-           QString::number(attempt) + kTemporarySuffix;
+    static const QString prefix = kTemporaryPrefix + QString::number(getpid()) + u'-';
+    return prefix + QString::number(counter++) + u'-' + QString::number(attempt) + kTemporarySuffix;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {

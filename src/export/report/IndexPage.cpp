@@ -1,8 +1,7 @@
 #include "export/report/IndexPage.h"
 
-#include "export/output/FileChecks.h"
-#include "export/output/TextFile.h"
 #include "export/report/HtmlEscape.h"
+#include "export/report/IndexPageWriter.h"
 #include "platform/LocaleFormats.h"
 
 #include <QUrl>
@@ -66,10 +65,8 @@ QString IndexEntryText(const IndexEntry& entry) {
 
 bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry, const QDateTime& now,
                      const QString& homePage, QString* error) {
-    if (!FileExists(indexPath) &&
-        !WriteTextFile(indexPath, IndexPageHeadingText(now, homePage), error))
-        return false;
-    return AppendTextToFile(indexPath, IndexEntryText(entry), QStringLiteral("\r\n"), error);
+    IndexPageWriter writer(indexPath, now, homePage);
+    return writer.append(entry, error) && writer.flush(error);
 }
 
 } // namespace parcelo

@@ -1,9 +1,17 @@
 #include "store/mbox/MboxFolder.h"
 
 #include "store/CrlfFileStream.h"
+#include "store/CrlfMemoryStream.h"
+#include "store/RegularFile.h"
 #include "store/mbox/MboxRewriter.h"
 
 namespace parcelo {
+
+namespace {
+
+constexpr size_t kNoIndex = size_t(-1);
+
+} // namespace
 
 MboxFolder::MboxFolder(const QString& path, std::function<void()> changed)
     : path_(path), changed_(std::move(changed)) {}
@@ -14,65 +22,117 @@ MboxFolder::~MboxFolder() {
 }
 
 bool MboxFolder::open(QString* error) {
-    scan_ = ScanMbox(path_);
-    if (!scan_.ok) {
-        error_ = path_ + QStringLiteral(": ") + scan_.error;
+    identity_ = MboxScan{};
+    starts_.clear();
+    pending_.clear();
+    reader_.reset();
+    kept_ = false;
+    file_.close();
+    QString reason;
+    const bool read =
+        OpenRegularFile(&file_, path_, &reason) &&
+        ForEachMboxMessage(file_.handle(), &identity_, [this](const MboxMessage& message) {
+            if (!message.expunged)
+                starts_.push_back(message.separatorStart);
+        });
+    if (!read) {
+        error_ = path_ + QStringLiteral(": ") + (reason.isEmpty() ? identity_.error : reason);
         if (error)
             *error = error_;
+        file_.close();
+        starts_.clear();
         return false;
     }
-    ids_.clear();
-    for (size_t i = 0; i < scan_.messages.size(); ++i)
-        if (!scan_.messages[i].expunged)
-            ids_.push_back(i);
-    pending_.assign(scan_.messages.size(), Pending{});
+    starts_.shrink_to_fit();
     open_ = true;
     return true;
 }
 
-size_t MboxFolder::indexOf(StoreMessageId id) const {
-    if (!open_ || id >= ids_.size() || ids_[id] == kGone)
-        return kGone;
-    const size_t index = ids_[id];
-    if (scan_.messages[index].expunged || pending_[index].deleted)
-        return kGone;
-    return index;
+bool MboxFolder::isLive(StoreMessageId id) const {
+    return open_ && id < starts_.size() && starts_[id] != kGone &&
+           (pending_.empty() || !pending_[id].deleted);
+}
+
+bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message) {
+    const qint64 start = starts_[id];
+    if (keep && kept_ && keptId_ == id) {
+        *message = keptMessage_;
+        return true;
+    }
+    std::unique_ptr<MboxReader> single;
+    if (!keep)
+        single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size);
+    else if (!reader_ || readerNext_ > start)
+        reader_ = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
+                                               MboxReader::Options{true, kKeptMessageLimit});
+    MboxReader& reader = keep ? *reader_ : *single;
+    kept_ = kept_ && !keep;
+    while (reader.next(message)) {
+        if (keep)
+            readerNext_ = message->regionEnd;
+        if (message->separatorStart == start) {
+            if (keep) {
+                kept_ = true;
+                keptId_ = id;
+                keptMessage_ = *message;
+            }
+            return true;
+        }
+        if (message->separatorStart > start)
+            break;
+    }
+    error_ = reader.failed() ? path_ + QStringLiteral(": ") + reader.error()
+                             : QStringLiteral("%1 changed while it was open").arg(path_);
+    if (keep)
+        reader_.reset();
+    return false;
 }
 
 HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
-    for (; id < ids_.size(); ++id) {
-        const size_t index = indexOf(id);
-        if (index == kGone)
+    for (; id < starts_.size(); ++id) {
+        if (!isLive(id))
             continue;
-        const MboxMessage& message = scan_.messages[index];
+        MboxMessage message;
+        if (!readMessage(id, true, &message)) {
+            *next = StoreMessageId(starts_.size());
+            return E_IO;
+        }
         *props = MESSAGEPROPS{};
         props->dwMessageId = id;
-        if (!message.read && !pending_[index].read)
+        const bool readPending = !pending_.empty() && pending_[id].read;
+        if (!message.read && !readPending)
             props->dwState |= MSG_UNREAD;
         if (message.flagged)
             props->dwState |= MSG_FLAGGED;
         props->cbMessage = message.cbMessage;
-        // Header properties are read when enumerated, so that the index stays small.
         HeaderSummary summary;
         QDateTime separatorDate;
-        QFile file(path_);
-        if (file.open(QIODevice::ReadOnly))
-            ReadMboxHeader(&file, message, &summary, &separatorDate);
+        SummarizeMboxMessage(reader_->separatorLine(), reader_->header(), &summary, &separatorDate);
         ApplyHeaderSummary(summary, separatorDate, props);
         *next = id + 1;
         return S_OK;
     }
-    *next = StoreMessageId(ids_.size());
+    *next = StoreMessageId(starts_.size());
     return S_FALSE;
 }
 
 HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
-    const size_t index = indexOf(id);
-    if (index == kGone) {
+    if (!isLive(id)) {
         error_ = goneText(id);
         return E_NOTFOUND;
     }
-    const MboxMessage& message = scan_.messages[index];
+    if (kept_ && keptId_ == id && reader_ && reader_->regionKept()) {
+        const MboxMessage& message = keptMessage_;
+        const qint64 base = message.separatorStart;
+        *stream = std::make_unique<CrlfMemoryStream>(
+            reader_->region(), qsizetype(message.contentStart - base),
+            qsizetype(message.contentEnd - base), message.cbMessage, true, path_);
+        return S_OK;
+    }
+    MboxMessage message;
+    const bool enumerated = kept_ && keptId_ == id;
+    if (!readMessage(id, enumerated, &message))
+        return E_IO;
     auto opened = std::make_unique<CrlfFileStream>(path_, message.contentStart, message.contentEnd,
                                                    message.cbMessage, true);
     if (!opened->open()) {
@@ -96,23 +156,63 @@ HRESULT MboxFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
 HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change) {
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
-        const size_t index = indexOf(id);
-        if (index == kGone) {
+        if (!isLive(id)) {
             error_ = goneText(id);
             hr = E_INVALIDARG;
-        } else {
-            pending_[index].*change = true;
+            continue;
         }
+        if (pending_.empty())
+            pending_.resize(starts_.size());
+        pending_[id].*change = true;
     }
     return hr;
 }
 
+bool MboxFolder::rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId) {
+    if (!SameFileAsScanned(path_, identity_)) {
+        error_ = QStringLiteral("%1 changed while it was open").arg(path_);
+        return false;
+    }
+    *scan = ScanMbox(path_);
+    if (!scan->ok) {
+        error_ = path_ + QStringLiteral(": ") + scan->error;
+        return false;
+    }
+    // The ids were given in file order: each live one finds its message by where it starts.
+    indexOfId->assign(starts_.size(), kNoIndex);
+    size_t index = 0;
+    for (size_t id = 0; id < starts_.size(); ++id) {
+        if (starts_[id] == kGone)
+            continue;
+        while (index < scan->messages.size() && scan->messages[index].separatorStart < starts_[id])
+            ++index;
+        if (index == scan->messages.size() || scan->messages[index].separatorStart != starts_[id]) {
+            error_ = QStringLiteral("%1 changed while it was open").arg(path_);
+            return false;
+        }
+        (*indexOfId)[id] = index;
+    }
+    return true;
+}
+
 HRESULT MboxFolder::applyChanges(bool compact) {
     error_.clear();
-    std::vector<MboxChange> changes(scan_.messages.size());
+    if (pending_.empty() && !compact)
+        return S_OK;
+    MboxScan scan;
+    std::vector<size_t> indexOfId;
+    if (!rescanForChange(&scan, &indexOfId))
+        return E_FAIL; // the changes stay pending
+    std::vector<Pending> pendingAt(scan.messages.size());
+    if (!pending_.empty()) {
+        for (size_t id = 0; id < indexOfId.size(); ++id)
+            if (indexOfId[id] != kNoIndex)
+                pendingAt[indexOfId[id]] = pending_[id];
+    }
+    std::vector<MboxChange> changes(scan.messages.size());
     for (size_t i = 0; i < changes.size(); ++i) {
-        const MboxMessage& message = scan_.messages[i];
-        const Pending& pending = pending_[i];
+        const MboxMessage& message = scan.messages[i];
+        const Pending& pending = pendingAt[i];
         MboxChange& change = changes[i];
         quint32 mozStatus = message.mozStatus;
         if (pending.read)
@@ -129,19 +229,22 @@ HRESULT MboxFolder::applyChanges(bool compact) {
             change.addRead = true;
         }
     }
-    if (!ApplyMboxChanges(path_, scan_, changes, &error_))
+    if (!ApplyMboxChanges(path_, scan, changes, &error_))
         return E_FAIL; // the file is as it was; the changes stay pending
 
     bool changed = false;
-    std::vector<size_t> newIndex(changes.size(), kGone);
+    std::vector<size_t> newIndex(changes.size(), kNoIndex);
     size_t kept = 0;
     for (size_t i = 0; i < changes.size(); ++i) {
         changed = changed || changes[i].drop || changes[i].addRead || changes[i].mozStatus;
         if (!changes[i].drop)
             newIndex[i] = kept++;
     }
+    pending_.clear();
     if (!changed)
         return S_OK;
+    reader_.reset();
+    kept_ = false;
     if (changed_)
         changed_();
     // Mail appended during the change was kept after the last message: it gets no id.
@@ -149,16 +252,25 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     if (!rescan.ok || rescan.messages.size() < kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.
         error_ = QStringLiteral("%1 could not be read again after the change").arg(path_);
-        ids_.assign(ids_.size(), kGone);
-        scan_ = MboxScan{};
-        pending_.clear();
+        starts_.assign(starts_.size(), kGone);
         return S_OK;
     }
-    for (size_t& index : ids_)
-        if (index != kGone)
-            index = newIndex[index];
-    scan_ = std::move(rescan);
-    pending_.assign(scan_.messages.size(), Pending{});
+    for (size_t id = 0; id < starts_.size(); ++id) {
+        const size_t index = indexOfId[id] == kNoIndex ? kNoIndex : newIndex[indexOfId[id]];
+        starts_[id] = index == kNoIndex || rescan.messages[index].expunged
+                          ? kGone
+                          : rescan.messages[index].separatorStart;
+    }
+    // A rewrite replaced the file: read on from the new one.
+    file_.close();
+    QString reason;
+    if (!OpenRegularFile(&file_, path_, &reason)) {
+        error_ = path_ + QStringLiteral(": ") + reason;
+        starts_.assign(starts_.size(), kGone);
+        return S_OK;
+    }
+    identity_ = rescan;
+    identity_.messages.clear();
     return S_OK;
 }
 
@@ -184,6 +296,9 @@ HRESULT MboxFolder::Close() {
     const HRESULT hr = applyChanges(false);
     open_ = false;
     closeEnumerations();
+    reader_.reset();
+    kept_ = false;
+    file_.close();
     return hr;
 }
 

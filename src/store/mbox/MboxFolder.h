@@ -1,11 +1,13 @@
 #pragma once
 
 #include "store/EnumeratedStoreFolder.h"
+#include "store/mbox/MboxReader.h"
 #include "store/mbox/MboxScanner.h"
 
+#include <QFile>
 #include <QString>
 #include <functional>
-#include <map>
+#include <memory>
 #include <vector>
 
 namespace parcelo {
@@ -13,6 +15,10 @@ namespace parcelo {
 // One mbox file as an open store folder. Marking read and deleting are collected and applied
 // once, by Compact() or Close(): in place when every change is an X-Mozilla-Status edit,
 // otherwise in one rewrite of the file.
+//
+// Opening indexes only where each message starts, so memory stays small whatever the size of
+// the file; enumerating reads each message once, front to back, and a message opened right
+// after it was enumerated is served from the bytes read then.
 class MboxFolder : public EnumeratedStoreFolder {
 public:
     // changed is called after every change written to the file.
@@ -29,27 +35,41 @@ public:
     HRESULT Close() override;
     QString LastError() const override { return error_; }
 
+    // Messages no bigger than this are kept in memory from enumeration to OpenMessage.
+    static constexpr qint64 kKeptMessageLimit = 8 << 20;
+
 private:
     struct Pending {
         bool read = false;
         bool deleted = false;
     };
-    static constexpr size_t kGone = size_t(-1);
+    static constexpr qint64 kGone = -1;
 
     HRESULT applyChanges(bool compact);
     // Marks the messages for a change applied at Close or Compact.
     HRESULT recordChange(const MESSAGEIDLIST& ids, bool Pending::*change);
-    // Index into scan_.messages of a live message id, or kGone.
-    size_t indexOf(StoreMessageId id) const;
+    bool isLive(StoreMessageId id) const;
+    // Reads the message of a live id; with keep, its header and bytes stay in reader_.
+    bool readMessage(StoreMessageId id, bool keep, MboxMessage* message);
+    // The whole index, read again; false when the file is no longer the one the ids were
+    // given for.
+    bool rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId);
     QString goneText(StoreMessageId id) const;
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
 
     QString path_;
     std::function<void()> changed_;
-    MboxScan scan_;
-    std::vector<size_t> ids_; // message id -> index into scan_.messages
-    std::vector<Pending> pending_;
+    QFile file_;
+    MboxScan identity_;            // the file's identity when indexed; no messages
+    std::vector<qint64> starts_;   // message id -> where its separator starts, or kGone
+    std::vector<Pending> pending_; // by message id; empty until a change is recorded
+    // Enumeration reads on from where it stopped; the last message read is kept.
+    std::unique_ptr<MboxReader> reader_;
+    qint64 readerNext_ = -1;
+    StoreMessageId keptId_ = 0;
+    bool kept_ = false;
+    MboxMessage keptMessage_;
     bool open_ = false;
     QString error_;
 };

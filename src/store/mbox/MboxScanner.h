@@ -1,40 +1,16 @@
 #pragma once
 
 #include "store/header/HeaderSummary.h"
+#include "store/mbox/MboxMessage.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace parcelo {
-
-// One message of an mbox file, as offsets into the file.
-struct MboxMessage {
-    qint64 separatorStart = 0; // the "From " line
-    qint64 contentStart = 0;   // the message's first header line
-    qint64 headerEnd = 0;      // where the empty line after the header starts (or the header's end)
-    qint64 contentEnd =
-        0; // the message's end, without the empty line before the next separator or the end
-    qint64 regionEnd = 0;              // the next separator, or the end of the file
-    quint64 cbMessage = 0;             // size as streamed (CR LF, unescaped)
-    bool headerLineEndMissing = false; // the header's last line has no line end
-    QByteArray lineEnd = "\n";         // line end of the separator line, reused for added fields
-
-    qint64 mozStatusOffset = -1; // value of X-Mozilla-Status when it is hex digits
-    int mozStatusLength = 0;
-    quint32 mozStatus = 0;
-    qint64 statusValueOffset = -1; // where the value of Status starts
-
-    bool read = false;
-    bool flagged = false;
-    bool expunged = false; // X-Mozilla-Status 0x0008
-};
-
-inline constexpr quint32 kMozillaRead = 0x0001;
-inline constexpr quint32 kMozillaFlagged = 0x0004;
-inline constexpr quint32 kMozillaExpunged = 0x0008;
 
 struct MboxScan {
     bool ok = false;
@@ -52,10 +28,16 @@ bool LooksLikeMbox(const QString& path);
 // Reads the file once, front to back, and indexes its messages: offsets, sizes and flags.
 MboxScan ScanMbox(const QString& path);
 
-// The header properties of an indexed message, read from the file; receivedDate is the date of
-// its separator line. False when the file cannot be read there.
-bool ReadMboxHeader(QFile* file, const MboxMessage& message, HeaderSummary* summary,
-                    QDateTime* receivedDate);
+// Reads the open file as an mbox, front to back, and gives each message to each in turn; the
+// scan gets the file's identity and prefix, not the messages. False, with the reason in
+// scan->error, when the file cannot be read or is no mbox.
+bool ForEachMboxMessage(int fd, MboxScan* scan,
+                        const std::function<void(const MboxMessage&)>& each);
+
+// The header properties of a message from its separator line and header lines (see
+// MboxReader); receivedDate is the date of the separator line.
+void SummarizeMboxMessage(const QByteArray& separatorLine, const QByteArray& header,
+                          HeaderSummary* summary, QDateTime* receivedDate);
 
 // Whether the file is still the one that was scanned (same inode, size and time).
 bool SameFileAsScanned(const QString& path, const MboxScan& scan);

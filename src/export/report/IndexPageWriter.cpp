@@ -1,0 +1,48 @@
+#include "export/report/IndexPageWriter.h"
+
+#include "export/output/FileChecks.h"
+#include "export/output/TextFile.h"
+#include "platform/WriteAll.h"
+
+namespace parcelo {
+
+IndexPageWriter::IndexPageWriter(QString path, QDateTime now, QString homePage)
+    : path_(std::move(path)), now_(std::move(now)), homePage_(std::move(homePage)) {}
+
+IndexPageWriter::~IndexPageWriter() {
+    flush();
+}
+
+bool IndexPageWriter::open(QString* error) {
+    if (file_.isOpen())
+        return true;
+    if (!FileExists(path_) && !WriteTextFile(path_, IndexPageHeadingText(now_, homePage_), error))
+        return false;
+    file_.setFileName(path_);
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return true;
+    if (error)
+        *error = file_.errorString();
+    return false;
+}
+
+bool IndexPageWriter::append(const IndexEntry& entry, QString* error) {
+    pending_ += (IndexEntryText(entry) + QStringLiteral("\r\n")).toUtf8();
+    return pending_.size() < kWriteSize || flush(error);
+}
+
+bool IndexPageWriter::flush(QString* error) {
+    if (pending_.isEmpty())
+        return true;
+    const QByteArray bytes = std::move(pending_);
+    pending_ = QByteArray();
+    if (!open(error))
+        return false;
+    const qint64 before = file_.size();
+    if (WriteAll(file_, bytes, error))
+        return true;
+    file_.resize(before);
+    return false;
+}
+
+} // namespace parcelo

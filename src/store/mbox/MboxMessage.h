@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace parcelo {
+
+// One message of an mbox file, as offsets into the file.
+struct MboxMessage {
+    qint64 separatorStart = 0; // the "From " line
+    qint64 contentStart = 0;   // the message's first header line
+    qint64 headerEnd = 0;      // where the empty line after the header starts (or the header's end)
+    qint64 contentEnd =
+        0; // the message's end, without the empty line before the next separator or the end
+    qint64 regionEnd = 0;              // the next separator, or the end of the file
+    quint64 cbMessage = 0;             // size as streamed (CR LF, unescaped)
+    bool headerLineEndMissing = false; // the header's last line has no line end
+    QByteArray lineEnd =
+        QByteArray::fromRawData("\n", 1); // line end of the separator line, reused for added fields
+
+    qint64 mozStatusOffset = -1; // value of X-Mozilla-Status when it is hex digits
+    int mozStatusLength = 0;
+    quint32 mozStatus = 0;
+    qint64 statusValueOffset = -1; // where the value of Status starts
+
+    bool read = false;
+    bool flagged = false;
+    bool expunged = false; // X-Mozilla-Status 0x0008
+};
+
+inline constexpr quint32 kMozillaRead = 0x0001;
+inline constexpr quint32 kMozillaFlagged = 0x0004;
+inline constexpr quint32 kMozillaExpunged = 0x0008;
+
+} // namespace parcelo

@@ -1,0 +1,328 @@
+#include "store/mbox/MboxReader.h"
+
+#include "platform/SystemErrorText.h"
+#include "store/header/MessageHeader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+constexpr qsizetype kBufferSize = 256 * 1024;
+// Of a header only the fields the flags are read from are kept, up to this size.
+constexpr qsizetype kKeptFlagFieldsLimit = 65536;
+// A header asked for is kept up to this size; a summary needs only its fields' starts.
+constexpr qsizetype kKeptHeaderLimit = 4 << 20;
+
+const char kBom[] = "\xEF\xBB\xBF";
+constexpr qsizetype kBomLength = 3;
+
+bool StartsWith(const char* data, qsizetype size, const char* prefix, qsizetype length) {
+    return size >= length && std::memcmp(data, prefix, size_t(length)) == 0;
+}
+
+bool IsEmptyLine(const char* data, qsizetype size) {
+    return (size == 1 && data[0] == '\n') || (size == 2 && data[0] == '\r' && data[1] == '\n');
+}
+
+bool StartsWithField(const char* data, qsizetype size, const char* name, qsizetype* valueStart) {
+    const qsizetype length = qsizetype(std::strlen(name));
+    if (size <= length || data[length] != ':' ||
+        QByteArrayView(data, length).compare(QByteArrayView(name, length), Qt::CaseInsensitive) !=
+            0)
+        return false;
+    qsizetype i = length + 1;
+    while (i < size && (data[i] == ' ' || data[i] == '\t'))
+        ++i;
+    *valueStart = i;
+    return true;
+}
+
+int HexDigits(const char* data, qsizetype size, qsizetype from) {
+    int n = 0;
+    while (from + n < size && std::isxdigit(static_cast<unsigned char>(data[from + n])))
+        ++n;
+    return n;
+}
+
+bool IsHeaderContinuation(const char* data, qsizetype size) {
+    return size > 0 && (data[0] == ' ' || data[0] == '\t');
+}
+
+bool IsFlagField(const char* data, qsizetype size) {
+    qsizetype value = 0;
+    return StartsWithField(data, size, "X-Mozilla-Status", &value) ||
+           StartsWithField(data, size, "Status", &value) ||
+           StartsWithField(data, size, "X-Status", &value);
+}
+
+// Size of a whole line in canonical form (see CrlfCanonicalizer), without copying it.
+quint64 CanonicalLineSize(const char* data, qsizetype size) {
+    quint64 canonical = quint64(size);
+    if (size > 0 && data[size - 1] == '\n' && !(size >= 2 && data[size - 2] == '\r'))
+        ++canonical;
+    if (size > 0 && data[0] == '>') {
+        qsizetype quotes = 1;
+        while (quotes < size && data[quotes] == '>')
+            ++quotes;
+        if (StartsWith(data + quotes, size - quotes, "From ", 5))
+            --canonical;
+    }
+    return canonical;
+}
+
+void AppendLine(QByteArray* to, const char* head, qsizetype size, qsizetype limit) {
+    if (to->size() >= limit)
+        return;
+    to->append(head, size);
+    if (size == 0 || head[size - 1] != '\n')
+        to->append('\n'); // a line longer than its head, or the header's last
+}
+
+} // namespace
+
+MboxReader::MboxReader(int fd, qint64 start, qint64 end, Options options)
+    : fd_(fd), end_(end), options_(options), bufferOffset_(start) {
+    buffer_.resize(size_t(kBufferSize));
+}
+
+bool MboxReader::fill() {
+    if (pos_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, size_t(length_ - pos_));
+        length_ -= pos_;
+        bufferOffset_ += pos_;
+        pos_ = 0;
+    }
+    const qint64 wanted = std::min<qint64>(kBufferSize - length_, end_ - bufferOffset_ - length_);
+    if (wanted <= 0) {
+        eof_ = true;
+        return false;
+    }
+    ssize_t got;
+    do {
+        got = ::pread(fd_, buffer_.data() + length_, size_t(wanted), bufferOffset_ + length_);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        error_ = SystemErrorText(errno);
+        return false;
+    }
+    if (got == 0) {
+        // Shorter than it was when the reading began: what is left is no longer the message
+        // that was indexed.
+        error_ = QStringLiteral("the file ended before the message did");
+        return false;
+    }
+    length_ += got;
+    return true;
+}
+
+bool MboxReader::peekLine(const char** newline) {
+    for (;;) {
+        const qsizetype available = length_ - pos_;
+        *newline =
+            static_cast<const char*>(std::memchr(buffer_.data() + pos_, '\n', size_t(available)));
+        if (*newline || eof_ || available >= kLineHeadLimit)
+            return available > 0;
+        if (!fill() && failed())
+            return false;
+    }
+}
+
+void MboxReader::keepRegionBytes(const char* data, qsizetype size) {
+    if (!gathering_.regionKept)
+        return;
+    if (gathering_.region.size() + size > options_.regionLimit) {
+        gathering_.regionKept = false;
+        gathering_.region = QByteArray();
+        return;
+    }
+    gathering_.region.append(data, size);
+}
+
+void MboxReader::takeLine(const char* newline, Line* line) {
+    const char* begin = buffer_.data() + pos_;
+    line->start = bufferOffset_ + pos_;
+    if (newline || eof_) {
+        const qsizetype size = newline ? newline - begin + 1 : length_ - pos_;
+        line->head = begin;
+        line->headSize = std::min(size, kLineHeadLimit);
+        line->length = size;
+        line->crlf = newline && size >= 2 && begin[size - 2] == '\r';
+        line->lineEndMissing = !newline;
+        line->canonicalSize = CanonicalLineSize(begin, size);
+        keepRegionBytes(begin, size);
+        pos_ += size;
+        return;
+    }
+    // A line longer than the head limit and not yet whole in the buffer: seen in pieces.
+    longHead_ = QByteArray(begin, kLineHeadLimit);
+    CrlfCanonicalizer counter(true);
+    line->length = 0;
+    char previous = 0;
+    char last = 0;
+    bool ended = false;
+    while (!ended) {
+        const char* piece = buffer_.data() + pos_;
+        const qsizetype available = length_ - pos_;
+        if (available == 0) {
+            if (!fill())
+                break; // the file ends inside the line, or a read failed
+            continue;
+        }
+        const char* found = static_cast<const char*>(std::memchr(piece, '\n', size_t(available)));
+        const qsizetype take = found ? found - piece + 1 : available;
+        ended = found != nullptr;
+        counter.feed(piece, take, nullptr);
+        keepRegionBytes(piece, take);
+        previous = take >= 2 ? piece[take - 2] : last;
+        last = piece[take - 1];
+        line->length += take;
+        pos_ += take;
+    }
+    counter.finish(nullptr);
+    line->head = longHead_.constData();
+    line->headSize = longHead_.size();
+    line->crlf = ended && previous == '\r';
+    line->lineEndMissing = !ended;
+    line->canonicalSize = counter.produced();
+}
+
+bool MboxReader::next(MboxMessage* message) {
+    const char* newline = nullptr;
+    while (peekLine(&newline)) {
+        const char* head = buffer_.data() + pos_;
+        const qsizetype headSize =
+            std::min(newline ? newline - head + 1 : length_ - pos_, kLineHeadLimit);
+        if (first_ && bufferOffset_ + pos_ == 0 && StartsWith(head, headSize, kBom, kBomLength)) {
+            pos_ += kBomLength;
+            prefixLength_ = kBomLength;
+            continue;
+        }
+        const bool isSeparator = previousEmpty_ && StartsWith(head, headSize, "From ", 5);
+        if (first_ && !isSeparator) {
+            error_ = QStringLiteral("not an mbox file");
+            return false;
+        }
+        first_ = false;
+        const bool handOut = isSeparator && open_;
+        if (handOut)
+            finish(bufferOffset_ + pos_);
+        if (isSeparator) {
+            open_ = true;
+            gathering_.header.resize(0);
+            gathering_.region.resize(0);
+            gathering_.regionKept = options_.regionLimit > 0;
+        }
+        Line line;
+        takeLine(newline, &line);
+        if (failed())
+            return false;
+        if (isSeparator)
+            separator(line);
+        else
+            bodyOrHeaderLine(line);
+        previousEmpty_ = !isSeparator && IsEmptyLine(line.head, line.headSize);
+        if (handOut) {
+            *message = std::move(finished_);
+            return true;
+        }
+    }
+    if (failed() || !open_)
+        return false;
+    finish(bufferOffset_ + pos_);
+    open_ = false;
+    *message = std::move(finished_);
+    return true;
+}
+
+void MboxReader::separator(const Line& line) {
+    message_ = MboxMessage{};
+    message_.separatorStart = line.start;
+    message_.contentStart = line.start + line.length;
+    message_.headerEnd = message_.contentStart;
+    message_.lineEnd =
+        line.crlf ? QByteArray::fromRawData("\r\n", 2) : QByteArray::fromRawData("\n", 1);
+    gathering_.separator = QByteArray(line.head, line.headSize);
+    inHeader_ = true;
+    pendingEmpty_ = false;
+    keepingFlagField_ = false;
+    flagFields_.resize(0);
+}
+
+void MboxReader::bodyOrHeaderLine(const Line& line) {
+    if (!open_)
+        return;
+    const bool empty = IsEmptyLine(line.head, line.headSize);
+    if (pendingEmpty_) {
+        message_.cbMessage += 2;
+        pendingEmpty_ = false;
+    }
+    if (inHeader_) {
+        if (empty) {
+            inHeader_ = false;
+        } else {
+            headerLine(line);
+            message_.headerEnd = line.start + line.length;
+            message_.headerLineEndMissing = line.lineEndMissing;
+        }
+    }
+    if (empty) {
+        pendingEmpty_ = true;
+        pendingEmptyStart_ = line.start;
+    } else {
+        message_.cbMessage += line.canonicalSize;
+    }
+}
+
+void MboxReader::headerLine(const Line& line) {
+    const char* head = line.head;
+    const qsizetype size = line.headSize;
+    if (options_.keepHeader)
+        AppendLine(&gathering_.header, head, size, kKeptHeaderLimit);
+    keepingFlagField_ =
+        IsHeaderContinuation(head, size) ? keepingFlagField_ : IsFlagField(head, size);
+    if (keepingFlagField_)
+        AppendLine(&flagFields_, head, size, kKeptFlagFieldsLimit);
+    qsizetype value = 0;
+    if (message_.mozStatusOffset < 0 && StartsWithField(head, size, "X-Mozilla-Status", &value)) {
+        const int digits = HexDigits(head, size, value);
+        if (digits > 0 && digits <= 8) {
+            message_.mozStatusOffset = line.start + value;
+            message_.mozStatusLength = digits;
+        }
+    } else if (message_.statusValueOffset < 0 && StartsWithField(head, size, "Status", &value)) {
+        message_.statusValueOffset = line.start + value;
+    }
+}
+
+// A last empty line at the end of the file is the writer's end of message, as the empty line
+// before a separator is: so a message reads the same when a later one is removed.
+void MboxReader::finish(qint64 end) {
+    message_.regionEnd = end;
+    message_.contentEnd = pendingEmpty_ ? pendingEmptyStart_ : end;
+    const MessageHeader header(flagFields_);
+    bool ok = false;
+    const QByteArray* moz = header.find("X-Mozilla-Status");
+    const quint32 mozStatus = moz ? moz->toUInt(&ok, 16) : 0;
+    if (moz && ok) {
+        message_.mozStatus = mozStatus;
+        message_.read = mozStatus & kMozillaRead;
+        message_.flagged = mozStatus & kMozillaFlagged;
+        message_.expunged = mozStatus & kMozillaExpunged;
+    } else {
+        message_.mozStatusOffset = -1;
+        message_.read = header.value("Status").contains('R');
+        message_.flagged = header.value("X-Status").contains('F');
+    }
+    finished_ = std::move(message_);
+    std::swap(done_, gathering_);
+    inHeader_ = false;
+    pendingEmpty_ = false;
+}
+
+} // namespace parcelo
