@@ -27,23 +27,21 @@ bool MboxFolder::open(QString* error) {
     pending_.clear();
     reader_.reset();
     kept_ = false;
+    indexedEnd_ = 0;
+    indexed_ = false;
     file_.close();
+    // Only the start is looked at now: the messages are read as they are enumerated.
     QString reason;
-    const bool read =
-        OpenRegularFile(&file_, path_, &reason) &&
-        ForEachMboxMessage(file_.handle(), &identity_, [this](const MboxMessage& message) {
-            if (!message.expunged)
-                starts_.push_back(message.separatorStart);
-        });
-    if (!read) {
-        error_ = path_ + QStringLiteral(": ") + (reason.isEmpty() ? identity_.error : reason);
+    if (OpenRegularFile(&file_, path_, &reason) &&
+        ReadMboxIdentity(file_.handle(), &identity_, &reason))
+        CheckMboxStart(file_.handle(), &reason);
+    if (!reason.isEmpty()) {
+        error_ = path_ + QStringLiteral(": ") + reason;
         if (error)
             *error = error_;
         file_.close();
-        starts_.clear();
         return false;
     }
-    starts_.shrink_to_fit();
     open_ = true;
     return true;
 }
@@ -88,8 +86,51 @@ bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message)
     return false;
 }
 
+bool MboxFolder::indexNext() {
+    if (indexed_)
+        return false;
+    if (!reader_ || readerNext_ != indexedEnd_) {
+        reader_ = std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
+                                               MboxReader::Options{true, kKeptMessageLimit});
+    }
+    kept_ = false;
+    MboxMessage message;
+    while (reader_->next(&message)) {
+        readerNext_ = indexedEnd_ = message.regionEnd;
+        if (message.expunged)
+            continue; // no id, as if it were gone
+        starts_.push_back(message.separatorStart);
+        if (!pending_.empty())
+            pending_.push_back(Pending{});
+        kept_ = true;
+        keptId_ = StoreMessageId(starts_.size() - 1);
+        keptMessage_ = message;
+        return true;
+    }
+    if (reader_->failed())
+        error_ = path_ + QStringLiteral(": ") + reader_->error();
+    else
+        indexed_ = true;
+    reader_.reset();
+    return false;
+}
+
+bool MboxFolder::indexUpTo(StoreMessageId id) {
+    while (id >= starts_.size())
+        if (!indexNext())
+            return false;
+    return true;
+}
+
 HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
-    for (; id < starts_.size(); ++id) {
+    for (;; ++id) {
+        if (id >= starts_.size()) {
+            if (!indexNext()) {
+                *next = StoreMessageId(starts_.size());
+                return indexed_ ? S_FALSE : E_IO;
+            }
+            id = StoreMessageId(starts_.size() - 1);
+        }
         if (!isLive(id))
             continue;
         MboxMessage message;
@@ -112,11 +153,11 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
         *next = id + 1;
         return S_OK;
     }
-    *next = StoreMessageId(starts_.size());
-    return S_FALSE;
 }
 
 HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
+    if (open_ && !indexUpTo(id) && !indexed_)
+        return E_IO;
     if (!isLive(id)) {
         error_ = goneText(id);
         return E_NOTFOUND;
@@ -156,6 +197,8 @@ HRESULT MboxFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
 HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change) {
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
+        if (open_)
+            indexUpTo(id); // an id not enumerated yet is learnt by reading on
         if (!isLive(id)) {
             error_ = goneText(id);
             hr = E_INVALIDARG;
@@ -209,6 +252,10 @@ HRESULT MboxFolder::applyChanges(bool compact) {
             if (indexOfId[id] != kNoIndex)
                 pendingAt[indexOfId[id]] = pending_[id];
     }
+    size_t indexedCount = 0; // the messages read so far, in the file as it is now
+    while (indexedCount < scan.messages.size() &&
+           scan.messages[indexedCount].separatorStart < indexedEnd_)
+        ++indexedCount;
     std::vector<MboxChange> changes(scan.messages.size());
     for (size_t i = 0; i < changes.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
@@ -261,6 +308,11 @@ HRESULT MboxFolder::applyChanges(bool compact) {
                           ? kGone
                           : rescan.messages[index].separatorStart;
     }
+    qint64 indexedEnd = rescan.prefixLength;
+    for (size_t i = 0; i < indexedCount; ++i)
+        if (newIndex[i] != kNoIndex)
+            indexedEnd = rescan.messages[newIndex[i]].regionEnd;
+    indexedEnd_ = indexedEnd;
     // A rewrite replaced the file: read on from the new one.
     file_.close();
     QString reason;

@@ -16,16 +16,16 @@ namespace parcelo {
 // once, by Compact() or Close(): in place when every change is an X-Mozilla-Status edit,
 // otherwise in one rewrite of the file.
 //
-// Opening indexes only where each message starts, so memory stays small whatever the size of
-// the file; enumerating reads each message once, front to back, and a message opened right
-// after it was enumerated is served from the bytes read then.
+// The folder learns where each message starts as enumeration reads the file, once, front to
+// back; only those offsets are kept, so memory stays small whatever the size of the file. A
+// message opened right after it was enumerated is served from the bytes read then.
 class MboxFolder : public EnumeratedStoreFolder {
 public:
     // changed is called after every change written to the file.
     explicit MboxFolder(const QString& path, std::function<void()> changed = {});
     ~MboxFolder() override;
 
-    // Indexes the file; false (with the reason) when it cannot be read.
+    // Opens the file; false (with the reason) when it cannot be read or is no mbox.
     bool open(QString* error);
 
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override;
@@ -51,6 +51,11 @@ private:
     bool isLive(StoreMessageId id) const;
     // Reads the message of a live id; with keep, its header and bytes stay in reader_.
     bool readMessage(StoreMessageId id, bool keep, MboxMessage* message);
+    // Reads on past the last message known and gives the next live one an id (kept as by
+    // readMessage); false at the end of the file or when it cannot be read (error_ says).
+    bool indexNext();
+    // Makes sure the id is known, reading on as needed.
+    bool indexUpTo(StoreMessageId id);
     // The whole index, read again; false when the file is no longer the one the ids were
     // given for.
     bool rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId);
@@ -63,6 +68,8 @@ private:
     QFile file_;
     MboxScan identity_;            // the file's identity when indexed; no messages
     std::vector<qint64> starts_;   // message id -> where its separator starts, or kGone
+    qint64 indexedEnd_ = 0;        // messages before this offset have their ids
+    bool indexed_ = false;         // the whole file is
     std::vector<Pending> pending_; // by message id; empty until a change is recorded
     // Enumeration reads on from where it stopped; the last message read is kept.
     std::unique_ptr<MboxReader> reader_;

@@ -92,6 +92,8 @@ MboxReader::MboxReader(int fd, qint64 start, qint64 end, Options options)
 }
 
 bool MboxReader::fill() {
+    keepRegionBytes(); // what the message has in the buffer, before the buffer moves on
+    regionMark_ = 0;
     if (pos_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + pos_, size_t(length_ - pos_));
         length_ -= pos_;
@@ -133,15 +135,18 @@ bool MboxReader::peekLine(const char** newline) {
     }
 }
 
-void MboxReader::keepRegionBytes(const char* data, qsizetype size) {
-    if (!gathering_.regionKept)
+void MboxReader::keepRegionBytes() {
+    const qsizetype size = pos_ - regionMark_;
+    const qsizetype from = regionMark_;
+    regionMark_ = pos_;
+    if (!open_ || !gathering_.regionKept || size == 0)
         return;
     if (gathering_.region.size() + size > options_.regionLimit) {
         gathering_.regionKept = false;
         gathering_.region = QByteArray();
         return;
     }
-    gathering_.region.append(data, size);
+    gathering_.region.append(buffer_.data() + from, size);
 }
 
 void MboxReader::takeLine(const char* newline, Line* line) {
@@ -155,7 +160,6 @@ void MboxReader::takeLine(const char* newline, Line* line) {
         line->crlf = newline && size >= 2 && begin[size - 2] == '\r';
         line->lineEndMissing = !newline;
         line->canonicalSize = CanonicalLineSize(begin, size);
-        keepRegionBytes(begin, size);
         pos_ += size;
         return;
     }
@@ -178,7 +182,6 @@ void MboxReader::takeLine(const char* newline, Line* line) {
         const qsizetype take = found ? found - piece + 1 : available;
         ended = found != nullptr;
         counter.feed(piece, take, nullptr);
-        keepRegionBytes(piece, take);
         previous = take >= 2 ? piece[take - 2] : last;
         last = piece[take - 1];
         line->length += take;
@@ -217,6 +220,7 @@ bool MboxReader::next(MboxMessage* message) {
             gathering_.header.resize(0);
             gathering_.region.resize(0);
             gathering_.regionKept = options_.regionLimit > 0;
+            regionMark_ = pos_;
         }
         Line line;
         takeLine(newline, &line);
@@ -303,6 +307,7 @@ void MboxReader::headerLine(const Line& line) {
 // A last empty line at the end of the file is the writer's end of message, as the empty line
 // before a separator is: so a message reads the same when a later one is removed.
 void MboxReader::finish(qint64 end) {
+    keepRegionBytes();
     message_.regionEnd = end;
     message_.contentEnd = pendingEmpty_ ? pendingEmptyStart_ : end;
     const MessageHeader header(flagFields_);

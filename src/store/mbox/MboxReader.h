@@ -67,7 +67,8 @@ private:
     bool peekLine(const char** newline);
     void takeLine(const char* newline, Line* line);
     bool fill();
-    void keepRegionBytes(const char* data, qsizetype size);
+    // Adds the bytes taken since the last call to the kept region of the open message.
+    void keepRegionBytes();
 
     void separator(const Line& line);
     void bodyOrHeaderLine(const Line& line);
@@ -81,7 +82,8 @@ private:
     std::vector<char> buffer_;
     qsizetype pos_ = 0;
     qsizetype length_ = 0;
-    qint64 bufferOffset_; // file offset of buffer_[0]
+    qint64 bufferOffset_;      // file offset of buffer_[0]
+    qsizetype regionMark_ = 0; // bytes before it are in the kept region
     bool eof_ = false;
     QByteArray longHead_;
 

@@ -39,18 +39,43 @@ bool LooksLikeMbox(const QString& path) {
     return empty || head.startsWith("From ") || (file.size() == kBom.size() && head.isEmpty());
 }
 
-bool ForEachMboxMessage(int fd, MboxScan* scan,
-                        const std::function<void(const MboxMessage&)>& each) {
+bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error) {
     struct stat st;
     if (::fstat(fd, &st) != 0) {
-        scan->error = SystemErrorText(errno);
+        *error = SystemErrorText(errno);
         return false;
     }
     scan->size = st.st_size;
     scan->modified = QDateTime::fromMSecsSinceEpoch(
         qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, Qt::UTC);
     scan->inode = st.st_ino;
-    MboxReader reader(fd, 0, st.st_size);
+    return true;
+}
+
+bool CheckMboxStart(int fd, QString* error) {
+    char head[8];
+    ssize_t got;
+    do {
+        got = ::pread(fd, head, sizeof head, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        *error = SystemErrorText(errno);
+        return false;
+    }
+    QByteArrayView start(head, got);
+    if (start.startsWith(QByteArrayView(kBom)))
+        start = start.sliced(kBom.size());
+    if (start.isEmpty() || start.startsWith("From "))
+        return true;
+    *error = QStringLiteral("not an mbox file");
+    return false;
+}
+
+bool ForEachMboxMessage(int fd, MboxScan* scan,
+                        const std::function<void(const MboxMessage&)>& each) {
+    if (!ReadMboxIdentity(fd, scan, &scan->error))
+        return false;
+    MboxReader reader(fd, 0, scan->size);
     MboxMessage message;
     while (reader.next(&message))
         each(message);
