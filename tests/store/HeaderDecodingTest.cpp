@@ -130,6 +130,9 @@ TEST(HeaderSummary, NormalSubjectDropsReplyAndForwardPrefixes) {
         {"Reply: not a prefix", "Reply: not a prefix"},
         {"Hello Re: world", "Hello Re: world"},
         {"Refund: money", "Refund: money"},
+        {"Re[x]: not a counter", "Re[x]: not a counter"},
+        {"Fw d: split", "Fw d: split"},
+        {"fWD :\tRe[12]:x", "x"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalizeSubject(c.subject).toStdString(), c.normal) << c.subject;

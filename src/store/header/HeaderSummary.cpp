@@ -4,22 +4,58 @@
 #include "store/header/MailAddressList.h"
 #include "store/header/Rfc5322Date.h"
 
-#include <QRegularExpression>
-
 namespace parcelo {
 
-QByteArray NormalizeSubject(const QByteArray& subject) {
-    static const QRegularExpression prefix(
-        QStringLiteral("^\\s*(?:re|fwd?)\\s*(?:\\[\\d+\\])?\\s*:\\s*"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString text = QString::fromUtf8(subject).trimmed();
-    for (;;) {
-        const QRegularExpressionMatch match = prefix.match(text);
-        if (!match.hasMatch() || match.capturedLength() == 0)
-            break;
-        text.remove(0, match.capturedLength());
+namespace {
+
+bool IsAsciiSpace(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+bool IsLetter(QStringView text, qsizetype i, char16_t lower) {
+    return i < text.size() && (text[i] == QChar(lower) || text[i] == QChar(lower - 32));
+}
+
+// Length of one leading "Re:", "Fw:" or "Fwd:" (white space around, an optional "[n]"
+// counter before the colon), or 0.
+qsizetype PrefixLength(QStringView text) {
+    qsizetype i = 0;
+    const auto skipSpace = [&] {
+        while (i < text.size() && IsAsciiSpace(text[i]))
+            ++i;
+    };
+    skipSpace();
+    if (IsLetter(text, i, u'r') && IsLetter(text, i + 1, u'e')) {
+        i += 2;
+    } else if (IsLetter(text, i, u'f') && IsLetter(text, i + 1, u'w')) {
+        i += IsLetter(text, i + 2, u'd') ? 3 : 2;
+    } else {
+        return 0;
     }
-    return text.trimmed().toUtf8();
+    skipSpace();
+    if (i < text.size() && text[i] == u'[') {
+        qsizetype j = i + 1;
+        while (j < text.size() && text[j] >= u'0' && text[j] <= u'9')
+            ++j;
+        if (j > i + 1 && j < text.size() && text[j] == u']')
+            i = j + 1;
+    }
+    skipSpace();
+    if (i >= text.size() || text[i] != u':')
+        return 0;
+    ++i;
+    skipSpace();
+    return i;
+}
+
+} // namespace
+
+QByteArray NormalizeSubject(const QByteArray& subject) {
+    QString text = QString::fromUtf8(subject).trimmed();
+    qsizetype start = 0;
+    while (const qsizetype length = PrefixLength(QStringView(text).sliced(start)))
+        start += length;
+    return QStringView(text).sliced(start).trimmed().toUtf8();
 }
 
 int HeaderPriority(const MessageHeader& header) {
@@ -46,7 +82,7 @@ int HeaderPriority(const MessageHeader& header) {
     return IMSG_PRI_NORMAL;
 }
 
-HeaderSummary SummarizeHeader(const MessageHeader& header) {
+HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived) {
     HeaderSummary summary;
     const QList<QByteArray> from = AddressDisplayNames(header.value("From"));
     if (!from.isEmpty())
@@ -55,7 +91,7 @@ HeaderSummary SummarizeHeader(const MessageHeader& header) {
     summary.normalSubject = NormalizeSubject(DecodeEncodedWords(header.value("Subject")));
     if (const QByteArray* date = header.find("Date"))
         summary.sent = ParseRfc5322Date(*date);
-    if (const QByteArray* received = header.find("Received")) {
+    if (const QByteArray* received = needReceived ? header.find("Received") : nullptr) {
         const qsizetype semicolon = received->lastIndexOf(';');
         if (semicolon >= 0)
             summary.firstReceived = ParseRfc5322Date(received->mid(semicolon + 1));

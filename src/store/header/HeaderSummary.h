@@ -18,7 +18,8 @@ struct HeaderSummary {
     int priority = IMSG_PRI_NORMAL;
 };
 
-HeaderSummary SummarizeHeader(const MessageHeader& header);
+// The first Received date is read only with needReceived: a store's own time comes first.
+HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived = true);
 
 // Copies the summary into a message's properties. The received time is the store's own
 // (mbox separator date, Maildir file time) when valid, else the first Received date, else sent.

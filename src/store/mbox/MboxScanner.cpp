@@ -101,7 +101,7 @@ MboxScan ScanMbox(const QString& path) {
 void SummarizeMboxMessage(const QByteArray& separatorLine, const QByteArray& header,
                           HeaderSummary* summary, QDateTime* receivedDate) {
     *receivedDate = ParseMboxFromLineDate(separatorLine.trimmed());
-    *summary = SummarizeHeader(MessageHeader(header));
+    *summary = SummarizeHeader(MessageHeader(header), !receivedDate->isValid());
 }
 
 } // namespace parcelo
