@@ -47,18 +47,17 @@ HeaderValues ExtractHeaderValues(const CMimeMessage& message) {
     message.CollectLeafParts(leaves);
     for (const CMimeBody* leaf : leaves) {
         for (const auto& field : leaf->Fields()) {
-            const QString name =
-                QString::fromLocal8Bit(field.GetName().data(), qsizetype(field.GetName().size()));
+            const std::string& name = field.GetName();
             QString* target = nullptr;
-            if (name.compare(QLatin1String("From"), Qt::CaseInsensitive) == 0)
+            if (EqualsNoCase(name, "From"))
                 target = &values.From;
-            else if (name.compare(QLatin1String("Date"), Qt::CaseInsensitive) == 0)
+            else if (EqualsNoCase(name, "Date"))
                 target = &values.Date;
-            else if (name.compare(QLatin1String("To"), Qt::CaseInsensitive) == 0)
+            else if (EqualsNoCase(name, "To"))
                 target = &values.To;
-            else if (name.compare(QLatin1String("CC"), Qt::CaseInsensitive) == 0)
+            else if (EqualsNoCase(name, "CC"))
                 target = &values.CC;
-            else if (name.compare(QLatin1String("BCC"), Qt::CaseInsensitive) == 0)
+            else if (EqualsNoCase(name, "BCC"))
                 target = &values.BCC;
             if (target)
                 *target = FieldValueToText(field.GetValue(), field.GetCharset());

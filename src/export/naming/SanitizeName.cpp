@@ -39,7 +39,7 @@ QString SanitizeName(const QString& text) {
     for (qsizetype i = 0, units = 1; i < text.size(); i += units) {
         const char32_t c = CodePointAt(text, i, &units);
         if (QChar::isLetterOrNumber(c) || !isForbiddenInName(c))
-            result.append(text.mid(i, units));
+            result.append(QStringView(text).sliced(i, units));
     }
     qsizetype end = result.size();
     while (end > 0 && result.at(end - 1).isSpace())

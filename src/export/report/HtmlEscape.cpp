@@ -2,36 +2,44 @@
 
 namespace parcelo {
 
+namespace {
+
+QLatin1StringView AddressEscape(char16_t c) {
+    switch (c) {
+    case u'<':
+        return QLatin1StringView("&#60;");
+    case u'>':
+        return QLatin1StringView("&#62;");
+    case u'"':
+        return QLatin1StringView("&#34;");
+    case u' ':
+        return QLatin1StringView("&#32;");
+    case u'\'':
+        return QLatin1StringView("&#39;");
+    case u'(':
+        return QLatin1StringView("&#40;");
+    case u')':
+        return QLatin1StringView("&#41;");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 QString HtmlEscapeAddress(const QString& text) {
     QString result;
-    result.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'<':
-            result += QLatin1String("&#60;");
-            break;
-        case u'>':
-            result += QLatin1String("&#62;");
-            break;
-        case u'"':
-            result += QLatin1String("&#34;");
-            break;
-        case u' ':
-            result += QLatin1String("&#32;");
-            break;
-        case u'\'':
-            result += QLatin1String("&#39;");
-            break;
-        case u'(':
-            result += QLatin1String("&#40;");
-            break;
-        case u')':
-            result += QLatin1String("&#41;");
-            break;
-        default:
-            result += c;
-        }
+    result.reserve(text.size() + text.size() / 2);
+    qsizetype plain = 0; // start of the run of characters kept as they are
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QLatin1StringView escape = AddressEscape(text.at(i).unicode());
+        if (escape.isEmpty())
+            continue;
+        result.append(QStringView(text).sliced(plain, i - plain));
+        result.append(escape);
+        plain = i + 1;
     }
+    result.append(QStringView(text).sliced(plain));
     return result;
 }
 

@@ -41,25 +41,30 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
 }
 
 QString IndexEntryText(const IndexEntry& entry) {
-    QString text = QStringLiteral("<p><table><tr>");
-    for (const char* title : {"Message", "Sender", "Date", "Recipient(s)"})
-        text += QStringLiteral("<td width=\"300\"><i>") + QLatin1String(title) +
-                QStringLiteral("</i></td>");
-    text += QStringLiteral("</tr><tr>");
-    text += QStringLiteral("<td><a href=\"") + fileLink(entry.filePath) + QStringLiteral("\">") +
-            HtmlEscapeText(entry.subject) + QStringLiteral("</a></td>");
-    text += QStringLiteral("<td>") +
-            mailtoLink(HtmlEscapeAddress(entry.fromValue), HtmlEscapeText(entry.sender)) +
-            QStringLiteral("</td>");
-    text += QStringLiteral("<td>") + HtmlEscapeText(entry.sentDateText) + QStringLiteral("</td>");
-    text += QStringLiteral("<td>");
+    QString text;
+    text.reserve(1024);
+    text += QLatin1StringView("<p><table><tr>");
+    for (const char* title : {"Message", "Sender", "Date", "Recipient(s)"}) {
+        text += QLatin1StringView("<td width=\"300\"><i>");
+        text += QLatin1StringView(title);
+        text += QLatin1StringView("</i></td>");
+    }
+    text += QLatin1StringView("</tr><tr><td><a href=\"");
+    text += fileLink(entry.filePath);
+    text += QLatin1StringView("\">");
+    text += HtmlEscapeText(entry.subject);
+    text += QLatin1StringView("</a></td><td>");
+    text += mailtoLink(HtmlEscapeAddress(entry.fromValue), HtmlEscapeText(entry.sender));
+    text += QLatin1StringView("</td><td>");
+    text += HtmlEscapeText(entry.sentDateText);
+    text += QLatin1StringView("</td><td>");
     for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
         if (value->isEmpty())
             continue;
         const QString escaped = HtmlEscapeAddress(*value);
         text += mailtoLink(escaped, escaped);
     }
-    text += QStringLiteral("</td></tr></table></p><hr>");
+    text += QLatin1StringView("</td></tr></table></p><hr>");
     return text;
 }
 

@@ -195,9 +195,52 @@ void MboxReader::takeLine(const char* newline, Line* line) {
     line->canonicalSize = counter.produced();
 }
 
+// Body lines only add to the size: they are run through in one loop over the buffer, up to a
+// line that may be a separator or is not whole in the buffer, which the line path then takes.
+void MboxReader::skimBody() {
+    const char* data = buffer_.data();
+    qsizetype pos = pos_;
+    quint64 size = message_.cbMessage;
+    bool previousEmpty = previousEmpty_;
+    bool pendingEmpty = pendingEmpty_;
+    qint64 pendingStart = pendingEmptyStart_;
+    while (pos < length_) {
+        const char* line = data + pos;
+        const char* newline =
+            static_cast<const char*>(std::memchr(line, '\n', size_t(length_ - pos)));
+        if (!newline)
+            break;
+        const qsizetype length = newline - line + 1;
+        if (previousEmpty && StartsWith(line, length, "From ", 5))
+            break;
+        const bool empty = length == 1 || (length == 2 && line[0] == '\r');
+        if (pendingEmpty) {
+            size += 2;
+            pendingEmpty = false;
+        }
+        if (empty) {
+            pendingEmpty = true;
+            pendingStart = bufferOffset_ + pos;
+        } else {
+            size += CanonicalLineSize(line, length);
+        }
+        previousEmpty = empty;
+        pos += length;
+    }
+    pos_ = pos;
+    message_.cbMessage = size;
+    previousEmpty_ = previousEmpty;
+    pendingEmpty_ = pendingEmpty;
+    pendingEmptyStart_ = pendingStart;
+}
+
 bool MboxReader::next(MboxMessage* message) {
     const char* newline = nullptr;
-    while (peekLine(&newline)) {
+    for (;;) {
+        if (open_ && !inHeader_)
+            skimBody();
+        if (!peekLine(&newline))
+            break;
         const char* head = buffer_.data() + pos_;
         const qsizetype headSize =
             std::min(newline ? newline - head + 1 : length_ - pos_, kLineHeadLimit);

@@ -70,6 +70,7 @@ private:
     // Adds the bytes taken since the last call to the kept region of the open message.
     void keepRegionBytes();
 
+    void skimBody();
     void separator(const Line& line);
     void bodyOrHeaderLine(const Line& line);
     void headerLine(const Line& line);
