@@ -91,28 +91,50 @@ void CrlfCanonicalizer::feedTo(const char* data, qsizetype size, char*& out) {
                 release(out);
             }
             break;
-        case State::Body: {
-            const char* newline = static_cast<const char*>(std::memchr(data + i, '\n', size - i));
-            const qsizetype end = newline ? newline - data : size;
-            if (end > i) {
-                emit(data + i, end - i, out);
-                lastWasCr_ = data[end - 1] == '\r';
-            }
-            if (!newline) {
-                i = size;
-                break;
-            }
-            if (lastWasCr_)
-                emit("\n", 1, out);
-            else
-                emit("\r\n", 2, out);
-            lastWasCr_ = false;
-            state_ = State::LineStart;
-            i = end + 1;
+        case State::Body:
+            i = copyLines(data, i, size, out);
             break;
         }
+    }
+}
+
+// Copies whole lines while none starts with '>' (when escapes are undone): the usual bytes of
+// a message, handled without going through the states byte by byte.
+qsizetype CrlfCanonicalizer::copyLines(const char* data, qsizetype i, qsizetype size, char*& out) {
+    quint64 produced = produced_;
+    while (i < size) {
+        const char* newline =
+            static_cast<const char*>(std::memchr(data + i, '\n', size_t(size - i)));
+        const qsizetype end = newline ? newline - data : size;
+        if (end > i) {
+            if (out) {
+                std::memcpy(out, data + i, size_t(end - i));
+                out += end - i;
+            }
+            produced += quint64(end - i);
+            lastWasCr_ = data[end - 1] == '\r';
+        }
+        if (!newline) {
+            i = size;
+            break;
+        }
+        if (out) {
+            if (!lastWasCr_)
+                *out++ = '\r';
+            *out++ = '\n';
+        }
+        produced += lastWasCr_ ? 1 : 2;
+        lastWasCr_ = false;
+        i = end + 1;
+        if (unescapeFrom_ && i < size && data[i] == '>') {
+            state_ = State::LineStart;
+            break;
         }
     }
+    produced_ = produced;
+    if (i == size && state_ == State::Body && size > 0 && data[size - 1] == '\n')
+        state_ = State::LineStart;
+    return i;
 }
 
 void CrlfCanonicalizer::finishTo(char*& out) {

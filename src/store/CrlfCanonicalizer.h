@@ -29,6 +29,7 @@ private:
     enum class State { LineStart, Quotes, From, Body };
 
     void emit(const char* data, qsizetype size, char*& out);
+    qsizetype copyLines(const char* data, qsizetype i, qsizetype size, char*& out);
     // Gives the held '>' and the matched part of "From " unchanged.
     void release(char*& out);
 

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <string>
+#include <vector>
 
 namespace parcelo {
 
@@ -66,10 +68,55 @@ std::string ReplaceInvalidUtf8(std::string_view text) {
     return out;
 }
 
+// Opening a converter loads its tables: each thread keeps the few it was asked for open.
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (const Entry& entry : entries_)
+            if (entry.cd != kNone)
+                iconv_close(entry.cd);
+    }
+
+    // The converter from charset to UTF-8, or kNone when iconv does not know it.
+    iconv_t from(std::string_view charset) {
+        for (const Entry& entry : entries_)
+            if (entry.charset == charset)
+                return entry.cd;
+        if (entries_.size() == kKept) {
+            if (entries_.front().cd != kNone)
+                iconv_close(entries_.front().cd);
+            entries_.erase(entries_.begin());
+        }
+        std::string name(charset);
+        const iconv_t cd = iconv_open("UTF-8", name.c_str());
+        entries_.push_back({std::move(name), cd});
+        return cd;
+    }
+
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+private:
+    struct Entry {
+        std::string charset;
+        iconv_t cd;
+    };
+    static constexpr std::size_t kKept = 16;
+    std::vector<Entry> entries_;
+};
+
+iconv_t ConverterFrom(std::string_view charset) {
+    thread_local ConverterCache cache;
+    return cache.from(charset);
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i; // plain ASCII, the usual case, needs no sequence decoding
+            continue;
+        }
         const std::size_t length = SequenceLength(text, i);
         if (length == 0)
             return false;
@@ -89,11 +136,11 @@ bool ConvertToUtf8(std::string_view charset, std::string_view text, std::string&
         --end;
     if (begin == end)
         return false;
-    const std::string name(charset.substr(begin, end - begin));
     const std::size_t start = utf8.size();
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    iconv_t cd = ConverterFrom(charset.substr(begin, end - begin));
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // from the initial state
 
     char buffer[4096];
     char* in = const_cast<char*>(text.data());
@@ -118,7 +165,6 @@ bool ConvertToUtf8(std::string_view charset, std::string_view text, std::string&
             --inLeft;
         }
     }
-    iconv_close(cd);
     // iconv passes some sequences that are no UTF-8 (past U+10FFFF, five-byte forms) when the
     // charset is UTF-8 itself: the text must be valid whatever the input.
     const std::string_view added = std::string_view(utf8).substr(start);
