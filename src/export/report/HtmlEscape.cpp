@@ -44,7 +44,11 @@ QString HtmlEscapeAddress(const QString& text) {
 }
 
 QString HtmlEscapeText(const QString& text) {
-    return text.toHtmlEscaped();
+    // Most texts have nothing to escape: they are handed back as they are, not rebuilt.
+    for (QChar c : text)
+        if (c == u'<' || c == u'>' || c == u'&' || c == u'"')
+            return text.toHtmlEscaped();
+    return text;
 }
 
 } // namespace parcelo
