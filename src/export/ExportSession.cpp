@@ -4,6 +4,7 @@
 #include "export/dates/SentDateText.h"
 #include "export/naming/MessageDestination.h"
 #include "export/output/AntiDateFile.h"
+#include "export/output/BackgroundFileWriter.h"
 #include "export/output/FileChecks.h"
 #include "export/report/IndexPageWriter.h"
 #include "filters/DescribeFilters.h"
@@ -80,6 +81,7 @@ int ExportSession::RunExport() {
         },
         SourceActionsRun());
     index_ = std::make_unique<IndexPageWriter>(settings_.Paths.IndexPage);
+    writer_ = std::make_unique<BackgroundFileWriter>(*output_);
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -88,6 +90,7 @@ int ExportSession::RunExport() {
     CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
                                        settings_.ExportHeaders, settings_.ExportAttachments}));
     FlushIndexPage();
+    writer_.reset();
     index_.reset();
     output_.reset();
     return exported_;
@@ -118,14 +121,17 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     while (Succeeded(hr) && hr != S_FALSE) {
         ++run.Enumerated;
         ProcessMessage(*folder, message, run);
-        UpdateProgress();
-        observer_.SetStatusText(run.Name + QStringLiteral(" - Exported messages count: ") +
-                                CountText(run.ExportedInFolder));
+        // A message whose file is being written is reported once it is; any other now, after
+        // the one before it.
+        if (!pending_ || pending_->enumerated != run.Enumerated) {
+            FinishPendingWrite();
+            if (run.Reported < run.Enumerated)
+                MessageDone(run, scanned_, run.Enumerated);
+        }
         folder->FreeMessageProps(&message);
-        observer_.Pause();
-        observer_.PumpEvents();
         hr = folder->GetNextMessage(handle, &message);
     }
+    FinishPendingWrite();
     if (!Succeeded(hr))
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
                           .arg(run.TreePath, ReasonText(folder->LastError())));
@@ -188,18 +194,28 @@ void ExportSession::CheckLogWrite(bool written) {
 }
 
 QString ExportSession::MessageText(const FolderRun& run, const MESSAGEPROPS& props) {
-    const QString subject = OneLineText(QString::fromLocal8Bit(props.pszNormalSubject));
-    QString text = QStringLiteral("the message %1").arg(run.Enumerated);
+    return MessageText(run, run.Enumerated, props.pszNormalSubject);
+}
+
+QString ExportSession::MessageText(const FolderRun& run, int enumerated,
+                                   const QByteArray& normalSubject) {
+    const QString subject = OneLineText(QString::fromLocal8Bit(normalSubject));
+    QString text = QStringLiteral("the message %1").arg(enumerated);
     if (!subject.isEmpty())
         text += QStringLiteral(" (\"%1\")").arg(subject);
     return text + QStringLiteral(" of the mail folder '%1'").arg(run.TreePath);
 }
 
-void ExportSession::UpdateProgress() {
-    if (checked_.TotalMessages <= 0)
-        return;
-    const long long percent = static_cast<long long>(scanned_) * 100 / checked_.TotalMessages;
-    observer_.SetProgress(static_cast<int>(std::clamp<long long>(percent, 0, 100)));
+void ExportSession::MessageDone(FolderRun& run, int scanned, int enumerated) {
+    run.Reported = enumerated;
+    if (checked_.TotalMessages > 0) {
+        const long long percent = static_cast<long long>(scanned) * 100 / checked_.TotalMessages;
+        observer_.SetProgress(static_cast<int>(std::clamp<long long>(percent, 0, 100)));
+    }
+    observer_.SetStatusText(run.Name + QStringLiteral(" - Exported messages count: ") +
+                            CountText(run.ExportedInFolder));
+    observer_.Pause();
+    observer_.PumpEvents();
 }
 
 bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
@@ -255,22 +271,14 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
                                      "and its body"));
         return;
     }
-    if (!WriteMessage(source, props, facts, run))
-        return;
-    ++exported_;
-    ++run.ExportedInFolder;
-    // Only source actions need the exported messages later.
-    if (SourceActionsRun()) {
-        run.ExportedIdList.push_front(props.dwMessageId);
-        run.MessageTexts[props.dwMessageId] = MessageText(run, props);
-    }
+    WriteMessage(source, props, facts, run);
 }
 
-bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
+void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                                  const MessageFilterFacts& facts, FolderRun& run) {
     std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
     if (!message)
-        return false;
+        return;
     const HeaderValues values = ExtractHeaderValues(*message);
     const MessageSelection selection{settings_.ExportHeaders, settings_.HeaderList,
                                      settings_.ExportAttachments, settings_.AttachmentList};
@@ -289,26 +297,60 @@ bool ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     const MessageDestination destination = DestinationOfMessage(
         {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages,
          settings_.FolderPath, run.Name, run.TreePath, facts.sender, facts.subject, sentDateText});
-    const QByteArray bytes =
-        QByteArray::fromRawData(fileBytes.data(), static_cast<qsizetype>(fileBytes.size()));
-    const MessageFileResult result =
-        output_->write(destination, values.Date, bytes, {run.Id, props.dwMessageId});
+    // The file is written while the next message is read; what follows its writing (the
+    // problem, the index entry, the counts) is done, in order, before the next one starts.
+    FinishPendingWrite();
+    const bool huge = fileBytes.size() > kOverlappedWriteLimit;
+    PendingWrite pending{&run,
+                         props.dwMessageId,
+                         props.ftSent,
+                         run.Enumerated,
+                         scanned_,
+                         props.pszNormalSubject,
+                         {QString(), facts.sender, values.From, facts.subject, values.To, values.CC,
+                          values.BCC, sentDateText}};
+    writer_->start({destination, values.Date, std::move(fileBytes), {run.Id, props.dwMessageId}});
+    pending_ = std::move(pending);
+    // A huge message is not held while the next is read: memory stays at what one needs.
+    if (huge)
+        FinishPendingWrite();
+}
+
+void ExportSession::FinishPendingWrite() {
+    if (!pending_)
+        return;
+    PendingWrite pending = std::move(*pending_);
+    pending_.reset();
+    FolderRun& run = *pending.run;
+    const MessageFileResult result = writer_->result();
+    CompleteWrite(pending, result);
+    MessageDone(run, pending.scanned, pending.enumerated);
+}
+
+void ExportSession::CompleteWrite(PendingWrite& pending, const MessageFileResult& result) {
+    FolderRun& run = *pending.run;
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
-            ReportProblem(MessageText(run, props) + QStringLiteral(" could not be written: ") +
-                          ReasonText(result.error));
-        return false;
+            ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +
+                          QStringLiteral(" could not be written: ") + ReasonText(result.error));
+        return;
     }
     if (settings_.AntiDateFiles == 1)
-        AntiDateFile(result.path, props.ftSent);
+        AntiDateFile(result.path, pending.sent);
+    pending.entry.filePath = result.path;
     QString indexError;
-    if (!index_->append({result.path, facts.sender, values.From, facts.subject, values.To,
-                         values.CC, values.BCC, sentDateText},
-                        &indexError))
+    if (!index_->append(pending.entry, &indexError))
         ReportIndexProblem(indexError);
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
-    return true;
+    ++exported_;
+    ++run.ExportedInFolder;
+    // Only source actions need the exported messages later.
+    if (SourceActionsRun()) {
+        run.ExportedIdList.push_front(pending.messageId);
+        run.MessageTexts[pending.messageId] =
+            MessageText(run, pending.enumerated, pending.normalSubject);
+    }
 }
 
 void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {

@@ -3,6 +3,7 @@
 #include "export/CheckedFolderSet.h"
 #include "export/ExportObserver.h"
 #include "export/ExportSettings.h"
+#include "export/output/BackgroundFileWriter.h"
 #include "export/output/MessageFileOutput.h"
 #include "export/report/ExportLog.h"
 #include "export/report/IndexPageWriter.h"
@@ -14,6 +15,7 @@
 #include <QStringList>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace parcelo {
@@ -57,17 +59,35 @@ private:
         int StoreMessageCount = 0;
         int ExportedInFolder = 0;
         int Enumerated = 0; // position of the current message in the folder, from 1
+        int Reported = 0;   // the last message the observer heard was done
         std::deque<StoreMessageId> ExportedIdList;
         std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
     };
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
     void ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& props, FolderRun& run);
-    // Takes the source over: it is released once the message file's bytes exist.
-    bool WriteMessage(std::string& source, const MESSAGEPROPS& props,
+    // What is done once the file of a message is written, kept while it is being written.
+    struct PendingWrite {
+        FolderRun* run = nullptr;
+        StoreMessageId messageId = 0;
+        QDateTime sent;
+        int enumerated = 0; // how a problem names the message
+        int scanned = 0;    // the run's count of messages looked at, with this one
+        QByteArray normalSubject;
+        IndexEntry entry; // all but the path
+    };
+    // Messages bigger than this are written before the next one is read.
+    static constexpr size_t kOverlappedWriteLimit = 8 << 20;
+
+    // Takes the source over: it is released once the message file's bytes exist. The file is
+    // written in the background; FinishPendingWrite completes it.
+    void WriteMessage(std::string& source, const MESSAGEPROPS& props,
                       const MessageFilterFacts& facts, FolderRun& run);
+    void FinishPendingWrite();
+    void CompleteWrite(PendingWrite& pending, const MessageFileResult& result);
+    // Tells the observer a message is done: progress, status, pause and events.
+    void MessageDone(FolderRun& run, int scanned, int enumerated);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
-    void UpdateProgress();
     void ReportProblem(const QString& text);
     // The log and the index page are reported once a run: their next writes fail alike.
     void CheckLogWrite(bool written);
@@ -77,6 +97,8 @@ private:
     // Marking read or deleting runs after each folder: exported messages are remembered.
     bool SourceActionsRun() const;
     static QString MessageText(const FolderRun& run, const MESSAGEPROPS& props);
+    static QString MessageText(const FolderRun& run, int enumerated,
+                               const QByteArray& normalSubject);
 
     const ExportSettings& settings_;
     IStoreNamespace& store_;
@@ -85,6 +107,8 @@ private:
     ExportLog log_;
     std::unique_ptr<MessageFileOutput> output_;
     std::unique_ptr<IndexPageWriter> index_;
+    std::unique_ptr<BackgroundFileWriter> writer_;
+    std::optional<PendingWrite> pending_;
     int exported_ = 0;
     int scanned_ = 0;
     QStringList problems_;
