@@ -262,10 +262,12 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     // One byte more than announced shows a source that grew, in the same single read.
     if (!ReadMessageSource(folder, props.dwMessageId, &source, &error,
                            static_cast<size_t>(props.cbMessage) + 1)) {
+        FinishPendingWrite(); // problems are told in the order of the messages
         ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
         return;
     }
     if (source.find("\r\n\r\n") == std::string::npos) {
+        FinishPendingWrite();
         ReportProblem(MessageText(run, props) +
                       QStringLiteral(" was left out: it has no empty line between its header "
                                      "and its body"));

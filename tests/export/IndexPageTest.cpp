@@ -1,6 +1,7 @@
 #include "export/report/IndexPage.h"
 
 #include "export/report/HtmlEscape.h"
+#include "export/report/IndexPageWriter.h"
 #include "platform/LocaleFormats.h"
 #include "support/TestEnv.h"
 
@@ -92,6 +93,28 @@ TEST_F(IndexPageTest, PageIsCreatedOnceThenGrows) {
     ASSERT_TRUE(QFile::remove(pagePath()));
     ASSERT_TRUE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));
     EXPECT_EQ(test::readFile(pagePath()), (heading + entry).toUtf8());
+}
+
+// A run's writer gathers entries and writes them whole: all of them, in order, whatever the
+// number, and nothing before it is asked to or its batch is full.
+TEST_F(IndexPageTest, RunWriterKeepsEveryEntryInOrder) {
+    QString expected;
+    {
+        IndexPageWriter writer(pagePath(), now_, home_);
+        ASSERT_TRUE(writer.append(plainEntry()));
+        EXPECT_FALSE(QFile::exists(pagePath()));
+        for (int i = 0; i < 400; ++i) {
+            IndexEntry entry = plainEntry();
+            entry.subject = QStringLiteral("Message %1").arg(i);
+            expected += IndexEntryText(entry) + QStringLiteral("\r\n");
+            ASSERT_TRUE(writer.append(entry));
+        }
+        EXPECT_TRUE(QFile::exists(pagePath())); // more than one batch
+        ASSERT_TRUE(writer.flush());
+    }
+    const QString page = QString::fromUtf8(test::readFile(pagePath()));
+    EXPECT_TRUE(page.endsWith(IndexEntryText(plainEntry()) + QStringLiteral("\r\n") + expected));
+    EXPECT_EQ(page.count(QStringLiteral("<title>")), 1);
 }
 
 TEST_F(IndexPageTest, HostileTextsShowAsText) {

@@ -5,6 +5,7 @@
 #include "export/naming/NamingOptions.h"
 #include "export/output/EnsureDirectoryPath.h"
 #include "export/output/FileChecks.h"
+#include "export/output/MessageFileDraft.h"
 #include "export/output/ReadWholeFile.h"
 #include "export/output/WriteMessageFile.h"
 #include "platform/SystemErrorText.h"
@@ -101,13 +102,14 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         RemoveOrphanedTemporaryFiles(dir);
         cleanedDirectories_.insert(dir);
     }
-    // Written complete under a temporary name first: a real name never holds part of a message.
+    // Written complete before it gets its name: a real name never holds part of a message.
     QString error;
-    QString temporary = WriteTemporaryMessageFile(dir, bytes, &error);
+    MessageFileDraft draft;
+    bool drafted = draft.write(dir, bytes, &error);
     // The directory may have gone since it was made: make it again, once.
-    if (temporary.isEmpty() && ensureDirectory(destination, true, nullptr))
-        temporary = WriteTemporaryMessageFile(dir, bytes, &error);
-    if (temporary.isEmpty()) {
+    if (!drafted && ensureDirectory(destination, true, nullptr))
+        drafted = draft.write(dir, bytes, &error);
+    if (!drafted) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, 0);
         return failure(path + QStringLiteral(": ") + error, path);
@@ -122,8 +124,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
-        const PlaceResult placed =
-            path.isEmpty() ? PlaceResult::Failed : PlaceMessageFile(temporary, path, &error);
+        const PlaceResult placed = path.isEmpty() ? PlaceResult::Failed : draft.place(path, &error);
         // Someone took the name: try the next one. A directory of that name leaves the
         // message without a file, as it always did.
         if (placed == PlaceResult::Taken && !isDirectory(path)) {
@@ -131,7 +132,6 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
             continue;
         }
         if (placed != PlaceResult::Placed) {
-            QFile::remove(temporary);
             if (placed == PlaceResult::Taken)
                 error = path + QStringLiteral(": a directory has the name");
             return failure(error, path);

@@ -1,0 +1,106 @@
+#include "export/output/MessageFileDraft.h"
+
+#include "platform/SystemErrorText.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+// A nameless file is given its name through its /proc/self/fd entry.
+bool CanNameOpenFiles() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+QByteArray FdPath(int fd) {
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+bool WriteAllTo(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t done = ::write(fd, data, static_cast<size_t>(left));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        left -= done;
+    }
+    return true;
+}
+
+} // namespace
+
+MessageFileDraft::~MessageFileDraft() {
+    discard();
+}
+
+void MessageFileDraft::discard() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.isEmpty())
+        ::unlink(QFile::encodeName(temporary_).constData());
+    temporary_.clear();
+}
+
+bool MessageFileDraft::write(const QString& directory, const QByteArray& bytes, QString* error) {
+    discard();
+    if (CanNameOpenFiles()) {
+        const int fd = ::open(QFile::encodeName(directory).constData(),
+                              O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            if (WriteAllTo(fd, bytes)) {
+                fd_ = fd;
+                return true;
+            }
+            const int code = errno;
+            ::close(fd);
+            *error = SystemErrorText(code == 0 ? EIO : code);
+            return false;
+        }
+        // File systems without nameless files take a temporary name instead.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            *error = SystemErrorText(errno);
+            return false;
+        }
+    }
+    temporary_ = WriteTemporaryMessageFile(directory, bytes, error);
+    return !temporary_.isEmpty();
+}
+
+PlaceResult MessageFileDraft::place(const QString& path, QString* error) {
+    if (fd_ < 0) {
+        const PlaceResult placed = PlaceMessageFile(temporary_, path, error);
+        if (placed == PlaceResult::Placed)
+            temporary_.clear();
+        return placed;
+    }
+    const QByteArray target = QFile::encodeName(path);
+    if (::linkat(AT_FDCWD, FdPath(fd_).constData(), AT_FDCWD, target.constData(),
+                 AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST)
+            return PlaceResult::Taken;
+        *error = path + QStringLiteral(": ") + SystemErrorText(errno);
+        return PlaceResult::Failed;
+    }
+    // close reports delayed write errors of some file systems: a file that may be incomplete
+    // loses its name again.
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        *error = path + QStringLiteral(": ") + SystemErrorText(errno);
+        ::unlink(target.constData());
+        return PlaceResult::Failed;
+    }
+    return PlaceResult::Placed;
+}
+
+} // namespace parcelo

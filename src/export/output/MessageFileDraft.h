@@ -1,0 +1,32 @@
+#pragma once
+
+#include "export/output/WriteMessageFile.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace parcelo {
+
+// A message file written complete but not yet under its name: a nameless file where the file
+// system offers one (a run killed before the file is named leaves nothing behind), else a
+// hidden temporary file (see WriteTemporaryMessageFile). Whatever is not placed is discarded.
+class MessageFileDraft {
+public:
+    MessageFileDraft() = default;
+    ~MessageFileDraft();
+    MessageFileDraft(const MessageFileDraft&) = delete;
+    MessageFileDraft& operator=(const MessageFileDraft&) = delete;
+
+    // Writes the bytes in the directory; false, with the system's reason in error, otherwise.
+    bool write(const QString& directory, const QByteArray& bytes, QString* error);
+    // Gives the file the name unless anything (a file, a link, anything) already has it.
+    PlaceResult place(const QString& path, QString* error);
+
+private:
+    void discard();
+
+    int fd_ = -1;       // the nameless file, open
+    QString temporary_; // or the temporary one
+};
+
+} // namespace parcelo
