@@ -2,6 +2,7 @@
 
 #include "export/output/MessageFileOutput.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -42,6 +43,11 @@ private:
     std::optional<Job> job_;
     std::optional<MessageFileResult> result_;
     bool stopping_ = false;
+    // Read without the lock while spinning; set and cleared under it.
+    std::atomic<bool> hasJob_{false};
+    std::atomic<bool> hasResult_{false};
+    bool writerSleeping_ = false;
+    bool callerSleeping_ = false;
     std::thread thread_;
 };
 

@@ -138,10 +138,10 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         }
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
-            nextNumber_.insert(numberKey.isEmpty()
-                                   ? dir + u'/' + destination.name + u'.' + destination.extension
-                                   : numberKey,
-                               number + 1);
+            rememberNumber(numberKey.isEmpty()
+                               ? dir + u'/' + destination.name + u'.' + destination.extension
+                               : numberKey,
+                           number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
         record(path, bytes.size(), key);
@@ -175,6 +175,18 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     written_.insert(path, WrittenFile{key, false});
     record(path, bytes.size(), key);
     return result;
+}
+
+void MessageFileOutput::rememberNumber(const QString& key, int next) {
+    if (!nextNumber_.contains(key)) {
+        // A forgotten name is probed from its first number again: slower, never wrong.
+        if (numberedOrder_.size() == kNumberedKept) {
+            nextNumber_.remove(numberedOrder_.front());
+            numberedOrder_.pop_front();
+        }
+        numberedOrder_.push_back(key);
+    }
+    nextNumber_.insert(key, next);
 }
 
 void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key) {

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -83,6 +84,7 @@ private:
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
                                     const ExportedMessageKey& key);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key);
+    void rememberNumber(const QString& key, int next);
     // Makes the message's directory, once a run unless it went missing since.
     bool ensureDirectory(const MessageDestination& destination, bool again, QString* error);
 
@@ -100,6 +102,8 @@ private:
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names
     // from probing every earlier number again.
     QHash<QString, int> nextNumber_;
+    std::deque<QString> numberedOrder_; // the oldest is forgotten first: memory stays bounded
+    static constexpr size_t kNumberedKept = 4096;
     // The files of the folder being exported (the run goes folder by folder), by path, until
     // its source actions confirm them.
     StoreFolderId recordFolder_ = 0;

@@ -23,7 +23,7 @@ MboxFolder::~MboxFolder() {
 
 bool MboxFolder::open(QString* error) {
     identity_ = MboxScan{};
-    starts_.clear();
+    starts_ = {};
     pending_.clear();
     reader_.reset();
     kept_ = false;

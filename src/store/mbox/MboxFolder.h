@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -66,8 +67,10 @@ private:
     QString path_;
     std::function<void()> changed_;
     QFile file_;
-    MboxScan identity_;            // the file's identity when indexed; no messages
-    std::vector<qint64> starts_;   // message id -> where its separator starts, or kGone
+    MboxScan identity_; // the file's identity when indexed; no messages
+    // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so
+    // that a growing index never holds a doubled copy.
+    std::deque<qint64> starts_;
     qint64 indexedEnd_ = 0;        // messages before this offset have their ids
     bool indexed_ = false;         // the whole file is
     std::vector<Pending> pending_; // by message id; empty until a change is recorded
