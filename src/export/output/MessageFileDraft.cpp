@@ -21,21 +21,6 @@ QByteArray FdPath(int fd) {
     return "/proc/self/fd/" + QByteArray::number(fd);
 }
 
-bool WriteAllTo(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd, data, static_cast<size_t>(left));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        left -= done;
-    }
-    return true;
-}
-
 } // namespace
 
 MessageFileDraft::~MessageFileDraft() {
@@ -57,7 +42,7 @@ bool MessageFileDraft::write(const QString& directory, const QByteArray& bytes, 
         const int fd = ::open(QFile::encodeName(directory).constData(),
                               O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            if (WriteAllTo(fd, bytes)) {
+            if (WriteAllToFd(fd, bytes)) {
                 fd_ = fd;
                 return true;
             }

@@ -30,7 +30,15 @@ QString temporaryName(int attempt) {
     return prefix + QString::number(counter++) + u'-' + QString::number(attempt) + kTemporarySuffix;
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
+void setError(QString* error, const QString& path, int code) {
+    if (error)
+        *error = path.isEmpty() ? SystemErrorText(code)
+                                : path + QStringLiteral(": ") + SystemErrorText(code);
+}
+
+} // namespace
+
+bool WriteAllToFd(int fd, const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -45,14 +53,6 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
-void setError(QString* error, const QString& path, int code) {
-    if (error)
-        *error = path.isEmpty() ? SystemErrorText(code)
-                                : path + QStringLiteral(": ") + SystemErrorText(code);
-}
-
-} // namespace
-
 QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
                                   QString* error) {
     const QString prefix = directory.endsWith(u'/') ? directory : directory + u'/';
@@ -66,7 +66,7 @@ QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& by
             setError(error, {}, errno);
             return {};
         }
-        const bool written = writeAll(fd, bytes);
+        const bool written = WriteAllToFd(fd, bytes);
         int code = errno;
         // close reports delayed write errors of some file systems (NFS, full quotas).
         const bool closed = ::close(fd) == 0;

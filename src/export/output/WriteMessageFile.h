@@ -9,6 +9,10 @@ namespace parcelo {
 // place complete, so that a run killed mid-write never leaves part of a message under a name
 // that looks like a message file.
 
+// Writes all the bytes to the open file, going on after short writes; false (errno says why,
+// 0 for a write that took nothing) when that fails.
+bool WriteAllToFd(int fd, const QByteArray& bytes);
+
 // Writes the bytes to a new temporary file in the directory and returns its path, or an empty
 // text with the system's reason in error when that fails (nothing is left behind then).
 QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
