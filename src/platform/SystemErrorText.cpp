@@ -5,7 +5,10 @@
 namespace parcelo {
 
 QString SystemErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+    // Message files are written on a thread of their own: the reentrant form, with a buffer
+    // of the caller's, is safe on any thread.
+    char buffer[256];
+    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
 }
 
 } // namespace parcelo
