@@ -115,12 +115,11 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         return failure(path + QStringLiteral(": ") + error, path);
     }
 
-    QString numberKey;
-    int number = 0;
-    if (!nextNumber_.isEmpty()) {
-        numberKey = dir + u'/' + destination.name + u'.' + destination.extension;
-        number = nextNumber_.value(numberKey);
-    }
+    // The key is made only when a number is remembered or looked up: most names are free.
+    const auto numberKey = [&] {
+        return dir + u'/' + destination.name + u'.' + destination.extension;
+    };
+    int number = nextNumber_.isEmpty() ? 0 : nextNumber_.value(numberKey());
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
@@ -138,10 +137,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         }
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
-            rememberNumber(numberKey.isEmpty()
-                               ? dir + u'/' + destination.name + u'.' + destination.extension
-                               : numberKey,
-                           number + 1);
+            rememberNumber(numberKey(), number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
         record(path, bytes.size(), key);

@@ -33,8 +33,9 @@ bool MboxFolder::open(QString* error) {
     // Only the start is looked at now: the messages are read as they are enumerated.
     QString reason;
     if (OpenRegularFile(&file_, path_, &reason) &&
-        ReadMboxIdentity(file_.handle(), &identity_, &reason))
-        CheckMboxStart(file_.handle(), &reason);
+        ReadMboxIdentity(file_.handle(), &identity_, &reason) && !StartsAsMbox(&file_))
+        reason = file_.error() == QFileDevice::NoError ? QStringLiteral("not an mbox file")
+                                                       : file_.errorString();
     if (!reason.isEmpty()) {
         error_ = path_ + QStringLiteral(": ") + reason;
         if (error)

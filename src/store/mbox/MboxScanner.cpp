@@ -7,8 +7,6 @@
 #include "store/mbox/MboxReader.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QTimeZone>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -18,25 +16,33 @@ namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
+// The modification time as the identity of a scan keeps it.
+QDateTime ModifiedTime(const struct stat& st) {
+    return QDateTime::fromMSecsSinceEpoch(
+        qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, Qt::UTC);
+}
+
 } // namespace
 
 bool SameFileAsScanned(const QString& path, const MboxScan& scan) {
     struct stat st;
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
            quint64(st.st_ino) == scan.inode && st.st_size == scan.size &&
-           QFileInfo(path).lastModified() == scan.modified;
+           ModifiedTime(st) == scan.modified;
+}
+
+bool StartsAsMbox(QFile* file) {
+    QByteArray head = file->read(8);
+    if (head.startsWith(kBom))
+        head.remove(0, kBom.size());
+    // An empty file must read as empty: a pseudo file says it is empty whatever it holds.
+    const bool empty = file->size() == 0 && head.isEmpty() && file->error() == QFileDevice::NoError;
+    return empty || head.startsWith("From ") || (file->size() == kBom.size() && head.isEmpty());
 }
 
 bool LooksLikeMbox(const QString& path) {
     QFile file(path);
-    if (!OpenRegularFileToPeek(&file, path))
-        return false;
-    QByteArray head = file.read(8);
-    if (head.startsWith(kBom))
-        head.remove(0, kBom.size());
-    // An empty file must read as empty: a pseudo file says it is empty whatever it holds.
-    const bool empty = file.size() == 0 && head.isEmpty() && file.error() == QFileDevice::NoError;
-    return empty || head.startsWith("From ") || (file.size() == kBom.size() && head.isEmpty());
+    return OpenRegularFileToPeek(&file, path) && StartsAsMbox(&file);
 }
 
 bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error) {
@@ -46,29 +52,9 @@ bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error) {
         return false;
     }
     scan->size = st.st_size;
-    scan->modified = QDateTime::fromMSecsSinceEpoch(
-        qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, Qt::UTC);
+    scan->modified = ModifiedTime(st);
     scan->inode = st.st_ino;
     return true;
-}
-
-bool CheckMboxStart(int fd, QString* error) {
-    char head[8];
-    ssize_t got;
-    do {
-        got = ::pread(fd, head, sizeof head, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        *error = SystemErrorText(errno);
-        return false;
-    }
-    QByteArrayView start(head, got);
-    if (start.startsWith(QByteArrayView(kBom)))
-        start = start.sliced(kBom.size());
-    if (start.isEmpty() || start.startsWith("From "))
-        return true;
-    *error = QStringLiteral("not an mbox file");
-    return false;
 }
 
 bool ForEachMboxMessage(int fd, MboxScan* scan,

@@ -31,8 +31,8 @@ MboxScan ScanMbox(const QString& path);
 // The identity of the open file (size, time, inode) into scan; false with the reason otherwise.
 bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error);
 
-// Whether the open file starts as an mbox does (see LooksLikeMbox); false with the reason.
-bool CheckMboxStart(int fd, QString* error);
+// Whether the file, open at its start, starts as an mbox does (see LooksLikeMbox).
+bool StartsAsMbox(QFile* file);
 
 // Reads the open file as an mbox, front to back, and gives each message to each in turn; the
 // scan gets the file's identity and prefix, not the messages. False, with the reason in
