@@ -121,17 +121,12 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     while (Succeeded(hr) && hr != S_FALSE) {
         ++run.Enumerated;
         ProcessMessage(*folder, message, run);
-        // A message whose file is being written is reported once it is; any other now, after
-        // the one before it.
-        if (!pending_ || pending_->enumerated != run.Enumerated) {
-            FinishPendingWrite();
-            if (run.Reported < run.Enumerated)
-                MessageDone(run, scanned_, run.Enumerated);
-        }
+        if (pending_.empty() || pending_.back().enumerated != run.Enumerated)
+            MessageLeftOut(run);
         folder->FreeMessageProps(&message);
         hr = folder->GetNextMessage(handle, &message);
     }
-    FinishPendingWrite();
+    FinishPendingWrites();
     if (!Succeeded(hr))
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
                           .arg(run.TreePath, ReasonText(folder->LastError())));
@@ -262,12 +257,12 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     // One byte more than announced shows a source that grew, in the same single read.
     if (!ReadMessageSource(folder, props.dwMessageId, &source, &error,
                            static_cast<size_t>(props.cbMessage) + 1)) {
-        FinishPendingWrite(); // problems are told in the order of the messages
+        FinishPendingWrites(); // problems are told in the order of the messages
         ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
         return;
     }
     if (source.find("\r\n\r\n") == std::string::npos) {
-        FinishPendingWrite();
+        FinishPendingWrites();
         ReportProblem(MessageText(run, props) +
                       QStringLiteral(" was left out: it has no empty line between its header "
                                      "and its body"));
@@ -299,9 +294,9 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     const MessageDestination destination = DestinationOfMessage(
         {settings_.FolderOption, settings_.FileOption, settings_.ExtensionMessages,
          settings_.FolderPath, run.Name, run.TreePath, facts.sender, facts.subject, sentDateText});
-    // The file is written while the next message is read; what follows its writing (the
-    // problem, the index entry, the counts) is done, in order, before the next one starts.
-    FinishPendingWrite();
+    // The file is written while the next messages are read; what follows its writing (the
+    // problem, the index entry, the counts) is done later, in the order of the messages.
+    MakeRoomForWrite();
     const bool huge = fileBytes.size() > kOverlappedWriteLimit;
     PendingWrite pending{&run,
                          props.dwMessageId,
@@ -312,21 +307,47 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                          {QString(), facts.sender, values.From, facts.subject, values.To, values.CC,
                           values.BCC, sentDateText}};
     writer_->start({destination, values.Date, std::move(fileBytes), {run.Id, props.dwMessageId}});
-    pending_ = std::move(pending);
+    pending_.push_back(std::move(pending));
     // A huge message is not held while the next is read: memory stays at what one needs.
     if (huge)
-        FinishPendingWrite();
+        FinishPendingWrites();
 }
 
-void ExportSession::FinishPendingWrite() {
-    if (!pending_)
+void ExportSession::MessageLeftOut(FolderRun& run) {
+    if (run.Reported >= run.Enumerated)
         return;
-    PendingWrite pending = std::move(*pending_);
-    pending_.reset();
-    FolderRun& run = *pending.run;
-    const MessageFileResult result = writer_->result();
-    CompleteWrite(pending, result);
-    MessageDone(run, pending.scanned, pending.enumerated);
+    if (pending_.empty()) {
+        MessageDone(run, scanned_, run.Enumerated);
+        return;
+    }
+    PendingWrite done;
+    done.run = &run;
+    done.enumerated = run.Enumerated;
+    done.scanned = scanned_;
+    done.written = false;
+    pending_.push_back(std::move(done));
+}
+
+void ExportSession::MakeRoomForWrite() {
+    if (!writer_->full())
+        return;
+    // A full queue is let down to half, so that the two sides do not hand over one by one.
+    while (!pending_.empty() &&
+           (writer_->full() || writer_->started() > BackgroundFileWriter::kMaxJobs / 2))
+        FinishOldestWrite();
+}
+
+void ExportSession::FinishOldestWrite() {
+    PendingWrite pending = std::move(pending_.front());
+    pending_.pop_front();
+    if (pending.written)
+        CompleteWrite(pending, writer_->result());
+    MessageDone(*pending.run, pending.scanned, pending.enumerated);
+}
+
+void ExportSession::FinishPendingWrites() {
+    while (!pending_.empty())
+        FinishOldestWrite();
 }
 
 void ExportSession::CompleteWrite(PendingWrite& pending, const MessageFileResult& result) {

@@ -75,15 +75,20 @@ private:
         int scanned = 0;    // the run's count of messages looked at, with this one
         QByteArray normalSubject;
         IndexEntry entry; // all but the path
+        bool written = true; // false: a message left out, told done in its turn
     };
     // Messages bigger than this are written before the next one is read.
     static constexpr size_t kOverlappedWriteLimit = 8 << 20;
 
     // Takes the source over: it is released once the message file's bytes exist. The file is
-    // written in the background; FinishPendingWrite completes it.
+    // written in the background; FinishOldestWrite completes it later, in order.
     void WriteMessage(std::string& source, const MESSAGEPROPS& props,
                       const MessageFilterFacts& facts, FolderRun& run);
-    void FinishPendingWrite();
+    // Tells the observer of a message that was not written, after those before it.
+    void MessageLeftOut(FolderRun& run);
+    void MakeRoomForWrite();
+    void FinishOldestWrite();
+    void FinishPendingWrites();
     void CompleteWrite(PendingWrite& pending, const MessageFileResult& result);
     // Tells the observer a message is done: progress, status, pause and events.
     void MessageDone(FolderRun& run, int scanned, int enumerated);
@@ -108,7 +113,7 @@ private:
     std::unique_ptr<MessageFileOutput> output_;
     std::unique_ptr<IndexPageWriter> index_;
     std::unique_ptr<BackgroundFileWriter> writer_;
-    std::optional<PendingWrite> pending_;
+    std::deque<PendingWrite> pending_; // oldest first
     int exported_ = 0;
     int scanned_ = 0;
     QStringList problems_;

@@ -6,13 +6,12 @@ namespace parcelo {
 
 namespace {
 
-// Each side looks for the other's hand-over a little while before it sleeps: a file is written
-// in about as long as a message is converted, and waking a sleeping thread costs a system call
-// on both sides.
-bool SpinUntil(const std::atomic<bool>& flag) {
+// Each side looks for the other's hand-over a little while before it sleeps: waking a
+// sleeping thread costs a system call on both sides.
+bool SpinUntilNonZero(const std::atomic<size_t>& count) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(30);
     for (int i = 0;; ++i) {
-        if (flag.load(std::memory_order_acquire))
+        if (count.load(std::memory_order_acquire) != 0)
             return true;
         if ((i & 63) == 63 && std::chrono::steady_clock::now() > until)
             return false;
@@ -34,47 +33,54 @@ BackgroundFileWriter::~BackgroundFileWriter() {
 }
 
 void BackgroundFileWriter::start(Job job) {
+    ++started_;
+    bytes_.fetch_add(job.bytes.size(), std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
-    job_ = std::move(job);
-    result_.reset();
-    hasResult_.store(false, std::memory_order_release);
-    hasJob_.store(true, std::memory_order_release);
+    jobs_.push_back(std::move(job));
+    jobCount_.store(jobs_.size(), std::memory_order_release);
     if (writerSleeping_)
         changed_.notify_all();
 }
 
 MessageFileResult BackgroundFileWriter::result() {
-    SpinUntil(hasResult_);
+    SpinUntilNonZero(resultCount_);
     std::unique_lock lock(mutex_);
-    callerSleeping_ = true;
-    changed_.wait(lock, [this] { return result_.has_value(); });
-    callerSleeping_ = false;
-    MessageFileResult result = std::move(*result_);
-    result_.reset();
-    hasResult_.store(false, std::memory_order_release);
+    if (results_.empty()) {
+        callerSleeping_ = true;
+        changed_.wait(lock, [this] { return !results_.empty(); });
+        callerSleeping_ = false;
+    }
+    MessageFileResult result = std::move(results_.front());
+    results_.pop_front();
+    resultCount_.store(results_.size(), std::memory_order_release);
+    --started_;
     return result;
 }
 
 void BackgroundFileWriter::run() {
     for (;;) {
-        SpinUntil(hasJob_);
+        SpinUntilNonZero(jobCount_);
         std::unique_lock lock(mutex_);
-        writerSleeping_ = true;
-        changed_.wait(lock, [this] { return stopping_ || job_.has_value(); });
-        writerSleeping_ = false;
-        if (!job_)
+        if (jobs_.empty() && !stopping_) {
+            writerSleeping_ = true;
+            changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            writerSleeping_ = false;
+        }
+        if (jobs_.empty())
             return; // stopping, with nothing left to write
-        Job job = std::move(*job_);
-        job_.reset();
-        hasJob_.store(false, std::memory_order_release);
+        // The job stays queued while it is written; only this thread takes jobs off.
+        Job& job = jobs_.front();
         lock.unlock();
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
         MessageFileResult result = output_.write(job.destination, job.messageDate, bytes, job.key);
-        std::string().swap(job.bytes);
+        const size_t size = job.bytes.size();
         lock.lock();
-        result_ = std::move(result);
-        hasResult_.store(true, std::memory_order_release);
+        jobs_.pop_front();
+        jobCount_.store(jobs_.size(), std::memory_order_release);
+        bytes_.fetch_sub(size, std::memory_order_relaxed);
+        results_.push_back(std::move(result));
+        resultCount_.store(results_.size(), std::memory_order_release);
         if (callerSleeping_)
             changed_.notify_all();
     }

@@ -4,17 +4,18 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
 namespace parcelo {
 
-// Writes one message file at a time on a thread of its own, so that the next message is read
-// and converted while the file system takes the last one. Everything else about a message
-// stays with the caller, in order: it starts a file, then asks for its result before it
-// starts the next one.
+// Writes message files, in the order they are started, on a thread of its own, so that the
+// next messages are read and converted while the file system takes the last ones. A few files
+// may wait their turn: the time a message takes varies on both sides, and a short queue lets
+// neither side wait for the other's slow message. Everything else about a message stays with
+// the caller, which takes the results in the same order.
 class BackgroundFileWriter {
 public:
     struct Job {
@@ -24,15 +25,22 @@ public:
         ExportedMessageKey key;
     };
 
+    // At most this many files, holding at most about this many bytes, wait or are written.
+    static constexpr size_t kMaxJobs = 64;
+    static constexpr size_t kMaxBytes = 2 << 20;
+
     explicit BackgroundFileWriter(MessageFileOutput& output);
     ~BackgroundFileWriter();
     BackgroundFileWriter(const BackgroundFileWriter&) = delete;
     BackgroundFileWriter& operator=(const BackgroundFileWriter&) = delete;
 
-    // Hands the file over; the writer must be idle (the last result taken).
+    // Hands a file over. When full(), the caller takes a result first.
     void start(Job job);
-    // Waits for the file started last and gives its result.
+    // Waits for the oldest file whose result was not taken yet and gives its result.
     MessageFileResult result();
+    // The files started whose results were not taken.
+    size_t started() const { return started_; }
+    bool full() const { return started_ >= kMaxJobs || bytes_.load() >= kMaxBytes; }
 
 private:
     void run();
@@ -40,14 +48,16 @@ private:
     MessageFileOutput& output_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::optional<Job> job_;
-    std::optional<MessageFileResult> result_;
+    std::deque<Job> jobs_;
+    std::deque<MessageFileResult> results_;
     bool stopping_ = false;
-    // Read without the lock while spinning; set and cleared under it.
-    std::atomic<bool> hasJob_{false};
-    std::atomic<bool> hasResult_{false};
+    // Read without the lock while spinning; changed under it.
+    std::atomic<size_t> jobCount_{0};
+    std::atomic<size_t> resultCount_{0};
+    std::atomic<size_t> bytes_{0}; // of the files started and not written yet
     bool writerSleeping_ = false;
     bool callerSleeping_ = false;
+    size_t started_ = 0; // the caller's own count
     std::thread thread_;
 };
 
