@@ -3,6 +3,7 @@
 #include "platform/SystemErrorText.h"
 
 #include <QFile>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,6 +20,23 @@ bool CanNameOpenFiles() {
 
 QByteArray FdPath(int fd) {
     return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+// Names an open nameless file. Linking the descriptor itself spares a walk through /proc, but
+// older kernels allow it only to privileged processes; those are asked once.
+int LinkOpenFile(int fd, const char* target) {
+    static std::atomic<bool> direct{true};
+    if (direct.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, target, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL)
+            return -1;
+    }
+    const int linked = ::linkat(AT_FDCWD, FdPath(fd).constData(), AT_FDCWD, target,
+                                AT_SYMLINK_FOLLOW);
+    if (linked == 0)
+        direct.store(false, std::memory_order_relaxed);
+    return linked;
 }
 
 } // namespace
@@ -69,8 +87,7 @@ PlaceResult MessageFileDraft::place(const QString& path, QString* error) {
         return placed;
     }
     const QByteArray target = QFile::encodeName(path);
-    if (::linkat(AT_FDCWD, FdPath(fd_).constData(), AT_FDCWD, target.constData(),
-                 AT_SYMLINK_FOLLOW) != 0) {
+    if (LinkOpenFile(fd_, target.constData()) != 0) {
         if (errno == EEXIST)
             return PlaceResult::Taken;
         *error = path + QStringLiteral(": ") + SystemErrorText(errno);

@@ -2,6 +2,7 @@
 
 #include "platform/SystemErrorText.h"
 #include "store/header/MessageHeader.h"
+#include "store/mbox/MboxBodySkim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -198,40 +199,17 @@ void MboxReader::takeLine(const char* newline, Line* line) {
 // Body lines only add to the size: they are run through in one loop over the buffer, up to a
 // line that may be a separator or is not whole in the buffer, which the line path then takes.
 void MboxReader::skimBody() {
-    const char* data = buffer_.data();
-    qsizetype pos = pos_;
-    quint64 size = message_.cbMessage;
-    bool previousEmpty = previousEmpty_;
-    bool pendingEmpty = pendingEmpty_;
-    qint64 pendingStart = pendingEmptyStart_;
-    while (pos < length_) {
-        const char* line = data + pos;
-        const char* newline =
-            static_cast<const char*>(std::memchr(line, '\n', size_t(length_ - pos)));
-        if (!newline)
-            break;
-        const qsizetype length = newline - line + 1;
-        if (previousEmpty && StartsWith(line, length, "From ", 5))
-            break;
-        const bool empty = length == 1 || (length == 2 && line[0] == '\r');
-        if (pendingEmpty) {
-            size += 2;
-            pendingEmpty = false;
-        }
-        if (empty) {
-            pendingEmpty = true;
-            pendingStart = bufferOffset_ + pos;
-        } else {
-            size += CanonicalLineSize(line, length);
-        }
-        previousEmpty = empty;
-        pos += length;
-    }
-    pos_ = pos;
-    message_.cbMessage = size;
-    previousEmpty_ = previousEmpty;
-    pendingEmpty_ = pendingEmpty;
-    pendingEmptyStart_ = pendingStart;
+    const MboxBodySkim skim = SkimMboxBody(buffer_.data(), pos_, length_, previousEmpty_);
+    if (skim.lines == 0)
+        return;
+    if (pendingEmpty_)
+        message_.cbMessage += 2;
+    message_.cbMessage += skim.canonicalSize;
+    pendingEmpty_ = skim.lastEmpty;
+    if (skim.lastEmpty)
+        pendingEmptyStart_ = bufferOffset_ + skim.lastEmptyStart;
+    previousEmpty_ = skim.lastEmpty;
+    pos_ = skim.stop;
 }
 
 bool MboxReader::next(MboxMessage* message) {
