@@ -81,7 +81,7 @@ int ExportSession::RunExport() {
         },
         SourceActionsRun());
     index_ = std::make_unique<IndexPageWriter>(settings_.Paths.IndexPage);
-    writer_ = std::make_unique<BackgroundFileWriter>(*output_);
+    writer_ = std::make_unique<BackgroundFileWriter>(*output_, *index_);
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -303,10 +303,13 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                          props.ftSent,
                          run.Enumerated,
                          scanned_,
-                         props.pszNormalSubject,
-                         {QString(), facts.sender, values.From, facts.subject, values.To, values.CC,
-                          values.BCC, sentDateText}};
-    writer_->start({destination, values.Date, std::move(fileBytes), {run.Id, props.dwMessageId}});
+                         props.pszNormalSubject};
+    writer_->start({destination,
+                    values.Date,
+                    std::move(fileBytes),
+                    {run.Id, props.dwMessageId},
+                    {QString(), facts.sender, values.From, facts.subject, values.To, values.CC,
+                     values.BCC, sentDateText}});
     pending_.push_back(std::move(pending));
     // A huge message is not held while the next is read: memory stays at what one needs.
     if (huge)
@@ -350,7 +353,9 @@ void ExportSession::FinishPendingWrites() {
         FinishOldestWrite();
 }
 
-void ExportSession::CompleteWrite(PendingWrite& pending, const MessageFileResult& result) {
+void ExportSession::CompleteWrite(PendingWrite& pending,
+                                  const BackgroundFileWriter::Outcome& outcome) {
+    const MessageFileResult& result = outcome.file;
     FolderRun& run = *pending.run;
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
@@ -360,10 +365,8 @@ void ExportSession::CompleteWrite(PendingWrite& pending, const MessageFileResult
     }
     if (settings_.AntiDateFiles == 1)
         AntiDateFile(result.path, pending.sent);
-    pending.entry.filePath = result.path;
-    QString indexError;
-    if (!index_->append(pending.entry, &indexError))
-        ReportIndexProblem(indexError);
+    if (!outcome.indexed)
+        ReportIndexProblem(outcome.indexError);
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     ++exported_;

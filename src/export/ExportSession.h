@@ -74,7 +74,6 @@ private:
         int enumerated = 0; // how a problem names the message
         int scanned = 0;    // the run's count of messages looked at, with this one
         QByteArray normalSubject;
-        IndexEntry entry; // all but the path
         bool written = true; // false: a message left out, told done in its turn
     };
     // Messages bigger than this are written before the next one is read.
@@ -89,7 +88,7 @@ private:
     void MakeRoomForWrite();
     void FinishOldestWrite();
     void FinishPendingWrites();
-    void CompleteWrite(PendingWrite& pending, const MessageFileResult& result);
+    void CompleteWrite(PendingWrite& pending, const BackgroundFileWriter::Outcome& outcome);
     // Tells the observer a message is done: progress, status, pause and events.
     void MessageDone(FolderRun& run, int scanned, int enumerated);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);

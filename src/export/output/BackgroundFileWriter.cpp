@@ -20,8 +20,8 @@ bool SpinUntilNonZero(const std::atomic<size_t>& count) {
 
 } // namespace
 
-BackgroundFileWriter::BackgroundFileWriter(MessageFileOutput& output)
-    : output_(output), thread_([this] { run(); }) {}
+BackgroundFileWriter::BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index)
+    : output_(output), index_(index), thread_([this] { run(); }) {}
 
 BackgroundFileWriter::~BackgroundFileWriter() {
     {
@@ -42,7 +42,7 @@ void BackgroundFileWriter::start(Job job) {
         changed_.notify_all();
 }
 
-MessageFileResult BackgroundFileWriter::result() {
+BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
     SpinUntilNonZero(resultCount_);
     std::unique_lock lock(mutex_);
     if (results_.empty()) {
@@ -50,7 +50,7 @@ MessageFileResult BackgroundFileWriter::result() {
         changed_.wait(lock, [this] { return !results_.empty(); });
         callerSleeping_ = false;
     }
-    MessageFileResult result = std::move(results_.front());
+    Outcome result = std::move(results_.front());
     results_.pop_front();
     resultCount_.store(results_.size(), std::memory_order_release);
     --started_;
@@ -73,13 +73,18 @@ void BackgroundFileWriter::run() {
         lock.unlock();
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
-        MessageFileResult result = output_.write(job.destination, job.messageDate, bytes, job.key);
+        Outcome outcome;
+        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key);
+        if (outcome.file.written()) {
+            job.entry.filePath = outcome.file.path;
+            outcome.indexed = index_.append(job.entry, &outcome.indexError);
+        }
         const size_t size = job.bytes.size();
         lock.lock();
         jobs_.pop_front();
         jobCount_.store(jobs_.size(), std::memory_order_release);
         bytes_.fetch_sub(size, std::memory_order_relaxed);
-        results_.push_back(std::move(result));
+        results_.push_back(std::move(outcome));
         resultCount_.store(results_.size(), std::memory_order_release);
         if (callerSleeping_)
             changed_.notify_all();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/output/MessageFileOutput.h"
+#include "export/report/IndexPageWriter.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -11,11 +12,11 @@
 
 namespace parcelo {
 
-// Writes message files, in the order they are started, on a thread of its own, so that the
-// next messages are read and converted while the file system takes the last ones. A few files
-// may wait their turn: the time a message takes varies on both sides, and a short queue lets
-// neither side wait for the other's slow message. Everything else about a message stays with
-// the caller, which takes the results in the same order.
+// Writes message files and their index page entries, in the order they are started, on a
+// thread of its own, so that the next messages are read and converted while the file system
+// takes the last ones. A few files may wait their turn: the time a message takes varies on
+// both sides, and a short queue lets neither side wait for the other's slow message. Everything
+// else about a message stays with the caller, which takes the results in the same order.
 class BackgroundFileWriter {
 public:
     struct Job {
@@ -23,13 +24,21 @@ public:
         QString messageDate;
         std::string bytes;
         ExportedMessageKey key;
+        IndexEntry entry; // all but the path
+    };
+    struct Outcome {
+        MessageFileResult file;
+        bool indexed = true; // false: the index page could not take the file's entry, because of
+        QString indexError;
     };
 
     // At most this many files, holding at most about this many bytes, wait or are written.
     static constexpr size_t kMaxJobs = 64;
     static constexpr size_t kMaxBytes = 2 << 20;
 
-    explicit BackgroundFileWriter(MessageFileOutput& output);
+    // The index page gets the entry of each file written; it is the caller's again whenever no
+    // result is outstanding.
+    BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index);
     ~BackgroundFileWriter();
     BackgroundFileWriter(const BackgroundFileWriter&) = delete;
     BackgroundFileWriter& operator=(const BackgroundFileWriter&) = delete;
@@ -37,7 +46,7 @@ public:
     // Hands a file over. When full(), the caller takes a result first.
     void start(Job job);
     // Waits for the oldest file whose result was not taken yet and gives its result.
-    MessageFileResult result();
+    Outcome result();
     // The files started whose results were not taken.
     size_t started() const { return started_; }
     bool full() const { return started_ >= kMaxJobs || bytes_.load() >= kMaxBytes; }
@@ -46,10 +55,11 @@ private:
     void run();
 
     MessageFileOutput& output_;
+    IndexPageWriter& index_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;
-    std::deque<MessageFileResult> results_;
+    std::deque<Outcome> results_;
     bool stopping_ = false;
     // Read without the lock while spinning; changed under it.
     std::atomic<size_t> jobCount_{0};

@@ -1,24 +1,22 @@
 #include "store/header/MessageHeader.h"
 
+#include <cstring>
+
 namespace parcelo {
 
-namespace {
-
-QByteArray StripLineEnd(QByteArray line) {
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
-} // namespace
-
 MessageHeader::MessageHeader(const QByteArray& header) {
+    const char* data = header.constData();
+    const qsizetype size = header.size();
+    fields_.reserve(32);
     bool current = false; // whether the last line started a field that continuations extend
     qsizetype pos = 0;
-    while (pos < header.size()) {
-        qsizetype eol = header.indexOf('\n', pos);
-        const qsizetype next = eol < 0 ? header.size() : eol + 1;
-        const QByteArray line = StripLineEnd(header.mid(pos, next - pos));
+    while (pos < size) {
+        const auto* eol = static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+        const qsizetype next = eol ? eol - data + 1 : size;
+        qsizetype end = next;
+        while (end > pos && (data[end - 1] == '\n' || data[end - 1] == '\r'))
+            --end;
+        const QByteArrayView line(data + pos, end - pos);
         pos = next;
         if (line.isEmpty())
             break;
@@ -31,14 +29,14 @@ MessageHeader::MessageHeader(const QByteArray& header) {
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             continue;
-        const QByteArray name = line.left(colon).trimmed();
-        if (name.isEmpty() || name.contains(' ') || name.contains('\t'))
+        const QByteArrayView name = line.first(colon).trimmed();
+        if (name.isEmpty() || name.indexOf(' ') >= 0 || name.indexOf('\t') >= 0)
             continue;
-        fields_.push_back({name, line.mid(colon + 1)});
+        fields_.push_back({name.toByteArray(), line.sliced(colon + 1).toByteArray()});
         current = true;
     }
     for (Field& field : fields_)
-        field.value = field.value.trimmed();
+        field.value = std::move(field.value).trimmed();
 }
 
 const QByteArray* MessageHeader::find(const char* name) const {
