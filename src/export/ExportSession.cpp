@@ -252,7 +252,10 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     if (!MatchFilters(settings_.Filters, facts))
         return;
 
-    std::string source;
+    std::string& source = source_;
+    // Whatever happens to the message, a big source is not kept for the next one.
+    const std::unique_ptr<std::string, void (*)(std::string*)> release(
+        &source, [](std::string* kept) { ReleaseSource(*kept); });
     QString error;
     // One byte more than announced shows a source that grew, in the same single read.
     if (!ReadMessageSource(folder, props.dwMessageId, &source, &error,
@@ -271,6 +274,12 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     WriteMessage(source, props, facts, run);
 }
 
+void ExportSession::ReleaseSource(std::string& source) {
+    source.clear();
+    if (source.capacity() > kKeptSourceSize)
+        std::string().swap(source);
+}
+
 void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                                  const MessageFilterFacts& facts, FolderRun& run) {
     std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
@@ -283,11 +292,16 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     // needs about twice its size, never four times.
     std::string fileBytes;
     if (selection.keepsWholeMessage()) {
-        std::string().swap(source);
-        fileBytes = MessageFileBytes(*message);
+        ReleaseSource(source);
+        std::string buffer;
+        if (!spareBuffers_.empty()) {
+            buffer = std::move(spareBuffers_.back());
+            spareBuffers_.pop_back();
+        }
+        fileBytes = MessageFileBytes(*message, std::move(buffer));
     } else {
         fileBytes = ReducedMessageBytes(source, selection);
-        std::string().swap(source);
+        ReleaseSource(source);
     }
     message.reset();
     const QString sentDateText = SentDateText(props.ftSent);
@@ -343,8 +357,12 @@ void ExportSession::MakeRoomForWrite() {
 void ExportSession::FinishOldestWrite() {
     PendingWrite pending = std::move(pending_.front());
     pending_.pop_front();
-    if (pending.written)
-        CompleteWrite(pending, writer_->result());
+    if (pending.written) {
+        BackgroundFileWriter::Outcome outcome = writer_->result();
+        if (outcome.spentBuffer.capacity() > 0 && spareBuffers_.size() < kSpareBuffers)
+            spareBuffers_.push_back(std::move(outcome.spentBuffer));
+        CompleteWrite(pending, outcome);
+    }
     MessageDone(*pending.run, pending.scanned, pending.enumerated);
 }
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace parcelo {
 
@@ -83,6 +84,8 @@ private:
     // written in the background; FinishOldestWrite completes it later, in order.
     void WriteMessage(std::string& source, const MESSAGEPROPS& props,
                       const MessageFilterFacts& facts, FolderRun& run);
+    // Empties a message source, and lets its memory go when it was big.
+    static void ReleaseSource(std::string& source);
     // Tells the observer of a message that was not written, after those before it.
     void MessageLeftOut(FolderRun& run);
     void MakeRoomForWrite();
@@ -113,6 +116,11 @@ private:
     std::unique_ptr<IndexPageWriter> index_;
     std::unique_ptr<BackgroundFileWriter> writer_;
     std::deque<PendingWrite> pending_; // oldest first
+    // Message buffers kept between messages, so that most messages need no new ones.
+    std::string source_;
+    std::vector<std::string> spareBuffers_;
+    static constexpr size_t kSpareBuffers = 16;
+    static constexpr size_t kKeptSourceSize = 1 << 20;
     int exported_ = 0;
     int scanned_ = 0;
     QStringList problems_;

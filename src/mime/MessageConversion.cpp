@@ -24,9 +24,10 @@ std::unique_ptr<CMimeMessage> ParseMessageSource(const std::string& source) {
     return message;
 }
 
-std::string MessageFileBytes(const CMimeMessage& message) {
+std::string MessageFileBytes(const CMimeMessage& message, std::string buffer) {
     // Room for the closing line ends up front: growing a huge message's bytes would copy them.
-    std::string bytes;
+    std::string bytes = std::move(buffer);
+    bytes.clear();
     bytes.reserve(message.GetLength() + 4);
     if (message.Store(bytes) <= 0)
         bytes.clear();

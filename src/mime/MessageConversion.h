@@ -14,8 +14,9 @@ namespace parcelo {
 // has a field of the same name, so a stored message never carries two Content-Type fields.
 std::unique_ptr<CMimeMessage> ParseMessageSource(const std::string& source);
 
-// The bytes of a message file for a parsed message: its stored form and CR LF CR LF.
-std::string MessageFileBytes(const CMimeMessage& message);
+// The bytes of a message file for a parsed message: its stored form and CR LF CR LF. They are
+// made in buffer, whose room is used again.
+std::string MessageFileBytes(const CMimeMessage& message, std::string buffer = {});
 
 struct HeaderValues {
     QString From;

@@ -80,6 +80,10 @@ void BackgroundFileWriter::run() {
             outcome.indexed = index_.append(job.entry, &outcome.indexError);
         }
         const size_t size = job.bytes.size();
+        if (job.bytes.capacity() <= kSpentBufferLimit) {
+            job.bytes.clear();
+            outcome.spentBuffer = std::move(job.bytes);
+        }
         lock.lock();
         jobs_.pop_front();
         jobCount_.store(jobs_.size(), std::memory_order_release);

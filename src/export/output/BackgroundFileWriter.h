@@ -30,11 +30,14 @@ public:
         MessageFileResult file;
         bool indexed = true; // false: the index page could not take the file's entry, because of
         QString indexError;
+        std::string spentBuffer; // the job's emptied bytes, to be used again; empty when big
     };
 
     // At most this many files, holding at most about this many bytes, wait or are written.
     static constexpr size_t kMaxJobs = 64;
     static constexpr size_t kMaxBytes = 2 << 20;
+    // Buffers up to this size are handed back for the next messages.
+    static constexpr size_t kSpentBufferLimit = 64 << 10;
 
     // The index page gets the entry of each file written; it is the caller's again whenever no
     // result is outstanding.

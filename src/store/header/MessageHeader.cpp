@@ -1,5 +1,6 @@
 #include "store/header/MessageHeader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace parcelo {
@@ -7,7 +8,7 @@ namespace parcelo {
 MessageHeader::MessageHeader(const QByteArray& header) {
     const char* data = header.constData();
     const qsizetype size = header.size();
-    fields_.reserve(32);
+    fields_.reserve(std::min<size_t>(64, size_t(size) / 40 + 1)); // about a field a line
     bool current = false; // whether the last line started a field that continuations extend
     qsizetype pos = 0;
     while (pos < size) {

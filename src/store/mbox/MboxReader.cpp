@@ -331,7 +331,9 @@ void MboxReader::finish(qint64 end) {
     keepRegionBytes();
     message_.regionEnd = end;
     message_.contentEnd = pendingEmpty_ ? pendingEmptyStart_ : end;
-    const MessageHeader header(flagFields_);
+    // Most messages of most mailboxes carry no flag fields at all.
+    const MessageHeader header =
+        flagFields_.isEmpty() ? MessageHeader() : MessageHeader(flagFields_);
     bool ok = false;
     const QByteArray* moz = header.find("X-Mozilla-Status");
     const quint32 mozStatus = moz ? moz->toUInt(&ok, 16) : 0;
