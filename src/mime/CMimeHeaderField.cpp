@@ -8,9 +8,20 @@ namespace parcelo {
 
 using namespace mimechar;
 
+void CMimeHeaderField::Decode() const {
+    if (!m_pending)
+        return;
+    m_pending = false;
+    auto coder = CreateFieldCoder(m_name);
+    coder->SetInput(std::string_view(m_source).substr(m_valueOffset, m_valueLength), false);
+    m_value.clear();
+    coder->Decode(m_value);
+    m_charset = coder->GetCharset();
+}
+
 bool CMimeHeaderField::FindParameter(std::string_view attribute, std::size_t& offset,
                                      std::size_t& length) const {
-    const std::string_view v = m_value;
+    const std::string_view v = GetValue();
     std::size_t pos = v.find(';');
     if (pos == std::string_view::npos)
         return false;
@@ -60,7 +71,7 @@ std::string CMimeHeaderField::GetParameter(std::string_view attribute) const {
     std::size_t length = 0;
     if (!FindParameter(attribute, offset, length))
         return {};
-    std::string_view found = std::string_view(m_value).substr(offset, length);
+    std::string_view found = std::string_view(GetValue()).substr(offset, length);
     if (!found.empty() && found.front() == '"')
         found.remove_prefix(1);
     if (!found.empty() && found.back() == '"')
@@ -69,6 +80,7 @@ std::string CMimeHeaderField::GetParameter(std::string_view attribute) const {
 }
 
 void CMimeHeaderField::SetParameter(std::string_view attribute, std::string_view value) {
+    Decode();
     std::string quoted;
     if (value.empty() || value.front() != '"')
         quoted.push_back('"');
@@ -88,6 +100,7 @@ void CMimeHeaderField::SetParameter(std::string_view attribute, std::string_view
 std::size_t CMimeHeaderField::GetLength() const {
     if (!m_source.empty())
         return m_source.size();
+    Decode();
     auto coder = CreateFieldCoder(m_name);
     coder->SetCharset(m_charset);
     coder->SetInput(m_value, true);
@@ -99,6 +112,7 @@ std::ptrdiff_t CMimeHeaderField::Store(std::string& out) const {
         out.append(m_source);
         return static_cast<std::ptrdiff_t>(m_source.size());
     }
+    Decode();
     const std::size_t start = out.size();
     out.append(m_name).append(": ");
     auto coder = CreateFieldCoder(m_name);
@@ -140,18 +154,24 @@ std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
         end = d.find("\r\n", end + 2);
     if (end == std::string_view::npos)
         return 0;
-    auto coder = CreateFieldCoder(name);
-    coder->SetInput(d.substr(cursor, end - cursor), false);
-    std::string value;
-    coder->Decode(value);
-    // A line without a colon has no name of its own; it is stored as ": " and the line.
-    if (!hasColon)
-        m_source.clear();
-    else
-        m_source.assign(d.substr(lineStart, end + 2 - lineStart));
     m_name = std::move(name);
-    m_value = std::move(value);
-    m_charset = coder->GetCharset();
+    // A line without a colon has no name of its own; it is stored as ": " and the line, so
+    // its value is needed at once.
+    if (!hasColon) {
+        m_source.assign(d.substr(cursor, end - cursor));
+        m_valueOffset = 0;
+        m_valueLength = m_source.size();
+        m_pending = true;
+        Decode();
+        m_source.clear();
+    } else {
+        m_source.assign(d.substr(lineStart, end + 2 - lineStart));
+        m_valueOffset = cursor - lineStart;
+        m_valueLength = end - cursor;
+        m_value.clear();
+        m_charset.clear();
+        m_pending = true;
+    }
     return static_cast<std::ptrdiff_t>(end + 2);
 }
 

@@ -17,17 +17,26 @@ public:
         : m_name(std::move(name)), m_value(std::move(value)), m_charset(std::move(charset)) {}
 
     const std::string& GetName() const { return m_name; }
-    const std::string& GetValue() const { return m_value; }
-    const std::string& GetCharset() const { return m_charset; }
+    const std::string& GetValue() const {
+        Decode();
+        return m_value;
+    }
+    const std::string& GetCharset() const {
+        Decode();
+        return m_charset;
+    }
     void SetName(std::string name) {
+        Decode();
         m_name = std::move(name);
         m_source.clear();
     }
     void SetValue(std::string value) {
+        Decode();
         m_value = std::move(value);
         m_source.clear();
     }
     void SetCharset(std::string charset) {
+        Decode();
         m_charset = std::move(charset);
         m_source.clear();
     }
@@ -53,10 +62,18 @@ public:
     std::ptrdiff_t Load(const char* data, std::size_t size);
 
 private:
+    // A loaded field's value is decoded from its source when it is first asked for: most
+    // fields are only stored again, as they were.
+    void Decode() const;
+
     std::string m_name;
-    std::string m_value;
-    std::string m_charset;
+    mutable std::string m_value;
+    mutable std::string m_charset;
     std::string m_source;
+    // The undecoded value inside m_source, while it is not decoded yet.
+    mutable bool m_pending = false;
+    std::size_t m_valueOffset = 0;
+    std::size_t m_valueLength = 0;
     bool m_omitOnStore = false;
 };
 

@@ -14,7 +14,16 @@ namespace parcelo {
 QString CleanRootPath(const QString& root) {
     if (root.isEmpty())
         return {};
-    return QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    if (!QDir::isAbsolutePath(root))
+        return QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    // A run asks for the same root for every message.
+    thread_local QString lastRoot;
+    thread_local QString lastClean;
+    if (root != lastRoot || lastClean.isEmpty()) {
+        lastClean = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+        lastRoot = root;
+    }
+    return lastClean;
 }
 
 QString JoinDirectory(const QString& root, const QStringList& components) {
