@@ -322,8 +322,8 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                     values.Date,
                     std::move(fileBytes),
                     {run.Id, props.dwMessageId},
-                    {QString(), facts.sender, values.From, facts.subject, values.To, values.CC,
-                     values.BCC, sentDateText}});
+                    PrepareIndexEntry({QString(), facts.sender, values.From, facts.subject,
+                                       values.To, values.CC, values.BCC, sentDateText})});
     pending_.push_back(std::move(pending));
     // A huge message is not held while the next is read: memory stays at what one needs.
     if (huge)
@@ -348,9 +348,12 @@ void ExportSession::MessageLeftOut(FolderRun& run) {
 void ExportSession::MakeRoomForWrite() {
     if (!writer_->full())
         return;
-    // A full queue is let down to half, so that the two sides do not hand over one by one.
-    while (!pending_.empty() &&
-           (writer_->full() || writer_->started() > BackgroundFileWriter::kMaxJobs / 2))
+    // A full queue is let down to half at once, so that the two sides do not hand over one
+    // by one.
+    const size_t half = BackgroundFileWriter::kMaxJobs / 2;
+    const size_t started = writer_->started();
+    writer_->waitForResults(started > half ? started - half : 1);
+    while (!pending_.empty() && (writer_->full() || writer_->started() > half))
         FinishOldestWrite();
 }
 
@@ -359,8 +362,9 @@ void ExportSession::FinishOldestWrite() {
     pending_.pop_front();
     if (pending.written) {
         BackgroundFileWriter::Outcome outcome = writer_->result();
-        if (outcome.spentBuffer.capacity() > 0 && spareBuffers_.size() < kSpareBuffers)
-            spareBuffers_.push_back(std::move(outcome.spentBuffer));
+        std::string& spent = outcome.job.bytes;
+        if (spent.capacity() <= kSpareBufferSize && spareBuffers_.size() < kSpareBuffers)
+            spareBuffers_.push_back(std::move(spent));
         CompleteWrite(pending, outcome);
     }
     MessageDone(*pending.run, pending.scanned, pending.enumerated);

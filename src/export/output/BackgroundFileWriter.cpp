@@ -1,5 +1,6 @@
 #include "export/output/BackgroundFileWriter.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace parcelo {
@@ -8,10 +9,10 @@ namespace {
 
 // Each side looks for the other's hand-over a little while before it sleeps: waking a
 // sleeping thread costs a system call on both sides.
-bool SpinUntilNonZero(const std::atomic<size_t>& count) {
+bool SpinUntilAtLeast(const std::atomic<size_t>& count, size_t wanted) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(30);
     for (int i = 0;; ++i) {
-        if (count.load(std::memory_order_acquire) != 0)
+        if (count.load(std::memory_order_acquire) >= wanted)
             return true;
         if ((i & 63) == 63 && std::chrono::steady_clock::now() > until)
             return false;
@@ -42,14 +43,19 @@ void BackgroundFileWriter::start(Job job) {
         changed_.notify_all();
 }
 
-BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
-    SpinUntilNonZero(resultCount_);
+void BackgroundFileWriter::waitForResults(size_t count) {
+    count = std::min(count, started_);
+    if (count == 0 || SpinUntilAtLeast(resultCount_, count))
+        return;
     std::unique_lock lock(mutex_);
-    if (results_.empty()) {
-        callerSleeping_ = true;
-        changed_.wait(lock, [this] { return !results_.empty(); });
-        callerSleeping_ = false;
-    }
+    callerWants_ = count;
+    changed_.wait(lock, [this, count] { return results_.size() >= count; });
+    callerWants_ = 0;
+}
+
+BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
+    waitForResults(1);
+    std::unique_lock lock(mutex_);
     Outcome result = std::move(results_.front());
     results_.pop_front();
     resultCount_.store(results_.size(), std::memory_order_release);
@@ -59,7 +65,7 @@ BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
 
 void BackgroundFileWriter::run() {
     for (;;) {
-        SpinUntilNonZero(jobCount_);
+        SpinUntilAtLeast(jobCount_, 1);
         std::unique_lock lock(mutex_);
         if (jobs_.empty() && !stopping_) {
             writerSleeping_ = true;
@@ -68,29 +74,24 @@ void BackgroundFileWriter::run() {
         }
         if (jobs_.empty())
             return; // stopping, with nothing left to write
-        // The job stays queued while it is written; only this thread takes jobs off.
-        Job& job = jobs_.front();
-        lock.unlock();
-        const QByteArray bytes =
-            QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
         Outcome outcome;
-        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key);
-        if (outcome.file.written()) {
-            job.entry.filePath = outcome.file.path;
-            outcome.indexed = index_.append(job.entry, &outcome.indexError);
-        }
-        const size_t size = job.bytes.size();
-        if (job.bytes.capacity() <= kSpentBufferLimit) {
-            job.bytes.clear();
-            outcome.spentBuffer = std::move(job.bytes);
-        }
-        lock.lock();
+        outcome.job = std::move(jobs_.front());
         jobs_.pop_front();
         jobCount_.store(jobs_.size(), std::memory_order_release);
+        lock.unlock();
+        Job& job = outcome.job;
+        const QByteArray bytes =
+            QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
+        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key);
+        if (outcome.file.written())
+            outcome.indexed = index_.append(job.entry, outcome.file.path, &outcome.indexError);
+        const size_t size = job.bytes.size();
+        job.bytes.clear();
+        lock.lock();
         bytes_.fetch_sub(size, std::memory_order_relaxed);
         results_.push_back(std::move(outcome));
         resultCount_.store(results_.size(), std::memory_order_release);
-        if (callerSleeping_)
+        if (callerWants_ > 0 && results_.size() >= callerWants_)
             changed_.notify_all();
     }
 }

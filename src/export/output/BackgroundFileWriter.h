@@ -24,20 +24,20 @@ public:
         QString messageDate;
         std::string bytes;
         ExportedMessageKey key;
-        IndexEntry entry; // all but the path
+        PreparedIndexEntry entry;
     };
     struct Outcome {
         MessageFileResult file;
         bool indexed = true; // false: the index page could not take the file's entry, because of
         QString indexError;
-        std::string spentBuffer; // the job's emptied bytes, to be used again; empty when big
+        // The job, its bytes emptied, handed back: its memory is the caller's to use again or
+        // let go, which is cheaper on the thread that took it.
+        Job job;
     };
 
     // At most this many files, holding at most about this many bytes, wait or are written.
     static constexpr size_t kMaxJobs = 64;
     static constexpr size_t kMaxBytes = 2 << 20;
-    // Buffers up to this size are handed back for the next messages.
-    static constexpr size_t kSpentBufferLimit = 64 << 10;
 
     // The index page gets the entry of each file written; it is the caller's again whenever no
     // result is outstanding.
@@ -50,6 +50,8 @@ public:
     void start(Job job);
     // Waits for the oldest file whose result was not taken yet and gives its result.
     Outcome result();
+    // Waits until at least count results (at most started()) can be taken at once.
+    void waitForResults(size_t count);
     // The files started whose results were not taken.
     size_t started() const { return started_; }
     bool full() const { return started_ >= kMaxJobs || bytes_.load() >= kMaxBytes; }
@@ -69,7 +71,7 @@ private:
     std::atomic<size_t> resultCount_{0};
     std::atomic<size_t> bytes_{0}; // of the files started and not written yet
     bool writerSleeping_ = false;
-    bool callerSleeping_ = false;
+    size_t callerWants_ = 0; // results the sleeping caller waits for; 0 while it is awake
     size_t started_ = 0; // the caller's own count
     std::thread thread_;
 };

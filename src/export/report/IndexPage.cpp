@@ -40,7 +40,7 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
                           "<hr>");
 }
 
-QString IndexEntryText(const IndexEntry& entry) {
+PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
     QString text;
     text.reserve(1024);
     text += QLatin1StringView("<p><table><tr>");
@@ -50,7 +50,9 @@ QString IndexEntryText(const IndexEntry& entry) {
         text += QLatin1StringView("</i></td>");
     }
     text += QLatin1StringView("</tr><tr><td><a href=\"");
-    text += fileLink(entry.filePath);
+    PreparedIndexEntry prepared;
+    prepared.beforeLink = text.toUtf8();
+    text.clear();
     text += QLatin1StringView("\">");
     text += HtmlEscapeText(entry.subject);
     text += QLatin1StringView("</a></td><td>");
@@ -64,8 +66,19 @@ QString IndexEntryText(const IndexEntry& entry) {
         const QString escaped = HtmlEscapeAddress(*value);
         text += mailtoLink(escaped, escaped);
     }
-    text += QLatin1StringView("</td></tr></table></p><hr>");
-    return text;
+    text += QLatin1StringView("</td></tr></table></p><hr>\r\n");
+    prepared.afterLink = text.toUtf8();
+    return prepared;
+}
+
+QByteArray IndexFileLink(const QString& path) {
+    return fileLink(path).toUtf8();
+}
+
+QString IndexEntryText(const IndexEntry& entry) {
+    const PreparedIndexEntry prepared = PrepareIndexEntry(entry);
+    return QString::fromUtf8(prepared.beforeLink + IndexFileLink(entry.filePath) +
+                             prepared.afterLink.chopped(2));
 }
 
 bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry, const QDateTime& now,

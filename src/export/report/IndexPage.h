@@ -25,6 +25,16 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage = kHo
 // One entry: a paragraph holding a two-row table, then a rule; without the closing CR LF.
 QString IndexEntryText(const IndexEntry& entry);
 
+// An entry's UTF-8 bytes made before its file has a name: those before the file's link, and
+// those after it with the closing CR LF.
+struct PreparedIndexEntry {
+    QByteArray beforeLink;
+    QByteArray afterLink;
+};
+PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry); // all but entry.filePath
+// The link of an entry to its file, as its href attribute holds it (UTF-8).
+QByteArray IndexFileLink(const QString& path);
+
 // Creates the page with its heading when it does not exist as a file, then appends the entry
 // and CR LF. False, with the reason in error, when the page cannot be created or the entry
 // not appended.

@@ -27,7 +27,14 @@ bool IndexPageWriter::open(QString* error) {
 }
 
 bool IndexPageWriter::append(const IndexEntry& entry, QString* error) {
-    pending_ += (IndexEntryText(entry) + QStringLiteral("\r\n")).toUtf8();
+    return append(PrepareIndexEntry(entry), entry.filePath, error);
+}
+
+bool IndexPageWriter::append(const PreparedIndexEntry& entry, const QString& path,
+                             QString* error) {
+    pending_ += entry.beforeLink;
+    pending_ += IndexFileLink(path);
+    pending_ += entry.afterLink;
     return pending_.size() < kWriteSize || flush(error);
 }
 

@@ -22,6 +22,8 @@ public:
     // False, with the reason in error, when the page cannot be created or written; the entries
     // not written are dropped.
     bool append(const IndexEntry& entry, QString* error = nullptr);
+    // The same for an entry prepared before its file had the name path.
+    bool append(const PreparedIndexEntry& entry, const QString& path, QString* error = nullptr);
     bool flush(QString* error = nullptr);
 
     static constexpr qsizetype kWriteSize = 64 * 1024;
