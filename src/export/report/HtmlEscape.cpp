@@ -25,7 +25,44 @@ QLatin1StringView AddressEscape(char16_t c) {
     }
 }
 
+template <typename Escape>
+void AppendEscaped(QByteArray* out, QByteArrayView utf8, Escape escapeOf) {
+    qsizetype plain = 0; // start of the run of bytes kept as they are
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const QLatin1StringView escape = escapeOf(static_cast<unsigned char>(utf8[i]));
+        if (escape.isEmpty())
+            continue;
+        out->append(utf8.sliced(plain, i - plain));
+        out->append(escape.data(), escape.size());
+        plain = i + 1;
+    }
+    out->append(utf8.sliced(plain));
+}
+
+QLatin1StringView TextEscape(char16_t c) {
+    switch (c) {
+    case u'<':
+        return QLatin1StringView("&lt;");
+    case u'>':
+        return QLatin1StringView("&gt;");
+    case u'&':
+        return QLatin1StringView("&amp;");
+    case u'"':
+        return QLatin1StringView("&quot;");
+    default:
+        return {};
+    }
+}
+
 } // namespace
+
+void AppendHtmlEscapedAddress(QByteArray* out, QByteArrayView utf8) {
+    AppendEscaped(out, utf8, AddressEscape);
+}
+
+void AppendHtmlEscapedText(QByteArray* out, QByteArrayView utf8) {
+    AppendEscaped(out, utf8, TextEscape);
+}
 
 QString HtmlEscapeAddress(const QString& text) {
     QString result;

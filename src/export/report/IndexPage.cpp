@@ -8,19 +8,6 @@
 
 namespace parcelo {
 
-namespace {
-
-QString fileLink(const QString& path) {
-    return HtmlEscapeText(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-}
-
-QString mailtoLink(const QString& escapedAddress, const QString& text) {
-    return QStringLiteral("<a href=\"mailto:") + escapedAddress + QStringLiteral("\">") + text +
-           QStringLiteral("</a>");
-}
-
-} // namespace
-
 QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
     const LocaleFormats& formats = LocaleFormats::current();
     return QStringLiteral("<head>\r\n"
@@ -41,38 +28,45 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
 }
 
 PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
-    QString text;
+    static const QByteArray beforeLink = [] {
+        QByteArray text("<p><table><tr>");
+        for (const char* title : {"Message", "Sender", "Date", "Recipient(s)"})
+            text.append("<td width=\"300\"><i>").append(title).append("</i></td>");
+        return text.append("</tr><tr><td><a href=\"");
+    }();
+    // Made in UTF-8 at once: the escapes are ASCII and leave the other bytes as they are.
+    const auto mailto = [](QByteArray* out, const QByteArray& escapedAddress, auto appendText) {
+        out->append("<a href=\"mailto:").append(escapedAddress).append("\">");
+        appendText(out);
+        out->append("</a>");
+    };
+    QByteArray text;
     text.reserve(1024);
-    text += QLatin1StringView("<p><table><tr>");
-    for (const char* title : {"Message", "Sender", "Date", "Recipient(s)"}) {
-        text += QLatin1StringView("<td width=\"300\"><i>");
-        text += QLatin1StringView(title);
-        text += QLatin1StringView("</i></td>");
-    }
-    text += QLatin1StringView("</tr><tr><td><a href=\"");
-    PreparedIndexEntry prepared;
-    prepared.beforeLink = text.toUtf8();
-    text.clear();
-    text += QLatin1StringView("\">");
-    text += HtmlEscapeText(entry.subject);
-    text += QLatin1StringView("</a></td><td>");
-    text += mailtoLink(HtmlEscapeAddress(entry.fromValue), HtmlEscapeText(entry.sender));
-    text += QLatin1StringView("</td><td>");
-    text += HtmlEscapeText(entry.sentDateText);
-    text += QLatin1StringView("</td><td>");
+    text.append("\">");
+    AppendHtmlEscapedText(&text, entry.subject.toUtf8());
+    text.append("</a></td><td>");
+    QByteArray from;
+    AppendHtmlEscapedAddress(&from, entry.fromValue.toUtf8());
+    mailto(&text, from,
+           [&](QByteArray* out) { AppendHtmlEscapedText(out, entry.sender.toUtf8()); });
+    text.append("</td><td>");
+    AppendHtmlEscapedText(&text, entry.sentDateText.toUtf8());
+    text.append("</td><td>");
     for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
         if (value->isEmpty())
             continue;
-        const QString escaped = HtmlEscapeAddress(*value);
-        text += mailtoLink(escaped, escaped);
+        QByteArray escaped;
+        AppendHtmlEscapedAddress(&escaped, value->toUtf8());
+        mailto(&text, escaped, [&](QByteArray* out) { out->append(escaped); });
     }
-    text += QLatin1StringView("</td></tr></table></p><hr>\r\n");
-    prepared.afterLink = text.toUtf8();
-    return prepared;
+    text.append("</td></tr></table></p><hr>\r\n");
+    return {beforeLink, text};
 }
 
 QByteArray IndexFileLink(const QString& path) {
-    return fileLink(path).toUtf8();
+    QByteArray link;
+    AppendHtmlEscapedText(&link, QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded));
+    return link;
 }
 
 QString IndexEntryText(const IndexEntry& entry) {
