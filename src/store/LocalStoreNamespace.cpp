@@ -45,16 +45,13 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
             return cached;
         // Counted as read, without an index: memory stays flat however big the mailbox.
         MboxScan scan;
+        MboxCounts found;
         QFile file(node.mailPath);
         if (!OpenRegularFile(&file, node.mailPath) ||
-            !ForEachMboxMessage(file.handle(), &scan, [&counts](const MboxMessage& message) {
-                if (message.expunged)
-                    return;
-                ++counts.messages;
-                if (!message.read)
-                    ++counts.unread;
-            }))
+            !CountMboxMessages(file.handle(), &scan, &found))
             return Counts{};
+        counts.messages = found.messages;
+        counts.unread = found.unread;
         counts.size = scan.size;
         counts.inode = scan.inode;
         counts.modified = scan.modified;

@@ -119,3 +119,42 @@ TEST(MboxReader, FolderReadsMessagesInAnyOrderAndBeyondWhatItKeeps) {
     EXPECT_EQ(ReadSource(*folder, 1, &ok), QByteArray("Subject: small\r\n\r\nsmall\r\n"));
     EXPECT_TRUE(ok);
 }
+
+// Counting a big mailbox as two halves read at once finds what one reading finds, wherever
+// the middle falls: between messages, in a body, in a long line, in a header.
+TEST(MboxReader, CountingInTwoHalvesMatchesOneReading) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Box"));
+    const QByteArray base = Mailbox();
+    for (int lead = 0; lead < 40; ++lead) {
+        // Messages before the base one move the middle through it; some are read, some not.
+        QByteArray bytes = "From z Mon Jan  5 10:00:00 2009\r\nStatus: RO\r\n\r\nfirst\r\n\r\n";
+        for (int i = 0; i < lead; ++i)
+            bytes += "From y Mon Jan  5 10:00:00 2009\n" +
+                     QByteArray(i % 3 == 0 ? "Status: R\n" : "Subject: s\n") + "\n" +
+                     QByteArray(i * 997 % 20000, 'p') + "\nFrom in a body\n\n";
+        bytes += base.mid(3); // no byte-order mark in the middle
+        ASSERT_TRUE(writeFile(path, bytes));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        MboxScan whole;
+        MboxCounts once;
+        ASSERT_TRUE(CountMboxMessages(file.handle(), &whole, &once, bytes.size() + 1));
+        MboxScan split;
+        MboxCounts halves;
+        ASSERT_TRUE(CountMboxMessages(file.handle(), &split, &halves, 1)) << lead;
+        EXPECT_EQ(halves.messages, once.messages) << lead;
+        EXPECT_EQ(halves.unread, once.unread) << lead;
+        // And both are what the index of the file has, expunged messages left out.
+        const MboxScan scan = ScanMbox(path);
+        ASSERT_TRUE(scan.ok);
+        int indexed = 0;
+        int unread = 0;
+        for (const MboxMessage& message : scan.messages) {
+            indexed += !message.expunged;
+            unread += !message.expunged && !message.read;
+        }
+        EXPECT_EQ(once.messages, indexed) << lead;
+        EXPECT_EQ(once.unread, unread) << lead;
+    }
+}

@@ -7,7 +7,10 @@
 #include "store/mbox/MboxReader.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
+#include <thread>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace parcelo {
@@ -22,7 +25,74 @@ QDateTime ModifiedTime(const struct stat& st) {
         qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, Qt::UTC);
 }
 
+struct Tally {
+    MboxCounts counts;
+    qint64 prefixLength = 0;
+    QString error;
+};
+
+void TallyRange(int fd, qint64 start, qint64 end, Tally* tally) {
+    MboxReader reader(fd, start, end);
+    MboxMessage message;
+    while (reader.next(&message)) {
+        if (message.expunged)
+            continue;
+        ++tally->counts.messages;
+        if (!message.read)
+            ++tally->counts.unread;
+    }
+    tally->prefixLength = reader.prefixLength();
+    if (reader.failed())
+        tally->error = reader.error();
+}
+
+// Where the first separator line at or after from starts (a "From " line after an empty
+// line, as the reader takes it), or -1 when there is none before end.
+qint64 SeparatorFrom(int fd, qint64 from, qint64 end) {
+    constexpr qint64 kChunk = 64 << 10;
+    constexpr qint64 kOverlap = 8; // a match may cross the end of a chunk
+    QByteArray chunk(kChunk + kOverlap, Qt::Uninitialized);
+    for (qint64 at = from; at < end; at += kChunk) {
+        const qint64 wanted = std::min(kChunk + kOverlap, end - at);
+        const ssize_t got = ::pread(fd, chunk.data(), size_t(wanted), at);
+        if (got <= 0)
+            return -1;
+        const QByteArrayView view(chunk.constData(), got);
+        for (qsizetype i = view.indexOf("\nFrom "); i >= 0; i = view.indexOf("\nFrom ", i + 1)) {
+            const bool afterEmpty = (i >= 1 && view[i - 1] == '\n') ||
+                                    (i >= 2 && view[i - 1] == '\r' && view[i - 2] == '\n');
+            if (afterEmpty)
+                return at + i + 1;
+        }
+    }
+    return -1;
+}
+
 } // namespace
+
+bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitSize) {
+    if (!ReadMboxIdentity(fd, scan, &scan->error))
+        return false;
+    const qint64 middle =
+        scan->size >= splitSize ? SeparatorFrom(fd, scan->size / 2, scan->size) : -1;
+    Tally first;
+    Tally second;
+    if (middle > 0) {
+        std::thread other([&] { TallyRange(fd, middle, scan->size, &second); });
+        TallyRange(fd, 0, middle, &first);
+        other.join();
+    } else {
+        TallyRange(fd, 0, scan->size, &first);
+    }
+    scan->prefixLength = first.prefixLength;
+    scan->error = !first.error.isEmpty() ? first.error : second.error;
+    if (!scan->error.isEmpty())
+        return false;
+    counts->messages = first.counts.messages + second.counts.messages;
+    counts->unread = first.counts.unread + second.counts.unread;
+    scan->ok = true;
+    return true;
+}
 
 bool SameFileAsScanned(const QString& path, const MboxScan& scan) {
     struct stat st;

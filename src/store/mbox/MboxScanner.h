@@ -28,6 +28,15 @@ bool LooksLikeMbox(const QString& path);
 // Reads the file once, front to back, and indexes its messages: offsets, sizes and flags.
 MboxScan ScanMbox(const QString& path);
 
+// Counts the open mbox's messages (expunged ones left out) and the unread ones among them, with
+// the file's identity into scan; false, with the reason in scan->error, otherwise. A file of at
+// least splitSize bytes is read as two halves at once, split at a separator.
+struct MboxCounts {
+    int messages = 0;
+    int unread = 0;
+};
+bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitSize = 32 << 20);
+
 // The identity of the open file (size, time, inode) into scan; false with the reason otherwise.
 bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error);
 
