@@ -161,3 +161,23 @@ TEST_F(IndexPageTest, PageThatCannotBeCreatedTakesNoEntries) {
 }
 
 } // namespace
+
+// The link to a file is the URL QUrl makes of its path, whatever the path holds.
+TEST(IndexFileLinkTest, IsTheUrlOfThePath) {
+    QStringList paths = {QStringLiteral("/home/u/Grüße aus München/Ärger (2) #1.eml"),
+                         QStringLiteral("/a/[x]&'!$*+,;=:@~.eml"),
+                         QStringLiteral("/a/./b/../c.eml"),
+                         QStringLiteral("//server/share/x.eml"),
+                         QStringLiteral("relative/x.eml"),
+                         QStringLiteral("/a/") + QChar(0xD83D) + QChar(0xDE00) + u'x',
+                         QStringLiteral("/a/") + QChar(0xD83D) + u'x', // a lone surrogate
+                         QStringLiteral("/a/.hidden"),
+                         QStringLiteral("/")};
+    for (char16_t c = 1; c < 0x80; ++c)
+        paths << QStringLiteral("/a/x") + QChar(c) + u'y';
+    for (const QString& path : paths) {
+        QByteArray expected;
+        AppendHtmlEscapedText(&expected, QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded));
+        EXPECT_EQ(IndexFileLink(path), expected) << path.toStdString();
+    }
+}

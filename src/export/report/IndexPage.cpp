@@ -5,6 +5,7 @@
 #include "platform/LocaleFormats.h"
 
 #include <QUrl>
+#include <cstring>
 
 namespace parcelo {
 
@@ -63,9 +64,40 @@ PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
     return {beforeLink, text};
 }
 
+namespace {
+
+// What QUrl makes of a local file's path, fully encoded. A plain absolute path is encoded
+// here, byte by byte as QUrl does, which is much faster; anything QUrl might read otherwise
+// (a host, dot segments, a relative or odd path) is left to QUrl.
+QByteArray FileUrl(const QString& path) {
+    bool plain = path.startsWith(u'/') && !path.startsWith(u"//") && !path.contains(u"/.");
+    for (qsizetype i = 0; plain && i < path.size(); ++i)
+        plain = !path.at(i).isSurrogate();
+    if (!plain)
+        return QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded);
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray utf8 = path.toUtf8();
+    QByteArray url;
+    url.reserve(7 + utf8.size() * 3 / 2);
+    url.append("file://");
+    for (const char byte : utf8) {
+        const unsigned char c = static_cast<unsigned char>(byte);
+        if (c <= 0x20 || c >= 0x7F || std::strchr("\"#%<>?\\^`{|}", c)) {
+            url.append('%');
+            url.append(hex[c >> 4]);
+            url.append(hex[c & 15]);
+        } else {
+            url.append(byte);
+        }
+    }
+    return url;
+}
+
+} // namespace
+
 QByteArray IndexFileLink(const QString& path) {
     QByteArray link;
-    AppendHtmlEscapedText(&link, QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded));
+    AppendHtmlEscapedText(&link, FileUrl(path));
     return link;
 }
 
