@@ -221,12 +221,14 @@ bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, s
             *error = ReasonText(folder.LastError());
         return false;
     }
-    // Read straight into the source, in one piece when its size is known.
-    source->clear();
+    // Read straight into the source, in one piece when its size is known. The source's room
+    // is used again from one message to the next: only bytes it never had are cleared first.
     size_t filled = 0;
+    if (source->size() < sizeHint)
+        source->resize(sizeHint);
     for (;;) {
         if (source->size() == filled)
-            source->resize(std::max(filled + kReadChunk, std::max(sizeHint, source->size() * 2)));
+            source->resize(std::max(filled + kReadChunk, source->size() * 2));
         std::uint32_t got = 0;
         const size_t room = std::min<size_t>(source->size() - filled, 1u << 30);
         // A source that fails midway would be exported truncated: skip it instead.
@@ -275,7 +277,7 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
 }
 
 void ExportSession::ReleaseSource(std::string& source) {
-    source.clear();
+    // A small source stays as it is, to be read over by the next message.
     if (source.capacity() > kKeptSourceSize)
         std::string().swap(source);
 }

@@ -84,7 +84,7 @@ private:
     // written in the background; FinishOldestWrite completes it later, in order.
     void WriteMessage(std::string& source, const MESSAGEPROPS& props,
                       const MessageFilterFacts& facts, FolderRun& run);
-    // Empties a message source, and lets its memory go when it was big.
+    // Lets a message source's memory go when it was big.
     static void ReleaseSource(std::string& source);
     // Tells the observer of a message that was not written, after those before it.
     void MessageLeftOut(FolderRun& run);
