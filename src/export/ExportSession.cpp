@@ -320,12 +320,20 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                          run.Enumerated,
                          scanned_,
                          props.pszNormalSubject};
+    // While the writing thread is behind, this one writes the file's bytes too (nameless, so
+    // names still follow the order of the messages): the two share the file system's work.
+    MessageFileDraft draft;
+    if (writer_->backlog() > kDraftBacklog)
+        draft = output_->prepare(destination,
+                                 QByteArray::fromRawData(fileBytes.data(),
+                                                         static_cast<qsizetype>(fileBytes.size())));
     writer_->start({destination,
                     values.Date,
                     std::move(fileBytes),
                     {run.Id, props.dwMessageId},
                     PrepareIndexEntry({QString(), facts.sender, values.From, facts.subject,
-                                       values.To, values.CC, values.BCC, sentDateText})});
+                                       values.To, values.CC, values.BCC, sentDateText}),
+                    std::move(draft)});
     pending_.push_back(std::move(pending));
     // A huge message is not held while the next is read: memory stays at what one needs.
     if (huge)

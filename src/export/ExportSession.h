@@ -79,6 +79,9 @@ private:
     };
     // Messages bigger than this are written before the next one is read.
     static constexpr size_t kOverlappedWriteLimit = 8 << 20;
+    // More files than this waiting for the writing thread: this thread writes the next one's
+    // bytes itself.
+    static constexpr size_t kDraftBacklog = BackgroundFileWriter::kMaxJobs / 4;
 
     // Takes the source over: it is released once the message file's bytes exist. The file is
     // written in the background; FinishOldestWrite completes it later, in order.

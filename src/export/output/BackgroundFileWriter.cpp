@@ -82,7 +82,7 @@ void BackgroundFileWriter::run() {
         Job& job = outcome.job;
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
-        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key);
+        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key, &job.draft);
         if (outcome.file.written())
             outcome.indexed = index_.append(job.entry, outcome.file.path, &outcome.indexError);
         const size_t size = job.bytes.size();

@@ -25,6 +25,7 @@ public:
         std::string bytes;
         ExportedMessageKey key;
         PreparedIndexEntry entry;
+        MessageFileDraft draft; // the bytes written already, when the caller did it
     };
     struct Outcome {
         MessageFileResult file;
@@ -54,6 +55,9 @@ public:
     void waitForResults(size_t count);
     // The files started whose results were not taken.
     size_t started() const { return started_; }
+    // The files started and not written yet: when many wait, the caller may write the next
+    // file's bytes itself (see MessageFileOutput::prepare) to take work off this thread.
+    size_t backlog() const { return started_ - resultCount_.load(std::memory_order_acquire); }
     bool full() const { return started_ >= kMaxJobs || bytes_.load() >= kMaxBytes; }
 
 private:

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <atomic>
+#include <utility>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -43,6 +44,34 @@ int LinkOpenFile(int fd, const char* target) {
 
 MessageFileDraft::~MessageFileDraft() {
     discard();
+}
+
+MessageFileDraft::MessageFileDraft(MessageFileDraft&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), temporary_(std::exchange(other.temporary_, QString())) {}
+
+MessageFileDraft& MessageFileDraft::operator=(MessageFileDraft&& other) noexcept {
+    if (this != &other) {
+        discard();
+        fd_ = std::exchange(other.fd_, -1);
+        temporary_ = std::exchange(other.temporary_, QString());
+    }
+    return *this;
+}
+
+bool MessageFileDraft::writeNameless(const QString& directory, const QByteArray& bytes) {
+    discard();
+    if (!CanNameOpenFiles())
+        return false;
+    const int fd =
+        ::open(QFile::encodeName(directory).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    if (!WriteAllToFd(fd, bytes)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
 }
 
 void MessageFileDraft::discard() {

@@ -16,9 +16,15 @@ public:
     ~MessageFileDraft();
     MessageFileDraft(const MessageFileDraft&) = delete;
     MessageFileDraft& operator=(const MessageFileDraft&) = delete;
+    MessageFileDraft(MessageFileDraft&& other) noexcept;
+    MessageFileDraft& operator=(MessageFileDraft&& other) noexcept;
 
     // Writes the bytes in the directory; false, with the system's reason in error, otherwise.
     bool write(const QString& directory, const QByteArray& bytes, QString* error);
+    // Writes the bytes as a nameless file only: false, leaving nothing behind, where the file
+    // system has none or the writing fails.
+    bool writeNameless(const QString& directory, const QByteArray& bytes);
+    bool written() const { return fd_ >= 0 || !temporary_.isEmpty(); }
     // Gives the file the name unless anything (a file, a link, anything) already has it.
     PlaceResult place(const QString& path, QString* error);
 

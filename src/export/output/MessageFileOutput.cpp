@@ -67,9 +67,21 @@ bool MessageFileOutput::ensureDirectory(const MessageDestination& destination, b
     return true;
 }
 
+MessageFileDraft MessageFileOutput::prepare(const MessageDestination& destination,
+                                           const QByteArray& bytes) const {
+    MessageFileDraft draft;
+    // Under the other options the name decides whether there is a file at all.
+    if (messageOption_ == MessageSkip || messageOption_ == MessageOverwriteIfNewer ||
+        destination.root.isEmpty() || !destination.valid)
+        return draft;
+    draft.writeNameless(destination.directory, bytes);
+    return draft;
+}
+
 MessageFileResult MessageFileOutput::write(const MessageDestination& destination,
                                            const QString& messageDate, const QByteArray& bytes,
-                                           const ExportedMessageKey& key) {
+                                           const ExportedMessageKey& key,
+                                           MessageFileDraft* prepared) {
     QString error;
     if (destination.root.isEmpty())
         return failure(QStringLiteral("no destination folder is set"));
@@ -91,12 +103,13 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
             return replaceIfNewer(firstPath, messageDate, bytes, key);
         }
     }
-    return placeNumbered(destination, bytes, key);
+    return placeNumbered(destination, bytes, key, prepared);
 }
 
 MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& destination,
                                                    const QByteArray& bytes,
-                                                   const ExportedMessageKey& key) {
+                                                   const ExportedMessageKey& key,
+                                                   MessageFileDraft* prepared) {
     const QString& dir = destination.directory;
     if (!cleanedDirectories_.contains(dir)) {
         RemoveOrphanedTemporaryFiles(dir);
@@ -105,7 +118,11 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
     // Written complete before it gets its name: a real name never holds part of a message.
     QString error;
     MessageFileDraft draft;
-    bool drafted = draft.write(dir, bytes, &error);
+    bool drafted = prepared && prepared->written();
+    if (drafted)
+        draft = std::move(*prepared);
+    else
+        drafted = draft.write(dir, bytes, &error);
     // The directory may have gone since it was made: make it again, once.
     if (!drafted && ensureDirectory(destination, true, nullptr))
         drafted = draft.write(dir, bytes, &error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/naming/MessageDestination.h"
+#include "export/output/MessageFileDraft.h"
 #include "store/StoreTypes.h"
 
 #include <QByteArray>
@@ -59,8 +60,15 @@ public:
     // Creates the sub-folder, settles the name and writes the bytes (the stored message and
     // its closing CR LF CR LF) completely or not at all. messageDate is the message's own
     // Date field value, compared under MessageOption 1.
+    // prepared: the bytes already written where they go (see prepare), or null.
     MessageFileResult write(const MessageDestination& destination, const QString& messageDate,
-                            const QByteArray& bytes, const ExportedMessageKey& key);
+                            const QByteArray& bytes, const ExportedMessageKey& key,
+                            MessageFileDraft* prepared = nullptr);
+
+    // Writes the bytes as a nameless file in the destination's directory, ahead of write(),
+    // where the file is going to be written whatever names are taken; else an empty draft.
+    // Reads nothing that write() changes, so it may run on another thread meanwhile.
+    MessageFileDraft prepare(const MessageDestination& destination, const QByteArray& bytes) const;
 
     // Call before the source actions of a folder: flushes the folder's files to disk (one
     // syncfs a file system) and checks that each is still there with the size written.
@@ -82,7 +90,7 @@ private:
                                      const QByteArray& bytes, const ExportedMessageKey& key);
 
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
-                                    const ExportedMessageKey& key);
+                                    const ExportedMessageKey& key, MessageFileDraft* prepared);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key);
     void rememberNumber(const QString& key, int next);
     // Makes the message's directory, once a run unless it went missing since.
