@@ -95,6 +95,34 @@ TEST_F(MessageFileOutputTest, NumberingFillsTheFirstFreeNameThenGoesOn) {
     EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello_2.eml"))), "before");
 }
 
+// Bytes written ahead, before the names of the files before them are settled, get the name
+// their turn gives them; under Skip and OverwriteIfNewer nothing is written ahead.
+TEST_F(MessageFileOutputTest, FilesWrittenAheadAreNamedInTurn) {
+    MessageFileOutput output(0, dateField);
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/Hello.eml")), "before"));
+    const QByteArray first = message(kOld, "first");
+    const QByteArray second = message(kOld, "second");
+    // The Inbox exists, so both are written ahead; neither has a name yet.
+    MessageFileDraft draftOne = output.prepare(destination(), first);
+    MessageFileDraft draftTwo = output.prepare(destination(), second);
+    ASSERT_TRUE(draftOne.written() && draftTwo.written());
+    EXPECT_EQ(inboxFiles(), QStringList{QStringLiteral("Hello.eml")});
+    const MessageFileResult one = output.write(destination(), kOld, first, {1, 1}, &draftOne);
+    const MessageFileResult two = output.write(destination(), kOld, second, {1, 2}, &draftTwo);
+    ASSERT_TRUE(one.written() && two.written());
+    EXPECT_EQ(QFileInfo(one.path).fileName(), QStringLiteral("Hello_1.eml"));
+    EXPECT_EQ(QFileInfo(two.path).fileName(), QStringLiteral("Hello_2.eml"));
+    EXPECT_EQ(test::readFile(one.path), first);
+    EXPECT_EQ(test::readFile(two.path), second);
+    EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), "before");
+
+    // A draft that is never placed leaves nothing behind.
+    { MessageFileDraft dropped = output.prepare(destination(), first); }
+    EXPECT_EQ(inboxFiles().size(), 3);
+    for (int option : {1, 2})
+        EXPECT_FALSE(MessageFileOutput(option, dateField).prepare(destination(), first).written());
+}
+
 TEST_F(MessageFileOutputTest, SkipLeavesTheExistingFile) {
     MessageFileOutput output(2, dateField);
     ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "first"), {1, 1}).written());
