@@ -1,7 +1,8 @@
 // Scans arbitrary bytes as an mbox file. The index must cover the file in order, every message
 // must stream exactly its announced size and match a plain line-by-line conversion, reading
 // from a message's own start must find it as the whole scan did (and stream it alike from
-// memory), and removing every other message must leave the others reading exactly as before.
+// memory), counting it as two halves must find the scan's counts, and removing every other
+// message must leave the others reading exactly as before.
 #include "store/CrlfFileStream.h"
 #include "store/CrlfMemoryStream.h"
 #include "store/mbox/MboxReader.h"
@@ -138,6 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sources.push_back(source);
     }
     Check(expectedStart == input.size());
+    parcelo::MboxScan counted;
+    parcelo::MboxCounts counts;
+    Check(parcelo::CountMboxMessages(file.handle(), &counted, &counts, 1));
+    int live = 0;
+    int unread = 0;
+    for (const parcelo::MboxMessage& m : scan.messages) {
+        live += !m.expunged;
+        unread += !m.expunged && !m.read;
+    }
+    Check(counts.messages == live && counts.unread == unread);
     file.close();
 
     if (scan.messages.size() < 2)
