@@ -314,19 +314,15 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     // problem, the index entry, the counts) is done later, in the order of the messages.
     MakeRoomForWrite();
     const bool huge = fileBytes.size() > kOverlappedWriteLimit;
-    PendingWrite pending{&run,
-                         props.dwMessageId,
-                         props.ftSent,
-                         run.Enumerated,
-                         scanned_,
-                         props.pszNormalSubject};
+    PendingWrite pending{&run,           props.dwMessageId, props.ftSent,
+                         run.Enumerated, scanned_,          props.pszNormalSubject};
     // While the writing thread is behind, this one writes the file's bytes too (nameless, so
     // names still follow the order of the messages): the two share the file system's work.
     MessageFileDraft draft;
     if (writer_->backlog() > kDraftBacklog)
-        draft = output_->prepare(destination,
-                                 QByteArray::fromRawData(fileBytes.data(),
-                                                         static_cast<qsizetype>(fileBytes.size())));
+        draft = output_->prepare(
+            destination,
+            QByteArray::fromRawData(fileBytes.data(), static_cast<qsizetype>(fileBytes.size())));
     writer_->start({destination,
                     values.Date,
                     std::move(fileBytes),
@@ -373,7 +369,7 @@ void ExportSession::FinishOldestWrite() {
     if (pending.written) {
         BackgroundFileWriter::Outcome outcome = writer_->result();
         std::string& spent = outcome.job.bytes;
-        if (spent.capacity() <= kSpareBufferSize && spareBuffers_.size() < kSpareBuffers)
+        if (spent.capacity() > 0 && spareBuffers_.size() < kSpareBuffers)
             spareBuffers_.push_back(std::move(spent));
         CompleteWrite(pending, outcome);
     }

@@ -123,7 +123,6 @@ private:
     std::string source_;
     std::vector<std::string> spareBuffers_;
     static constexpr size_t kSpareBuffers = 16;
-    static constexpr size_t kSpareBufferSize = 64 << 10;
     static constexpr size_t kKeptSourceSize = 1 << 20;
     int exported_ = 0;
     int scanned_ = 0;

@@ -50,8 +50,7 @@ MboxBodySkim SkimLineByLine(const std::string& data, qsizetype pos, bool previou
 
 void ExpectSame(const std::string& data, qsizetype pos, bool previousEmpty) {
     const MboxBodySkim want = SkimLineByLine(data, pos, previousEmpty);
-    const MboxBodySkim got =
-        SkimMboxBody(data.data(), pos, qsizetype(data.size()), previousEmpty);
+    const MboxBodySkim got = SkimMboxBody(data.data(), pos, qsizetype(data.size()), previousEmpty);
     const std::string where = "at " + std::to_string(pos) + " previousEmpty " +
                               std::to_string(previousEmpty) + " in\n" + data;
     EXPECT_EQ(got.stop, want.stop) << where;
@@ -76,9 +75,9 @@ TEST(MboxBodySkim, MatchesLineByLineReading) {
         {"a\n\nFrom x\nb\n", 0, false}, // stops at the separator
         {"a\nFrom x\n", 0, false},      // no empty line before it
         {"a\r\n\r\nFrom x\r\n", 0, false},
-        {"\nFrom x\n", 0, false},  // the empty line is the first one
+        {"\nFrom x\n", 0, false}, // the empty line is the first one
         {"\r\nFrom x\n", 0, false},
-        {"a\n\n", 0, false},       // trailing empty line kept apart
+        {"a\n\n", 0, false}, // trailing empty line kept apart
         {"a\r\n\r\n", 0, false},
         {">From a\n>>From b\n>From\n>x From\n", 0, false},
         {"a\rb\n\r\r\n\n\rFrom x\n", 0, false},
@@ -96,8 +95,9 @@ TEST(MboxBodySkim, MatchesLineByLineReading) {
 }
 
 TEST(MboxBodySkim, MatchesLineByLineReadingOnRandomBodies) {
-    const char* pieces[] = {"\n", "\r\n", "\r", "From ", "From", ">", ">>", "From x", "a",
-                            "text line", "\n\n", "\r\n\r\n", "\nFrom ", ">From y"};
+    const char* pieces[] = {"\n",   "\r\n",     "\r",      "From ",  "From",
+                            ">",    ">>",       "From x",  "a",      "text line",
+                            "\n\n", "\r\n\r\n", "\nFrom ", ">From y"};
     std::mt19937 random(7);
     for (int round = 0; round < 3000; ++round) {
         std::string data;

@@ -86,7 +86,10 @@ void BackgroundFileWriter::run() {
         if (outcome.file.written())
             outcome.indexed = index_.append(job.entry, outcome.file.path, &outcome.indexError);
         const size_t size = job.bytes.size();
-        job.bytes.clear();
+        if (job.bytes.capacity() > kKeptBufferSize)
+            std::string().swap(job.bytes);
+        else
+            job.bytes.clear();
         lock.lock();
         bytes_.fetch_sub(size, std::memory_order_relaxed);
         results_.push_back(std::move(outcome));

@@ -29,16 +29,18 @@ public:
     };
     struct Outcome {
         MessageFileResult file;
-        bool indexed = true; // false: the index page could not take the file's entry, because of
-        QString indexError;
-        // The job, its bytes emptied, handed back: its memory is the caller's to use again or
-        // let go, which is cheaper on the thread that took it.
+        bool indexed = true; // false when the index page could not take the file's entry
+        QString indexError;  // and why
+        // The job handed back, its bytes emptied: its memory is the caller's to use again or
+        // let go, which is cheaper on the thread that took it. Bytes bigger than
+        // kKeptBufferSize are let go here, so that results waiting to be taken stay small.
         Job job;
     };
 
     // At most this many files, holding at most about this many bytes, wait or are written.
     static constexpr size_t kMaxJobs = 64;
     static constexpr size_t kMaxBytes = 2 << 20;
+    static constexpr size_t kKeptBufferSize = 64 << 10;
 
     // The index page gets the entry of each file written; it is the caller's again whenever no
     // result is outstanding.
@@ -76,7 +78,7 @@ private:
     std::atomic<size_t> bytes_{0}; // of the files started and not written yet
     bool writerSleeping_ = false;
     size_t callerWants_ = 0; // results the sleeping caller waits for; 0 while it is awake
-    size_t started_ = 0; // the caller's own count
+    size_t started_ = 0;     // the caller's own count
     std::thread thread_;
 };
 

@@ -4,10 +4,10 @@
 
 #include <QFile>
 #include <atomic>
-#include <utility>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace parcelo {
 
@@ -33,8 +33,8 @@ int LinkOpenFile(int fd, const char* target) {
         if (errno != ENOENT && errno != EPERM && errno != EINVAL)
             return -1;
     }
-    const int linked = ::linkat(AT_FDCWD, FdPath(fd).constData(), AT_FDCWD, target,
-                                AT_SYMLINK_FOLLOW);
+    const int linked =
+        ::linkat(AT_FDCWD, FdPath(fd).constData(), AT_FDCWD, target, AT_SYMLINK_FOLLOW);
     if (linked == 0)
         direct.store(false, std::memory_order_relaxed);
     return linked;

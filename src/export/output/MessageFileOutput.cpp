@@ -68,7 +68,7 @@ bool MessageFileOutput::ensureDirectory(const MessageDestination& destination, b
 }
 
 MessageFileDraft MessageFileOutput::prepare(const MessageDestination& destination,
-                                           const QByteArray& bytes) const {
+                                            const QByteArray& bytes) const {
     MessageFileDraft draft;
     // Under the other options the name decides whether there is a file at all.
     if (messageOption_ == MessageSkip || messageOption_ == MessageOverwriteIfNewer ||

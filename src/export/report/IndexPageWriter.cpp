@@ -30,8 +30,7 @@ bool IndexPageWriter::append(const IndexEntry& entry, QString* error) {
     return append(PrepareIndexEntry(entry), entry.filePath, error);
 }
 
-bool IndexPageWriter::append(const PreparedIndexEntry& entry, const QString& path,
-                             QString* error) {
+bool IndexPageWriter::append(const PreparedIndexEntry& entry, const QString& path, QString* error) {
     pending_ += entry.beforeLink;
     pending_ += IndexFileLink(path);
     pending_ += entry.afterLink;

@@ -12,7 +12,8 @@ MessageHeader::MessageHeader(const QByteArray& header) {
     bool current = false; // whether the last line started a field that continuations extend
     qsizetype pos = 0;
     while (pos < size) {
-        const auto* eol = static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+        const auto* eol =
+            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
         const qsizetype next = eol ? eol - data + 1 : size;
         qsizetype end = next;
         while (end > pos && (data[end - 1] == '\n' || data[end - 1] == '\r'))

@@ -79,8 +79,8 @@ LineWalk WalkLines(const char* begin, const char* end) {
             const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
             const __m128i newlines = _mm_cmpeq_epi8(here, newline);
-            const __m128i marked = _mm_or_si128(_mm_cmpeq_epi8(after, from),
-                                                _mm_cmpeq_epi8(after, quote));
+            const __m128i marked =
+                _mm_or_si128(_mm_cmpeq_epi8(after, from), _mm_cmpeq_epi8(after, quote));
             for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(newlines, marked)));
                  mask != 0; mask &= mask - 1) {
                 const int bit = __builtin_ctz(mask);
@@ -129,8 +129,7 @@ MboxBodySkim SkimMboxBody(const char* data, qsizetype pos, qsizetype length, boo
     skim.lines = walk.lines;
     const qsizetype quoted = walk.quoted + (*begin == '>' && IsQuotedFromLine(begin, stop));
     // Each line's canonical size is its own plus a CR for a bare LF, less a quoting '>'.
-    skim.canonicalSize =
-        quint64((stop - begin) + (skim.lines - CountCrlf(begin, stop)) - quoted);
+    skim.canonicalSize = quint64((stop - begin) + (skim.lines - CountCrlf(begin, stop)) - quoted);
     // stop - 1 is the last line's LF; an empty last line is kept apart, as the separator's.
     const char* lastEnd = stop - 1;
     if (lastEnd == begin || lastEnd[-1] == '\n') {

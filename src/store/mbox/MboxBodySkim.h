@@ -7,11 +7,11 @@ namespace parcelo {
 // What a run of whole body lines adds to an mbox message, found without looking at each line
 // in turn: bodies are most of an mbox, and only their size and their end matter here.
 struct MboxBodySkim {
-    qsizetype stop = 0;          // a separator line's start, or where the first partial line starts
-    qsizetype lines = 0;         // the whole lines before stop
-    quint64 canonicalSize = 0;   // their size in canonical form (see CrlfCanonicalizer), the last
-                                 // one left out when it is empty
-    bool lastEmpty = false;      // the last of them is an empty line
+    qsizetype stop = 0;        // a separator line's start, or where the first partial line starts
+    qsizetype lines = 0;       // the whole lines before stop
+    quint64 canonicalSize = 0; // their size in canonical form (see CrlfCanonicalizer), the last
+                               // one left out when it is empty
+    bool lastEmpty = false;    // the last of them is an empty line
     qsizetype lastEmptyStart = 0;
 };
 

@@ -9,9 +9,9 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <sys/stat.h>
 
 namespace parcelo {
 
