@@ -136,7 +136,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
     const auto numberKey = [&] {
         return dir + u'/' + destination.name + u'.' + destination.extension;
     };
-    int number = nextNumber_.isEmpty() ? 0 : nextNumber_.value(numberKey());
+    int number = takenNumbers_.empty() ? 0 : takenNumbers_.next(numberKey());
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
@@ -154,7 +154,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         }
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
-            rememberNumber(numberKey(), number + 1);
+            takenNumbers_.remember(numberKey(), number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
         record(path, bytes.size(), key);
@@ -188,18 +188,6 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     written_.insert(path, WrittenFile{key, false});
     record(path, bytes.size(), key);
     return result;
-}
-
-void MessageFileOutput::rememberNumber(const QString& key, int next) {
-    if (!nextNumber_.contains(key)) {
-        // A forgotten name is probed from its first number again: slower, never wrong.
-        if (numberedOrder_.size() == kNumberedKept) {
-            nextNumber_.remove(numberedOrder_.front());
-            numberedOrder_.pop_front();
-        }
-        numberedOrder_.push_back(key);
-    }
-    nextNumber_.insert(key, next);
 }
 
 void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key) {

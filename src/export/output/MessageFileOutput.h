@@ -2,13 +2,13 @@
 
 #include "export/naming/MessageDestination.h"
 #include "export/output/MessageFileDraft.h"
+#include "export/output/TakenNameNumbers.h"
 #include "store/StoreTypes.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -92,7 +92,6 @@ private:
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
                                     const ExportedMessageKey& key, MessageFileDraft* prepared);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key);
-    void rememberNumber(const QString& key, int next);
     // Makes the message's directory, once a run unless it went missing since.
     bool ensureDirectory(const MessageDestination& destination, bool again, QString* error);
 
@@ -109,9 +108,7 @@ private:
     // Per directory, name and extension: the next number to try. Files of the run are only
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names
     // from probing every earlier number again.
-    QHash<QString, int> nextNumber_;
-    std::deque<QString> numberedOrder_; // the oldest is forgotten first: memory stays bounded
-    static constexpr size_t kNumberedKept = 4096;
+    TakenNameNumbers takenNumbers_;
     // The files of the folder being exported (the run goes folder by folder), by path, until
     // its source actions confirm them.
     StoreFolderId recordFolder_ = 0;

@@ -1,0 +1,27 @@
+#include "export/output/TakenNameNumbers.h"
+
+#include <QHash>
+
+namespace parcelo {
+
+quint64 TakenNameNumbers::HashOf(const QString& name) {
+    // Never 0, which marks an empty slot.
+    return quint64(qHash(QStringView(name), size_t(0x9E3779B97F4A7C15ull))) | 1;
+}
+
+int TakenNameNumbers::next(const QString& name) const {
+    if (slots_.empty())
+        return 0;
+    const quint64 hash = HashOf(name);
+    const Slot& slot = slots_[hash & (kSlots - 1)];
+    return slot.hash == hash ? slot.next : 0;
+}
+
+void TakenNameNumbers::remember(const QString& name, int next) {
+    if (slots_.empty())
+        slots_.resize(kSlots);
+    const quint64 hash = HashOf(name);
+    slots_[hash & (kSlots - 1)] = Slot{hash, next};
+}
+
+} // namespace parcelo
