@@ -12,6 +12,7 @@
 #include "mime/CMimeMessage.h"
 #include "mime/MessageConversion.h"
 #include "mime/ReducedMessage.h"
+#include "platform/MailClientProfile.h"
 
 #include <algorithm>
 
@@ -71,6 +72,9 @@ int ExportSession::RunExport() {
     problems_.clear();
     logReported_ = false;
     indexReported_ = false;
+    clientLock_.clear();
+    if (ChangesStore(settings_))
+        StoreMayChange();
     output_ = std::make_unique<MessageFileOutput>(
         settings_.MessageOption,
         [](const QByteArray& fileBytes) {
@@ -131,7 +135,7 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
                           .arg(run.TreePath, ReasonText(folder->LastError())));
 
-    if (SourceActionsRun()) {
+    if (SourceActionsRun() && StoreMayChange()) {
         ApplySourceActions(*folder, run);
         if (settings_.ActionDelete == 1)
             output_->sourceMessagesDeleted(run.Id);
@@ -139,11 +143,12 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     FlushIndexPage();
     observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
                             QStringLiteral(" messages exported."));
-    CheckLogWrite(
-        log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
-                               settings_.ActionMarkRead == 1, settings_.ActionDelete == 1}));
+    const bool actions = SourceActionsRun();
+    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
+                                         actions && settings_.ActionMarkRead == 1,
+                                         actions && settings_.ActionDelete == 1}));
     QString changeError;
-    if (settings_.CompactMailboxes == 1 && !Succeeded(folder->Compact()))
+    if (CompactRuns() && StoreMayChange() && !Succeeded(folder->Compact()))
         changeError = ReasonText(folder->LastError());
     if (handle != 0)
         folder->GetMessageClose(handle);
@@ -177,7 +182,38 @@ void ExportSession::ReportIndexProblem(const QString& error) {
 }
 
 bool ExportSession::SourceActionsRun() const {
-    return settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1;
+    return clientLock_.isEmpty() && (settings_.ActionMarkRead == 1 || settings_.ActionDelete == 1);
+}
+
+bool ExportSession::CompactRuns() const {
+    return clientLock_.isEmpty() && settings_.CompactMailboxes == 1;
+}
+
+bool ExportSession::ChangesStore(const ExportSettings& settings) {
+    return settings.ActionMarkRead == 1 || settings.ActionDelete == 1 ||
+           settings.CompactMailboxes == 1;
+}
+
+QString ExportSession::RunningMailClient(IStoreNamespace& store) {
+    QString directory;
+    if (!Succeeded(store.GetDirectory(&directory)))
+        return {};
+    return RunningMailClientLock(FindMailClientProfile(directory));
+}
+
+bool ExportSession::StoreMayChange() {
+    if (!clientLock_.isEmpty())
+        return false;
+    // Checked again before each folder's changes: the client may have started meanwhile. It
+    // keeps its own index of the store open and would show other messages or undo changes.
+    clientLock_ = RunningMailClient(store_);
+    if (clientLock_.isEmpty())
+        return true;
+    ReportProblem(QStringLiteral("the mail client is running on this store (%1); no message was "
+                                 "marked read or deleted and no folder was compacted: close the "
+                                 "mail client and export again")
+                      .arg(clientLock_));
+    return false;
 }
 
 void ExportSession::CheckLogWrite(bool written) {

@@ -52,6 +52,12 @@ public:
     static bool ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
                                   QString* error = nullptr, size_t sizeHint = 0);
 
+    // The lock that shows the mail client runs on the store's profile, in words; empty when
+    // the store lies in no profile or the client is not running.
+    static QString RunningMailClient(IStoreNamespace& store);
+    // Whether the settings ask the run to change the store (mark read, delete, compact).
+    static bool ChangesStore(const ExportSettings& settings);
+
 private:
     struct FolderRun {
         StoreFolderId Id = 0;
@@ -106,6 +112,9 @@ private:
     void ReportIndexProblem(const QString& error);
     // Marking read or deleting runs after each folder: exported messages are remembered.
     bool SourceActionsRun() const;
+    bool CompactRuns() const;
+    // While the mail client runs, the store is left as it is; false (told once) then.
+    bool StoreMayChange();
     static QString MessageText(const FolderRun& run, const MESSAGEPROPS& props);
     static QString MessageText(const FolderRun& run, int enumerated,
                                const QByteArray& normalSubject);
@@ -129,6 +138,7 @@ private:
     QStringList problems_;
     bool logReported_ = false;
     bool indexReported_ = false;
+    QString clientLock_; // the running mail client's lock; no store change while set
 };
 
 } // namespace parcelo

@@ -4,8 +4,11 @@
 #include "store/RegularFile.h"
 #include "store/maildir/MaildirFileName.h"
 #include "store/maildir/MaildirFolder.h"
+#include "platform/MailClientProfile.h"
+#include "store/mbox/CurrentFolderIndex.h"
 #include "store/mbox/MboxFolder.h"
 #include "store/mbox/MboxScanner.h"
+#include "store/mork/MailFolderIndex.h"
 
 #include <QFileInfo>
 
@@ -13,7 +16,8 @@ namespace parcelo {
 
 LocalStoreNamespace::LocalStoreNamespace(const QString& directory,
                                          std::vector<MailFolderNode> folders)
-    : directory_(directory), folders_(std::move(folders)) {}
+    : directory_(directory), folders_(std::move(folders)),
+      clientProfile_(!FindMailClientProfile(directory).isEmpty()) {}
 
 HRESULT LocalStoreNamespace::Initialize() {
     if (!folders_.empty())
@@ -47,8 +51,10 @@ LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& 
         MboxScan scan;
         MboxCounts found;
         QFile file(node.mailPath);
+        const std::unique_ptr<MailFolderIndex> index = ReadCurrentFolderIndex(node.mailPath);
+        const MboxStateRules rules{clientProfile_, index.get()};
         if (!OpenRegularFile(&file, node.mailPath) ||
-            !CountMboxMessages(file.handle(), &scan, &found))
+            !CountMboxMessages(file.handle(), &scan, &found, kMboxSplitSize, &rules))
             return Counts{};
         counts.messages = found.messages;
         counts.unread = found.unread;
@@ -120,7 +126,7 @@ HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStore
         auto opened = std::make_unique<MboxFolder>(node.mailPath, [cache, path = node.mailPath] {
             if (auto counts = cache.lock())
                 counts->erase(path);
-        });
+        }, clientProfile_);
         if (!opened->open(&error_))
             return E_IO;
         *folder = std::move(opened);

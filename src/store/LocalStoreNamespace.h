@@ -39,6 +39,7 @@ private:
     QString directory_;
     QString error_;
     std::vector<MailFolderNode> folders_;
+    bool clientProfile_; // the store lies in the mail client's profile
     std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
     HENUMSTORE nextHandle_ = 1;
     // Counted once per version of a file; folders opened here drop their entry on a change.

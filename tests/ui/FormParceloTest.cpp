@@ -1,4 +1,5 @@
 #include "WindowFixture.h"
+#include "support/ClientProfile.h"
 #include "filters/FilterCodes.h"
 #include "platform/MailClientWindow.h"
 #include "ui/controls/CStatusBarACT.h"
@@ -12,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QDirIterator>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -243,4 +245,53 @@ TEST_F(FormParceloTest, OpenStoreRemembersTheFolderAndRefusesOneThatIsNoStore) {
     ASSERT_TRUE(window->OpenStore(work.filePath("maildir")));
     EXPECT_EQ(stored("Store/Path").toString(), work.filePath("maildir"));
     EXPECT_NE(window->Tree().ItemOf("maildir\\Inbox", kTreeMailbox), nullptr);
+}
+
+namespace {
+
+// Answers the next question box with a click on the button, once it shows; returns its text.
+void AnswerQuestion(QMessageBox::StandardButton answer, QString* text) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *text = box->text();
+        QTest::mouseClick(box->button(answer), Qt::LeftButton);
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+TEST_F(FormParceloTest, WhileTheMailClientRunsItAsksAndLeavesTheStoreAlone) {
+    test::ClientProfile client;
+    ASSERT_TRUE(client.create(work.filePath("client"), "Local Folders"));
+    ASSERT_TRUE(client.linkLock(test::ClientProfile::hostName(), QCoreApplication::applicationPid()));
+    const QByteArray inboxBefore = test::readFile(client.store() + "/Inbox");
+    window = std::make_unique<FormParcelo>(app, client.store());
+    window->SetShellOpener([](const QString&) { return true; });
+    window->show();
+    window->Menu().deleteSource->trigger();
+    ASSERT_EQ(app.ActionDelete, 1);
+    QTreeWidgetItem* inbox = window->Tree().ItemOf("Local Folders\\Inbox", kTreeMailbox);
+    ASSERT_NE(inbox, nullptr);
+    inbox->setCheckState(0, Qt::Checked);
+
+    QString question;
+    AnswerQuestion(QMessageBox::No, &question);
+    QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
+    EXPECT_TRUE(question.contains(client.profile() + "/lock")) << question.toStdString();
+    EXPECT_TRUE(question.contains("Export anyway?")) << question.toStdString();
+    EXPECT_EQ(filesUnder(work.filePath("out")), 0);
+    EXPECT_TRUE(window->ExportButton().isEnabled());
+
+    AnswerQuestion(QMessageBox::Yes, &question);
+    QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
+    EXPECT_GT(filesUnder(work.filePath("out")), 0);
+    EXPECT_EQ(test::readFile(client.store() + "/Inbox"), inboxBefore);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("the mail client is running")) << messages[0].toStdString();
 }

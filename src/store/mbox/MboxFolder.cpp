@@ -3,7 +3,14 @@
 #include "store/CrlfFileStream.h"
 #include "store/CrlfMemoryStream.h"
 #include "store/RegularFile.h"
+#include "store/header/MessageHeader.h"
+#include "store/mbox/CurrentFolderIndex.h"
+#include "store/mbox/MboxChangePlan.h"
 #include "store/mbox/MboxRewriter.h"
+#include "store/mork/MailFolderIndex.h"
+
+#include <algorithm>
+#include <unistd.h>
 
 namespace parcelo {
 
@@ -11,10 +18,39 @@ namespace {
 
 constexpr size_t kNoIndex = size_t(-1);
 
+bool Changes(const MboxChange& change) {
+    return change.drop || change.addRead || change.mozStatus || change.mozStatus2 ||
+           change.mozKeys || !change.addedFields.isEmpty();
+}
+
+QByteArray BareMessageId(QByteArray id) {
+    id = id.trimmed();
+    if (id.startsWith('<'))
+        id.remove(0, 1);
+    if (id.endsWith('>'))
+        id.chop(1);
+    return id;
+}
+
+// Whether the index entry found at a message's offset is that message: where both name a
+// Message-ID, they agree. The index's state is written into the file only then.
+bool IsMessageOfEntry(int fd, const MboxMessage& message, const MailFolderIndexEntry& entry) {
+    if (entry.messageId.isEmpty())
+        return true;
+    constexpr qint64 kHeaderLimit = 256 << 10;
+    QByteArray header(qsizetype(std::min(message.headerEnd - message.contentStart, kHeaderLimit)),
+                      Qt::Uninitialized);
+    if (header.isEmpty() ||
+        ::pread(fd, header.data(), size_t(header.size()), message.contentStart) != header.size())
+        return false;
+    const QByteArray id = BareMessageId(MessageHeader(header).value("Message-ID"));
+    return id.isEmpty() || id == BareMessageId(entry.messageId);
+}
+
 } // namespace
 
-MboxFolder::MboxFolder(const QString& path, std::function<void()> changed)
-    : path_(path), changed_(std::move(changed)) {}
+MboxFolder::MboxFolder(const QString& path, std::function<void()> changed, bool clientProfile)
+    : path_(path), changed_(std::move(changed)), clientProfile_(clientProfile) {}
 
 MboxFolder::~MboxFolder() {
     if (open_)
@@ -30,6 +66,8 @@ bool MboxFolder::open(QString* error) {
     indexedEnd_ = 0;
     indexed_ = false;
     file_.close();
+    index_ = ReadCurrentFolderIndex(path_);
+    rules_ = MboxStateRules{clientProfile_, index_.get()};
     // Only the start is looked at now: the messages are read as they are enumerated.
     QString reason;
     if (OpenRegularFile(&file_, path_, &reason) &&
@@ -60,10 +98,11 @@ bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message)
     }
     std::unique_ptr<MboxReader> single;
     if (!keep)
-        single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size);
+        single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
+                                              MboxReader::Options{false, 0, &rules_});
     else if (!reader_ || readerNext_ > start)
         reader_ = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                               MboxReader::Options{true, kKeptMessageLimit});
+                                               MboxReader::Options{true, kKeptMessageLimit, &rules_});
     MboxReader& reader = keep ? *reader_ : *single;
     kept_ = kept_ && !keep;
     while (reader.next(message)) {
@@ -92,7 +131,7 @@ bool MboxFolder::indexNext() {
         return false;
     if (!reader_ || readerNext_ != indexedEnd_) {
         reader_ = std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
-                                               MboxReader::Options{true, kKeptMessageLimit});
+                                               MboxReader::Options{true, kKeptMessageLimit, &rules_});
     }
     kept_ = false;
     MboxMessage message;
@@ -257,25 +296,18 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     while (indexedCount < scan.messages.size() &&
            scan.messages[indexedCount].separatorStart < indexedEnd_)
         ++indexedCount;
+    // The client's index, read now, since the change removes it: what only it holds of a kept
+    // message is written into the message first.
+    const std::unique_ptr<MailFolderIndex> clientIndex = ReadCurrentFolderIndex(path_);
     std::vector<MboxChange> changes(scan.messages.size());
     for (size_t i = 0; i < changes.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
-        const Pending& pending = pendingAt[i];
-        MboxChange& change = changes[i];
-        quint32 mozStatus = message.mozStatus;
-        if (pending.read)
-            mozStatus |= kMozillaRead;
-        if (pending.deleted)
-            mozStatus |= kMozillaExpunged;
-        const bool inPlace = FitsMozillaStatus(message, mozStatus);
-        if ((compact && (message.expunged || pending.deleted)) || (pending.deleted && !inPlace)) {
-            change.drop = true;
-        } else if (inPlace) {
-            if (mozStatus != message.mozStatus)
-                change.mozStatus = mozStatus;
-        } else if (pending.read && !message.read) {
-            change.addRead = true;
-        }
+        const MailFolderIndexEntry* entry =
+            clientIndex ? clientIndex->findAt(message.separatorStart) : nullptr;
+        if (entry && !IsMessageOfEntry(file_.handle(), message, *entry))
+            entry = nullptr;
+        changes[i] =
+            PlanMboxChange(message, entry, {pendingAt[i].read, pendingAt[i].deleted, compact});
     }
     if (!ApplyMboxChanges(path_, scan, changes, &error_))
         return E_FAIL; // the file is as it was; the changes stay pending
@@ -284,7 +316,7 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     std::vector<size_t> newIndex(changes.size(), kNoIndex);
     size_t kept = 0;
     for (size_t i = 0; i < changes.size(); ++i) {
-        changed = changed || changes[i].drop || changes[i].addRead || changes[i].mozStatus;
+        changed = changed || Changes(changes[i]);
         if (!changes[i].drop)
             newIndex[i] = kept++;
     }

@@ -3,6 +3,8 @@
 #include "store/EnumeratedStoreFolder.h"
 #include "store/mbox/MboxReader.h"
 #include "store/mbox/MboxScanner.h"
+#include "store/mbox/MboxStateRules.h"
+#include "store/mork/MailFolderIndex.h"
 
 #include <QFile>
 #include <QString>
@@ -23,7 +25,9 @@ namespace parcelo {
 class MboxFolder : public EnumeratedStoreFolder {
 public:
     // changed is called after every change written to the file.
-    explicit MboxFolder(const QString& path, std::function<void()> changed = {});
+    // clientProfile: the mailbox lies in the mail client's profile (see MboxStateRules).
+    explicit MboxFolder(const QString& path, std::function<void()> changed = {},
+                        bool clientProfile = false);
     ~MboxFolder() override;
 
     // Opens the file; false (with the reason) when it cannot be read or is no mbox.
@@ -66,6 +70,9 @@ private:
 
     QString path_;
     std::function<void()> changed_;
+    bool clientProfile_ = false;
+    std::unique_ptr<MailFolderIndex> index_; // the client's current index, when there is one
+    MboxStateRules rules_;
     QFile file_;
     MboxScan identity_; // the file's identity when indexed; no messages
     // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so

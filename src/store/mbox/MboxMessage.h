@@ -22,6 +22,15 @@ struct MboxMessage {
     int mozStatusLength = 0;
     quint32 mozStatus = 0;
     qint64 statusValueOffset = -1; // where the value of Status starts
+    // X-Mozilla-Status2 (hex digits) and X-Mozilla-Keys (the value to its line end, padding
+    // included), which the mail client writes after X-Mozilla-Status.
+    qint64 mozStatus2Offset = -1;
+    int mozStatus2Length = 0;
+    quint32 mozStatus2 = 0;
+    qint64 mozKeysOffset = -1;
+    int mozKeysLength = 0;
+    QByteArray mozKeys;
+    quint8 statusLetters = 0; // kStatusLetterRead, kStatusLetterOld, kXStatusLetterFlagged
 
     bool read = false;
     bool flagged = false;
@@ -31,5 +40,9 @@ struct MboxMessage {
 inline constexpr quint32 kMozillaRead = 0x0001;
 inline constexpr quint32 kMozillaFlagged = 0x0004;
 inline constexpr quint32 kMozillaExpunged = 0x0008;
+
+inline constexpr quint8 kStatusLetterRead = 0x1;     // Status holds R
+inline constexpr quint8 kStatusLetterOld = 0x2;      // Status holds O
+inline constexpr quint8 kXStatusLetterFlagged = 0x4; // X-Status holds F
 
 } // namespace parcelo

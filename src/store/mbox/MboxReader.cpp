@@ -58,6 +58,8 @@ bool IsHeaderContinuation(const char* data, qsizetype size) {
 bool IsFlagField(const char* data, qsizetype size) {
     qsizetype value = 0;
     return StartsWithField(data, size, "X-Mozilla-Status", &value) ||
+           StartsWithField(data, size, "X-Mozilla-Status2", &value) ||
+           StartsWithField(data, size, "X-Mozilla-Keys", &value) ||
            StartsWithField(data, size, "Status", &value) ||
            StartsWithField(data, size, "X-Status", &value);
 }
@@ -320,6 +322,21 @@ void MboxReader::headerLine(const Line& line) {
             message_.mozStatusOffset = line.start + value;
             message_.mozStatusLength = digits;
         }
+    } else if (message_.mozStatus2Offset < 0 &&
+               StartsWithField(head, size, "X-Mozilla-Status2", &value)) {
+        const int digits = HexDigits(head, size, value);
+        if (digits > 0 && digits <= 8) {
+            message_.mozStatus2Offset = line.start + value;
+            message_.mozStatus2Length = digits;
+        }
+    } else if (message_.mozKeysOffset < 0 && StartsWithField(head, size, "X-Mozilla-Keys", &value) &&
+               size < kLineHeadLimit) {
+        qsizetype end = size;
+        while (end > value && (head[end - 1] == '\n' || head[end - 1] == '\r'))
+            --end;
+        message_.mozKeysOffset = line.start + value;
+        message_.mozKeysLength = int(end - value);
+        message_.mozKeys = QByteArray(head + value, end - value);
     } else if (message_.statusValueOffset < 0 && StartsWithField(head, size, "Status", &value)) {
         message_.statusValueOffset = line.start + value;
     }
@@ -339,14 +356,17 @@ void MboxReader::finish(qint64 end) {
     const quint32 mozStatus = moz ? moz->toUInt(&ok, 16) : 0;
     if (moz && ok) {
         message_.mozStatus = mozStatus;
-        message_.read = mozStatus & kMozillaRead;
-        message_.flagged = mozStatus & kMozillaFlagged;
         message_.expunged = mozStatus & kMozillaExpunged;
     } else {
         message_.mozStatusOffset = -1;
-        message_.read = header.value("Status").contains('R');
-        message_.flagged = header.value("X-Status").contains('F');
     }
+    if (const QByteArray* moz2 = header.find("X-Mozilla-Status2"); moz2 && message_.mozStatus2Offset >= 0)
+        message_.mozStatus2 = moz2->toUInt(&ok, 16);
+    const QByteArray status = header.value("Status");
+    message_.statusLetters = quint8((status.contains('R') ? kStatusLetterRead : 0) |
+                                    (status.contains('O') ? kStatusLetterOld : 0) |
+                                    (header.value("X-Status").contains('F') ? kXStatusLetterFlagged : 0));
+    MboxStateRules::apply(options_.rules, &message_);
     finished_ = std::move(message_);
     std::swap(done_, gathering_);
     inHeader_ = false;

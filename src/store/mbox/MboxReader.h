@@ -2,6 +2,7 @@
 
 #include "store/CrlfCanonicalizer.h"
 #include "store/mbox/MboxMessage.h"
+#include "store/mbox/MboxStateRules.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +20,7 @@ public:
         // region() holds the bytes of each message whose separator-to-next-separator span is
         // at most this long; longer ones are left to be read from the file when needed.
         qint64 regionLimit = 0;
+        const MboxStateRules* rules = nullptr; // how read and flagged are read; null: plain
     };
 
     // Reads [start, end) of the open file fd (not taken over); start is 0 or where a separator

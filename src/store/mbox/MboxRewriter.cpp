@@ -156,11 +156,23 @@ qint64 SkipEmptyLines(int fd, qint64 from, qint64 to) {
     return from;
 }
 
+QByteArray PaddedKeys(const QByteArray& keys, int width) {
+    return keys.size() < width ? keys + QByteArray(width - keys.size(), ' ') : keys;
+}
+
 std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) {
     std::vector<Edit> edits;
     if (change.mozStatus)
         edits.push_back({message.mozStatusOffset, message.mozStatusLength,
                          MozillaStatusText(*change.mozStatus, message.mozStatusLength)});
+    if (change.mozStatus2)
+        edits.push_back({message.mozStatus2Offset, message.mozStatus2Length,
+                         MozillaStatusText(*change.mozStatus2, message.mozStatus2Length)});
+    if (change.mozKeys)
+        edits.push_back({message.mozKeysOffset, message.mozKeysLength,
+                         PaddedKeys(*change.mozKeys, message.mozKeysLength)});
+    if (!change.addedFields.isEmpty())
+        edits.push_back({message.contentStart, 0, change.addedFields});
     if (change.addRead) {
         if (message.statusValueOffset >= 0) {
             edits.push_back({message.statusValueOffset, 0, QByteArray("R")});
@@ -171,30 +183,38 @@ std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) 
             edits.push_back({message.headerEnd, 0, field});
         }
     }
-    std::sort(edits.begin(), edits.end(),
-              [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
     return edits;
 }
 
 bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
                  const std::vector<MboxChange>& changes, QString* error) {
     for (size_t i = 0; i < changes.size(); ++i) {
-        if (!changes[i].mozStatus)
-            continue;
         const MboxMessage& message = scan.messages[i];
-        const QByteArray expected = MozillaStatusText(message.mozStatus, message.mozStatusLength);
-        const QByteArray text = MozillaStatusText(*changes[i].mozStatus, message.mozStatusLength);
-        QByteArray found(message.mozStatusLength, '\0');
-        if (::pread(fd, found.data(), size_t(found.size()), message.mozStatusOffset) !=
-                found.size() ||
-            found.compare(expected, Qt::CaseInsensitive) != 0) {
-            *error = QStringLiteral("%1 changed while it was open").arg(path);
-            return false;
-        }
-        if (::pwrite(fd, text.constData(), size_t(text.size()), message.mozStatusOffset) !=
-            text.size()) {
-            *error = QStringLiteral("cannot write %1: %2").arg(path, SystemErrorText(errno));
-            return false;
+        // Each edit replaces exactly the bytes the scan found there, or the file changed.
+        const MboxChange original{false,
+                                  message.mozStatus,
+                                  message.mozStatus2,
+                                  message.mozKeys,
+                                  false,
+                                  {}};
+        const std::vector<Edit> expected = EditsOf(message, original);
+        for (const Edit& edit : EditsOf(message, changes[i])) {
+            const auto before = std::find_if(expected.begin(), expected.end(),
+                                             [&](const Edit& e) { return e.offset == edit.offset; });
+            QByteArray found(edit.replaced, '\0');
+            if (before == expected.end() || edit.text.size() != edit.replaced ||
+                ::pread(fd, found.data(), size_t(found.size()), edit.offset) != found.size() ||
+                found.compare(before->text, Qt::CaseInsensitive) != 0) {
+                *error = QStringLiteral("%1 changed while it was open").arg(path);
+                return false;
+            }
+            if (::pwrite(fd, edit.text.constData(), size_t(edit.text.size()), edit.offset) !=
+                edit.text.size()) {
+                *error = QStringLiteral("cannot write %1: %2").arg(path, SystemErrorText(errno));
+                return false;
+            }
         }
     }
     if (::fsync(fd) != 0) {
@@ -317,13 +337,28 @@ bool FitsMozillaStatus(const MboxMessage& message, quint32 value) {
            MozillaStatusText(value, message.mozStatusLength).size() == message.mozStatusLength;
 }
 
+bool ChangesInPlace(const MboxMessage& message, const MboxChange& change) {
+    if (change.drop || change.addRead || !change.addedFields.isEmpty())
+        return false;
+    if (change.mozStatus && !FitsMozillaStatus(message, *change.mozStatus))
+        return false;
+    if (change.mozStatus2 &&
+        (message.mozStatus2Offset < 0 ||
+         MozillaStatusText(*change.mozStatus2, message.mozStatus2Length).size() !=
+             message.mozStatus2Length))
+        return false;
+    return !change.mozKeys || (message.mozKeysOffset >= 0 &&
+                               change.mozKeys->size() <= qsizetype(message.mozKeysLength));
+}
+
 bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
                       const std::vector<MboxChange>& changes, QString* error) {
     QString ignored;
     if (!error)
         error = &ignored;
     const bool any = std::any_of(changes.begin(), changes.end(), [](const MboxChange& c) {
-        return c.drop || c.addRead || c.mozStatus;
+        return c.drop || c.addRead || c.mozStatus || c.mozStatus2 || c.mozKeys ||
+               !c.addedFields.isEmpty();
     });
     if (!any)
         return true;
@@ -350,8 +385,9 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
         return false;
     }
     FileReplacement::RemoveOrphans(realPath);
-    const bool inPlace = std::all_of(changes.begin(), changes.end(),
-                                     [](const MboxChange& c) { return !c.drop && !c.addRead; });
+    bool inPlace = true;
+    for (size_t i = 0; inPlace && i < changes.size(); ++i)
+        inPlace = ChangesInPlace(scan.messages[i], changes[i]);
     const bool ok = inPlace ? EditInPlace(mailbox.fd(), realPath, scan, changes, error)
                             : Rewrite(mailbox.fd(), realPath, scan, changes,
                                       Copied{st.st_size, st.st_mtim}, error);

@@ -10,10 +10,15 @@
 namespace parcelo {
 
 // What happens to one message of an mbox file when its changes are applied.
+// The mail client's fields are edited in place when every new value fits the old one's
+// width; otherwise the file is rewritten.
 struct MboxChange {
-    bool drop = false;                // leave the message out of the file
-    std::optional<quint32> mozStatus; // new X-Mozilla-Status value (same width)
-    bool addRead = false;             // add R to Status, or a "Status: RO" field
+    bool drop = false;                 // leave the message out of the file
+    std::optional<quint32> mozStatus;  // new X-Mozilla-Status value
+    std::optional<quint32> mozStatus2; // new X-Mozilla-Status2 value
+    std::optional<QByteArray> mozKeys; // new X-Mozilla-Keys value (padded to the old width)
+    bool addRead = false;              // add R to Status, or a "Status: RO" field
+    QByteArray addedFields;            // whole header lines put right after the separator line
 };
 
 // Applies the changes (one per scanned message) under the mailbox's dot-lock and an fcntl
@@ -36,5 +41,7 @@ void SetMboxRewriteHook(std::function<void(MboxRewriteStage)> hook);
 
 // Whether X-Mozilla-Status of the message can hold the value in place.
 bool FitsMozillaStatus(const MboxMessage& message, quint32 value);
+// Whether the change is only edits of the mail client's fields, each fitting in place.
+bool ChangesInPlace(const MboxMessage& message, const MboxChange& change);
 
 } // namespace parcelo

@@ -31,8 +31,8 @@ struct Tally {
     QString error;
 };
 
-void TallyRange(int fd, qint64 start, qint64 end, Tally* tally) {
-    MboxReader reader(fd, start, end);
+void TallyRange(int fd, qint64 start, qint64 end, const MboxStateRules* rules, Tally* tally) {
+    MboxReader reader(fd, start, end, MboxReader::Options{false, 0, rules});
     MboxMessage message;
     while (reader.next(&message)) {
         if (message.expunged)
@@ -70,7 +70,8 @@ qint64 SeparatorFrom(int fd, qint64 from, qint64 end) {
 
 } // namespace
 
-bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitSize) {
+bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitSize,
+                       const MboxStateRules* rules) {
     if (!ReadMboxIdentity(fd, scan, &scan->error))
         return false;
     const qint64 middle =
@@ -78,11 +79,11 @@ bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitS
     Tally first;
     Tally second;
     if (middle > 0) {
-        std::thread other([&] { TallyRange(fd, middle, scan->size, &second); });
-        TallyRange(fd, 0, middle, &first);
+        std::thread other([&] { TallyRange(fd, middle, scan->size, rules, &second); });
+        TallyRange(fd, 0, middle, rules, &first);
         other.join();
     } else {
-        TallyRange(fd, 0, scan->size, &first);
+        TallyRange(fd, 0, scan->size, rules, &first);
     }
     scan->prefixLength = first.prefixLength;
     scan->error = !first.error.isEmpty() ? first.error : second.error;

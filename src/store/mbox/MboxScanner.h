@@ -2,6 +2,7 @@
 
 #include "store/header/HeaderSummary.h"
 #include "store/mbox/MboxMessage.h"
+#include "store/mbox/MboxStateRules.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -30,12 +31,15 @@ MboxScan ScanMbox(const QString& path);
 
 // Counts the open mbox's messages (expunged ones left out) and the unread ones among them, with
 // the file's identity into scan; false, with the reason in scan->error, otherwise. A file of at
-// least splitSize bytes is read as two halves at once, split at a separator.
+// least splitSize bytes is read as two halves at once, split at a separator. Read as the rules
+// say (null: as outside the mail client's profile).
 struct MboxCounts {
     int messages = 0;
     int unread = 0;
 };
-bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitSize = 32 << 20);
+inline constexpr qint64 kMboxSplitSize = 32 << 20;
+bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts,
+                       qint64 splitSize = kMboxSplitSize, const MboxStateRules* rules = nullptr);
 
 // The identity of the open file (size, time, inode) into scan; false with the reason otherwise.
 bool ReadMboxIdentity(int fd, MboxScan* scan, QString* error);

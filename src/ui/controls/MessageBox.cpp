@@ -23,6 +23,12 @@ void ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox::warning(parent, kProductName, text, QMessageBox::Ok);
 }
 
+bool AskYesNo(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, kProductName, text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 void SetMessageSink(MessageSink sink_) {
     sink() = std::move(sink_);
 }

@@ -255,6 +255,8 @@ void FormParcelo::setExportState(bool running) {
 void FormParcelo::OnExportMessages() {
     if (model_.ExportRunning())
         return;
+    if (!confirmStoreLeftAlone())
+        return;
     setExportState(true);
     WindowExportObserver observer(*progress_, *status_, kPaneInfo);
     ExportCommandResult result;
@@ -276,6 +278,19 @@ void FormParcelo::OnExportMessages() {
     if (result.OpenIndex)
         shellOpen_(app_.Paths.IndexPage);
     Q_EMIT ExportFinished(result.Exported);
+}
+
+bool FormParcelo::confirmStoreLeftAlone() {
+    if (!store_ || !ExportSession::ChangesStore(app_))
+        return true;
+    const QString lock = ExportSession::RunningMailClient(*store_);
+    if (lock.isEmpty())
+        return true;
+    return AskYesNo(this, QStringLiteral("The mail client is running on this store (%1).\n\n"
+                                         "Exported messages will not be marked read or deleted, "
+                                         "and folders will not be compacted, until the mail "
+                                         "client is closed.\n\nExport anyway?")
+                              .arg(lock));
 }
 
 void FormParcelo::openIfExists(const QString& path, bool folder) {

@@ -79,6 +79,9 @@ private:
     void setExportState(bool running);
     void showInformation(const QString& text, int image);
     void openIfExists(const QString& path, bool folder);
+    // While the mail client runs, the run leaves the store alone: the user says whether to
+    // export anyway. False: no run.
+    bool confirmStoreLeftAlone();
     void onOpenStore();
     void onSelectFolder();
     void watchMailClient();

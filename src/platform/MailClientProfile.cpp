@@ -1,0 +1,96 @@
+#include "platform/MailClientProfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace parcelo {
+
+namespace {
+
+QString HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return QString::fromLocal8Bit(name);
+}
+
+bool ProcessLives(qint64 pid) {
+    if (pid <= 0 || pid > INT_MAX)
+        return false;
+    // EPERM: the process exists but belongs to someone else.
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// The `lock` link's target is "HOST:+PID" (older clients wrote "HOST:PID").
+QString LinkLockHolder(const QString& profile) {
+    const QString lockPath = profile + QStringLiteral("/lock");
+    const QByteArray name = QFile::encodeName(lockPath);
+    char target[PATH_MAX] = {};
+    const ssize_t length = ::readlink(name.constData(), target, sizeof target - 1);
+    if (length <= 0)
+        return {};
+    const QString text = QString::fromLocal8Bit(target, length);
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return {};
+    QString pidText = text.mid(colon + 1);
+    if (pidText.startsWith(QLatin1Char('+')))
+        pidText.remove(0, 1);
+    bool ok = false;
+    const qint64 pid = pidText.toLongLong(&ok);
+    if (!ok || text.left(colon) != HostName() || !ProcessLives(pid))
+        return {};
+    return QStringLiteral("%1 -> %2, process %3 is running").arg(lockPath, text).arg(pid);
+}
+
+QString FcntlLockHolder(const QString& profile) {
+    const QString lockPath = profile + QStringLiteral("/.parentlock");
+    const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    // F_GETLK reports a lock of another process whatever mode the file was opened in.
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    if (!held)
+        return {};
+    if (probe.l_pid > 0)
+        return QStringLiteral("%1 is locked by process %2").arg(lockPath).arg(probe.l_pid);
+    return QStringLiteral("%1 is locked by another process").arg(lockPath);
+}
+
+} // namespace
+
+QString FindMailClientProfile(const QString& storeDirectory) {
+    if (storeDirectory.isEmpty())
+        return {};
+    QFileInfo start(storeDirectory);
+    QDir dir(start.isDir() ? start.absoluteFilePath() : start.absolutePath());
+    for (int level = 0; level <= 3; ++level) {
+        if (QFileInfo(dir.filePath(QStringLiteral("prefs.js"))).isFile())
+            return dir.absolutePath();
+        if (!dir.cdUp())
+            break;
+    }
+    return {};
+}
+
+QString RunningMailClientLock(const QString& profile) {
+    if (profile.isEmpty())
+        return {};
+    QString holder = LinkLockHolder(profile);
+    if (holder.isEmpty())
+        holder = FcntlLockHolder(profile);
+    return holder;
+}
+
+} // namespace parcelo

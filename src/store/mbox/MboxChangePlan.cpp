@@ -1,0 +1,82 @@
+#include "store/mbox/MboxChangePlan.h"
+
+#include "store/mbox/MboxStateRules.h"
+#include "store/mork/MailFolderIndex.h"
+
+namespace parcelo {
+
+namespace {
+
+constexpr int kKeysWidth = 80; // the client pads its keys so that tags fit in place later
+
+QByteArray Hex(quint32 value, int width) {
+    return QByteArray::number(value, 16).rightJustified(width, '0');
+}
+
+QByteArray PaddedKeys(const QByteArray& keys) {
+    return keys.size() < kKeysWidth ? keys + QByteArray(kKeysWidth - keys.size(), ' ') : keys;
+}
+
+} // namespace
+
+MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry* entry,
+                          const MboxChangeRequest& request) {
+    MboxChange change;
+    if (request.compact && (message.expunged || request.remove)) {
+        change.drop = true;
+        return change;
+    }
+    const quint32 fileFlags = MboxStateRules::ClientFlagsOfFile(message);
+    const QByteArray fileKeys = message.mozKeys.simplified();
+    quint32 flags = fileFlags;
+    QByteArray keys = fileKeys;
+    if (entry) {
+        flags = (fileFlags & ~kClientStateFlags) | (entry->flags & kClientStateFlags);
+        keys = entry->keywords.simplified();
+    }
+    const bool carry = flags != fileFlags || keys != fileKeys;
+    if (request.markRead)
+        flags |= kMozillaRead;
+    const QByteArray& end = message.lineEnd;
+
+    if (message.mozStatusOffset < 0) {
+        if (request.remove) {
+            change.drop = true;
+            return change;
+        }
+        if (carry)
+            change.addedFields = "X-Mozilla-Status: " + Hex(flags & 0xFFFF, 4) + end +
+                                 "X-Mozilla-Status2: " + Hex(flags & 0xFFFF0000u, 8) + end +
+                                 "X-Mozilla-Keys: " + PaddedKeys(keys) + end;
+        if (request.markRead && !(message.statusLetters & kStatusLetterRead))
+            change.addRead = true;
+        return change;
+    }
+
+    if (request.remove)
+        flags |= kMozillaExpunged;
+    const quint32 status = (message.mozStatus & 0xFFFF0000u) | (flags & 0xFFFF);
+    if (status != message.mozStatus)
+        change.mozStatus = status;
+    const quint32 status2 = (message.mozStatus2 & 0xFFFF) | (flags & 0xFFFF0000u);
+    if (message.mozStatus2Offset >= 0) {
+        if (status2 != message.mozStatus2)
+            change.mozStatus2 = status2;
+    } else if (status2 != 0) {
+        change.addedFields += "X-Mozilla-Status2: " + Hex(status2, 8) + end;
+    }
+    if (message.mozKeysOffset >= 0) {
+        if (keys != fileKeys)
+            change.mozKeys = keys;
+    } else if (!keys.isEmpty()) {
+        change.addedFields += "X-Mozilla-Keys: " + PaddedKeys(keys) + end;
+    }
+    // A deleted message that cannot be marked in place leaves the file in the rewrite.
+    if (request.remove && !ChangesInPlace(message, change)) {
+        change = MboxChange{};
+        change.drop = true;
+    }
+    return change;
+}
+
+} // namespace parcelo
