@@ -36,10 +36,10 @@ QString OneLineText(QString text) {
 // it is a message with an empty body (RFC 5322, 3.5); the parser needs that line and a line
 // end after every field, so they are added.
 const char* CompleteBodylessSource(std::string& source) {
+    if (source.find_first_not_of("\r\n") == std::string::npos)
+        return "it is empty";
     if (source.find("\r\n\r\n") != std::string::npos)
         return nullptr;
-    if (source.empty())
-        return "it is empty";
     // Not one CR LF but a CR: lines that end in a lone CR, which the parser cannot split.
     if (source.find("\r\n") == std::string::npos && source.find('\r') != std::string::npos)
         return "its lines end in a lone CR, so its header cannot be told from its body";

@@ -23,6 +23,8 @@ struct SourceCase {
 
 const QByteArray kBefore = "From: Bob <bob@example.com>\nSubject: Before\n"
                            "Date: Mon, 05 Jan 2009 09:00:00 +0000\n\nfirst body\n";
+const QByteArray kAfter = "From: Bob <bob@example.com>\nSubject: After\n"
+                          "Date: Mon, 05 Jan 2009 11:00:00 +0000\n\nlast body\n";
 
 const SourceCase kCases[] = {
     {"LineFeedEnds",
@@ -38,6 +40,8 @@ const SourceCase kCases[] = {
      "From: Ann <ann@example.com>\r\nDate: Mon, 05 Jan 2009 10:00:00 +0000\r\nSubject: Cut "
      "short\r\n"},
     {"OneFieldWithoutLineEnd", "Subject: Alone", "Subject: Alone\r\n"},
+    {"LastLineEndedByALoneCr", "From: Ann <ann@example.com>\nSubject: Odd end\r",
+     "From: Ann <ann@example.com>\r\nSubject: Odd end\r\n"},
     {"LoneCrEnds", "From: Ann <ann@example.com>\rSubject: Lone CR\rDate: Mon, 05 Jan 2009\r", ""},
 };
 
@@ -84,10 +88,10 @@ protected:
         return result;
     }
 
-    // The file of the case's message: the other one is the message before it.
+    // The file of the case's message: the others are the messages around it.
     static QByteArray caseFile(const QList<QByteArray>& exported) {
         for (const QByteArray& bytes : exported)
-            if (!bytes.contains("Subject: Before\r\n"))
+            if (!bytes.contains("Subject: Before\r\n") && !bytes.contains("Subject: After\r\n"))
                 return bytes;
         return {};
     }
@@ -122,19 +126,20 @@ if written.get_payload().strip('\r\n') != '':
         EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     }
 
+    // others: the messages of the store besides the case's.
     void expectExported(const CliResult& result, const QString& dest, const QByteArray& source,
-                        const QString& storeDescription) {
+                        qsizetype others, const QString& storeDescription) {
         const SourceCase& c = GetParam();
         SCOPED_TRACE(storeDescription.toStdString());
         const QList<QByteArray> exported = files(dest);
         if (c.header.isEmpty()) {
             EXPECT_EQ(result.exitCode, 3);
-            EXPECT_EQ(exported.size(), 1);
+            EXPECT_EQ(exported.size(), others);
             return;
         }
         EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
         EXPECT_EQ(result.err, "");
-        ASSERT_EQ(exported.size(), 2);
+        ASSERT_EQ(exported.size(), others + 1);
         // The header as it was, the empty line that ends it, and no body: only the closing
         // line ends that every message file gets.
         const QByteArray file = caseFile(exported);
@@ -148,16 +153,20 @@ if written.get_payload().strip('\r\n') != '':
 
 } // namespace
 
-TEST_P(HeaderOnlyExportTest, MboxMessageAfterAnother) {
+TEST_P(HeaderOnlyExportTest, MboxMessageBetweenOthers) {
     const SourceCase& c = GetParam();
     const QString store = tmp.filePath("Local Folders");
     ASSERT_TRUE(QDir().mkpath(store));
     const QByteArray first = "From - Mon Jan  5 09:00:00 2009\n" + kBefore + "\n";
-    ASSERT_TRUE(
-        test::writeFile(store + "/Inbox", first + "From - Mon Jan  5 10:00:00 2009\n" + c.source));
+    QByteArray bytes = first + "From - Mon Jan  5 10:00:00 2009\n" + c.source;
+    // A message after it starts after an empty line, which belongs to its separator.
+    const bool last = !c.source.endsWith('\n');
+    if (!last)
+        bytes += "\nFrom - Mon Jan  5 11:00:00 2009\n" + kAfter;
+    ASSERT_TRUE(test::writeFile(store + "/Inbox", bytes));
     const QString dest = tmp.filePath("out-mbox");
     const CliResult result = exportStore(store, dest);
-    expectExported(result, dest, c.source, "mbox");
+    expectExported(result, dest, c.source, last ? 1 : 2, "mbox");
     if (c.header.isEmpty()) {
         EXPECT_EQ(result.err,
                   QStringLiteral("parcelo-cli: warning: the message 2 of the mail folder 'Local "
@@ -178,7 +187,7 @@ TEST_P(HeaderOnlyExportTest, MaildirFile) {
     ASSERT_TRUE(test::writeFile(file, c.source));
     const QString dest = tmp.filePath("out-maildir");
     const CliResult result = exportStore(store, dest);
-    expectExported(result, dest, c.source, "Maildir");
+    expectExported(result, dest, c.source, 1, "Maildir");
     if (c.header.isEmpty()) {
         EXPECT_EQ(result.err, QStringLiteral("parcelo-cli: warning: the message 2 of the mail "
                                              "folder 'Maildir\\Inbox' (%1) was left out: its "

@@ -150,14 +150,16 @@ TEST_F(ExportSessionTest, UnreadableIncompleteAndMalformedSourcesAreSkippedAndKe
 TEST_F(ExportSessionTest, AHeaderWithoutBodyIsExportedAndAnEmptySourceIsLeftOut) {
     store.AddMessage(b, "Subject: only a header\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n");
     store.AddMessage(b, "");
+    store.AddMessage(b, "\n\n");
     tree.PopulateFolderTree(store);
     tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
     app.ActionDelete = 1;
     ExportSession session(app, store, observer);
     const ExportCommandResult result = session.OnExportMessages(tree);
     EXPECT_EQ(result.Exported, 2);
-    EXPECT_EQ(result.Problems, (QStringList{"the message 3 of the mail folder 'Local Folders\\B' "
-                                            "was left out: it is empty"}));
+    const QString empty = "the message %1 of the mail folder 'Local Folders\\B' was left out: it "
+                          "is empty";
+    EXPECT_EQ(result.Problems, (QStringList{empty.arg(3), empty.arg(4)}));
     EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:B:1", "delete:B:0"}));
 }
 
