@@ -32,9 +32,10 @@ QString OneLineText(QString text) {
     return text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
 }
 
-// Why a source cannot be exported, or null when it can. A header without an empty line after
-// it is a message with an empty body (RFC 5322, 3.5); the parser needs that line and a line
-// end after every field, so they are added.
+// Why a source cannot be exported (nothing but line ends, or lines ended by a lone CR), or null
+// when it can. A header without an empty line after it is a message with an empty body
+// (RFC 5322, 3.5); the parser needs that line and a line end after every field, so they are
+// added.
 const char* CompleteBodylessSource(std::string& source) {
     if (source.find_first_not_of("\r\n") == std::string::npos)
         return "it is empty";
