@@ -33,6 +33,26 @@ QString OneLineText(QString text) {
     return text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
 }
 
+// Why a source cannot be exported (nothing but line ends, or lines ended by a lone CR), or null
+// when it can. A header without an empty line after it is a message with an empty body
+// (RFC 5322, 3.5); the parser needs that line and a line end after every field, so they are
+// added.
+const char* CompleteBodylessSource(std::string& source) {
+    if (source.find_first_not_of("\r\n") == std::string::npos)
+        return "it is empty";
+    if (source.find("\r\n\r\n") != std::string::npos)
+        return nullptr;
+    // Not one CR LF but a CR: lines that end in a lone CR, which the parser cannot split.
+    if (source.find("\r\n") == std::string::npos && source.find('\r') != std::string::npos)
+        return "its lines end in a lone CR, so its header cannot be told from its body";
+    if (source.back() == '\r')
+        source += '\n';
+    else if (source.back() != '\n')
+        source += "\r\n";
+    source += "\r\n";
+    return nullptr;
+}
+
 } // namespace
 
 ExportSession::ExportSession(const ExportSettings& settings, IStoreNamespace& store,
@@ -118,6 +138,7 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, ReasonText(store_.LastError())));
         return;
     }
+    run.Folder = folder.get();
 
     MESSAGEPROPS message;
     HENUMSTORE handle = 0;
@@ -225,7 +246,19 @@ void ExportSession::CheckLogWrite(bool written) {
 }
 
 QString ExportSession::MessageText(const FolderRun& run, const MESSAGEPROPS& props) {
-    return MessageText(run, run.Enumerated, props.pszNormalSubject);
+    return MessageText(run, run.Enumerated, props.pszNormalSubject) +
+           LocationText(run, props.dwMessageId);
+}
+
+QString ExportSession::LocationText(const FolderRun& run, StoreMessageId id) {
+    QString location = run.Folder ? run.Folder->MessageLocation(id) : QString();
+    if (location.isEmpty())
+        return {};
+    for (QChar& c : location) { // a file name may hold any byte but '/'; a warning is one line
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return QStringLiteral(" (%1)").arg(location);
 }
 
 QString ExportSession::MessageText(const FolderRun& run, int enumerated,
@@ -302,11 +335,10 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
         ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
         return;
     }
-    if (source.find("\r\n\r\n") == std::string::npos) {
+    if (const char* reason = CompleteBodylessSource(source)) {
         FinishPendingWrites();
-        ReportProblem(MessageText(run, props) +
-                      QStringLiteral(" was left out: it has no empty line between its header "
-                                     "and its body"));
+        ReportProblem(MessageText(run, props) + QStringLiteral(" was left out: ") +
+                      QLatin1String(reason));
         return;
     }
     WriteMessage(source, props, facts, run);
@@ -424,6 +456,7 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
             ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +
+                          LocationText(run, pending.messageId) +
                           QStringLiteral(" could not be written: ") + ReasonText(result.error));
         return;
     }
@@ -449,7 +482,8 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         std::erase(run.ExportedIdList, file.messageId);
         ReportProblem(QStringLiteral("the message file '%1' is not as it was written (%2); "
                                      "its message stays in the mail folder '%3'")
-                          .arg(file.path, file.reason, run.TreePath));
+                          .arg(file.path, file.reason, run.TreePath) +
+                      LocationText(run, file.messageId));
     }
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
@@ -458,13 +492,15 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         if (settings_.ActionMarkRead == 1) {
             action = QStringLiteral("Flagging exported messages Read...");
             if (!Succeeded(folder.MarkMessagesAsRead(true, list)))
-                ReportProblem(run.MessageTexts[id] + QStringLiteral(" could not be marked read: ") +
+                ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
+                              QStringLiteral(" could not be marked read: ") +
                               ReasonText(folder.LastError()));
         }
         if (settings_.ActionDelete == 1) {
             action = QStringLiteral("Deleting exported messages...");
             if (!Succeeded(folder.DeleteMessages(list)))
-                ReportProblem(run.MessageTexts[id] + QStringLiteral(" could not be deleted: ") +
+                ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
+                              QStringLiteral(" could not be deleted: ") +
                               ReasonText(folder.LastError()));
         }
         observer_.SetStatusText(run.Name + QStringLiteral(": ") + action);

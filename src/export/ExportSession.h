@@ -69,6 +69,7 @@ private:
         int Reported = 0;   // the last message the observer heard was done
         std::deque<StoreMessageId> ExportedIdList;
         std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
+        const IStoreFolder* Folder = nullptr; // says where a message lies, while it is open
     };
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
@@ -118,6 +119,9 @@ private:
     static QString MessageText(const FolderRun& run, const MESSAGEPROPS& props);
     static QString MessageText(const FolderRun& run, int enumerated,
                                const QByteArray& normalSubject);
+    // Where the store says the message lies, as " (where)", or nothing; built only for a
+    // problem, while the folder is open.
+    static QString LocationText(const FolderRun& run, StoreMessageId id);
 
     const ExportSettings& settings_;
     IStoreNamespace& store_;

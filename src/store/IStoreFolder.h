@@ -31,6 +31,14 @@ public:
     // where there is one (a message that cannot be opened, a change that could not be made).
     // Empty when nothing failed or the folder cannot say.
     virtual QString LastError() const { return {}; }
+
+    // Where a live message lies, for a person who looks for it: its file, or its folder's file
+    // and where in it it starts. Empty when the folder cannot say. Meant for problem reports:
+    // it builds a text each time.
+    virtual QString MessageLocation(StoreMessageId id) const {
+        (void)id;
+        return {};
+    }
 };
 
 } // namespace parcelo

@@ -425,8 +425,8 @@ TEST_F(CliTest, AMessageFileTheSystemCannotReadIsReportedWithItsReason) {
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "Task completed. 4 messages exported.\n");
     EXPECT_EQ(result.err, "parcelo-cli: warning: the message 3 of the mail folder "
-                          "'Maildir\\Inbox' could not be read: " +
-                              broken + ": not a regular file\n");
+                          "'Maildir\\Inbox' (" +
+                              broken + ") could not be read: " + broken + ": not a regular file\n");
 }
 
 TEST_F(CliTest, WritesThatFailAreWarningsAndExitThree) {
@@ -449,8 +449,10 @@ TEST_F(CliTest, WritesThatFailAreWarningsAndExitThree) {
     }
     EXPECT_EQ(full.exitCode, 3);
     EXPECT_TRUE(full.err.contains(QRegularExpression(
-        "parcelo-cli: warning: the message \\d+ \\(\"[^\"]+\"\\) of the mail folder 'Local "
-        "Folders\\\\Inbox' could not be written: " +
+        "parcelo-cli: warning: the message (\\d+) \\(\"[^\"]+\"\\) of the mail folder 'Local "
+        "Folders\\\\Inbox' \\(" +
+        QRegularExpression::escape(store) +
+        "/Inbox, message \\1 at byte \\d+\\) could not be written: " +
         QRegularExpression::escape(dest) + "/Local Folders/Inbox/[^:]+: File too large\n")))
         << full.err.toStdString();
     EXPECT_TRUE(full.err.contains("warning: the index page '" + appFolder +

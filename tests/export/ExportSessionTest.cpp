@@ -123,8 +123,7 @@ TEST_F(ExportSessionTest, UnreadableIncompleteAndMalformedSourcesAreSkippedAndKe
     auto& folder = store.folders.at(b);
     folder.messages.front().failOpen = true;
     store.AddMessage(b, std::string(10000, 'x') + "\n\nlong body\n").failReadMidway = true;
-    auto& headerOnly = store.AddMessage(b, "Subject: no body separator\n");
-    (void)headerOnly;
+    store.AddMessage(b, "Subject: lone CR line ends\rFrom: ann@example.com\r");
     store.AddMessage(b, message("fine"));
     tree.PopulateFolderTree(store);
     tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
@@ -138,14 +137,82 @@ TEST_F(ExportSessionTest, UnreadableIncompleteAndMalformedSourcesAreSkippedAndKe
     EXPECT_EQ(result.Problems,
               (QStringList{b.arg(1) + "could not be read: Input/output error",
                            b.arg(2) + "could not be read: Input/output error",
-                           b.arg(3) + "was left out: it has no empty line between its header "
-                                      "and its body"}));
+                           b.arg(3) + "was left out: its lines end in a lone CR, so its header "
+                                      "cannot be told from its body"}));
     EXPECT_EQ(observer.problems, result.Problems);
     // Only the exported message is deleted; the tree is rebuilt with the new count.
     EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:B:3"}));
     EXPECT_TRUE(result.TreeRebuilt);
     EXPECT_NE(tree.FindEntry("Local Folders\\B", kTreeMailbox), nullptr);
     EXPECT_EQ(tree.FindEntry("Local Folders\\B", kTreeMailbox)->Text, "B [3]");
+}
+
+TEST_F(ExportSessionTest, AHeaderWithoutBodyIsExportedAndAnEmptySourceIsLeftOut) {
+    store.AddMessage(b, "Subject: only a header\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n");
+    store.AddMessage(b, "");
+    store.AddMessage(b, "\n\n");
+    tree.PopulateFolderTree(store);
+    tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
+    app.ActionDelete = 1;
+    ExportSession session(app, store, observer);
+    const ExportCommandResult result = session.OnExportMessages(tree);
+    EXPECT_EQ(result.Exported, 2);
+    const QString empty = "the message %1 of the mail folder 'Local Folders\\B' was left out: it "
+                          "is empty";
+    EXPECT_EQ(result.Problems, (QStringList{empty.arg(3), empty.arg(4)}));
+    EXPECT_EQ(store.calls, (std::vector<std::string>{"delete:B:1", "delete:B:0"}));
+}
+
+TEST_F(ExportSessionTest, EveryWarningAboutAMessageSaysWhereItLies) {
+    auto& folder = store.folders.at(b);
+    folder.location = "/mail/B";
+    folder.messages.front().failOpen = true;
+    store.AddMessage(b, "Subject: lone\rline ends\r");
+    auto& refusing = store.AddMessage(b, message("unchangeable"));
+    refusing.failChange = true;
+    refusing.props.pszNormalSubject = "unchangeable";
+    store.AddMessage(b, message("lost file")).props.pszNormalSubject = "lost file";
+    tree.PopulateFolderTree(store);
+    tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
+    app.ActionMarkRead = 1;
+    app.ActionDelete = 1;
+    observer.onStatus = [this](const QString&) {
+        for (QDirIterator it(dest.path(), QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString path = it.next();
+            if (path.contains("lost file"))
+                QFile::remove(path);
+        }
+    };
+    {
+        ExportSession session(app, store, observer);
+        const ExportCommandResult result = session.OnExportMessages(tree);
+        EXPECT_EQ(result.Exported, 2);
+        const QString in = "of the mail folder 'Local Folders\\B' (/mail/B#%1) ";
+        const QString unchangeable = "the message 3 (\"unchangeable\") " + in.arg(2);
+        // The file of message 4 is gone before the source actions: it stays in the store.
+        ASSERT_EQ(result.Problems.size(), 5) << result.Problems.join('\n').toStdString();
+        EXPECT_EQ(result.Problems[0],
+                  "the message 1 " + in.arg(0) + "could not be read: Input/output error");
+        EXPECT_TRUE(result.Problems[1].startsWith("the message 2 " + in.arg(1) + "was left out: "))
+            << result.Problems[1].toStdString();
+        EXPECT_TRUE(result.Problems[2].endsWith(
+            "(No such file or directory); its message stays in the mail folder 'Local "
+            "Folders\\B' (/mail/B#3)"))
+            << result.Problems[2].toStdString();
+        EXPECT_EQ(result.Problems[3],
+                  unchangeable + "could not be marked read: Input/output error");
+        EXPECT_EQ(result.Problems[4], unchangeable + "could not be deleted: Input/output error");
+    }
+    observer.onStatus = nullptr;
+    app.ExtensionMessages = "e/ml";
+    tree.OnCheckToggle(tree.FindEntry("Local Folders\\B", kTreeMailbox));
+    ExportSession session(app, store, observer);
+    const ExportCommandResult result = session.OnExportMessages(tree);
+    ASSERT_EQ(result.Problems.size(), 4) << result.Problems.join('\n').toStdString();
+    EXPECT_EQ(result.Problems[2], "the message 3 (\"unchangeable\") of the mail folder 'Local "
+                                  "Folders\\B' (/mail/B#2) could not be written: the extension "
+                                  "'e/ml' cannot be part of a file name");
 }
 
 TEST_F(ExportSessionTest, SourceActionsMarkBeforeDeleteNewestFirstAndCompact) {

@@ -53,6 +53,11 @@ public:
         return S_OK;
     }
     HRESULT GetMessageClose(HENUMSTORE) override { return S_OK; }
+    QString MessageLocation(StoreMessageId id) const override {
+        return folder_.location.isEmpty()
+                   ? QString()
+                   : folder_.location + QLatin1Char('#') + QString::number(id);
+    }
     HRESULT OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) override {
         if (id >= folder_.messages.size() || folder_.messages[id].failOpen)
             return fail(E_FAIL);

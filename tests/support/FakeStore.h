@@ -32,6 +32,7 @@ public:
         bool failClose = false; // applying its changes at Close fails
         int compacted = 0;
         int reportedCount = -1; // cMessage override, -1 = real count
+        QString location;       // when set, where a message lies: it, "#" and the message's id
     };
 
     QString directory = QStringLiteral("/home/user/mail/Local Folders");

@@ -140,6 +140,10 @@ MaildirFolder::Entry* MaildirFolder::liveEntry(StoreMessageId id) {
     return found;
 }
 
+QString MaildirFolder::MessageLocation(StoreMessageId id) const {
+    return id < entries_.size() ? entries_[id].path : QString();
+}
+
 HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
     for (; id < entries_.size(); ++id) {
         Entry* message = entry(id);

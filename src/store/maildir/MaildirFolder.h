@@ -26,6 +26,8 @@ public:
     HRESULT Compact() override;
     HRESULT Close() override;
     QString LastError() const override { return error_; }
+    // The message's file, where it is now (marking read moves it).
+    QString MessageLocation(StoreMessageId id) const override;
 
     struct Entry {
         QString path;

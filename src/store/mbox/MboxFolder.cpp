@@ -359,6 +359,12 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     return S_OK;
 }
 
+QString MboxFolder::MessageLocation(StoreMessageId id) const {
+    if (id >= starts_.size() || starts_[id] == kGone)
+        return QStringLiteral("%1, message %2").arg(path_).arg(id + 1);
+    return QStringLiteral("%1, message %2 at byte %3").arg(path_).arg(id + 1).arg(starts_[id]);
+}
+
 QString MboxFolder::goneText(StoreMessageId id) const {
     if (!open_)
         return QStringLiteral("%1 is not open").arg(path_);

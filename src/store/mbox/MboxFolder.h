@@ -39,6 +39,8 @@ public:
     HRESULT Compact() override;
     HRESULT Close() override;
     QString LastError() const override { return error_; }
+    // The file, the message's number and the offset of its "From " line.
+    QString MessageLocation(StoreMessageId id) const override;
 
     // Messages no bigger than this are kept in memory from enumeration to OpenMessage.
     static constexpr qint64 kKeptMessageLimit = 8 << 20;
