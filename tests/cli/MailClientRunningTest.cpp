@@ -14,14 +14,14 @@ using parcelo::test::ClientProfile;
 
 namespace {
 
-struct Run {
+struct ExportRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
 // A deleting, compacting export of the whole store by the command line.
-Run ExportDeleting(const QTemporaryDir& tmp, const QString& store) {
+ExportRun ExportDeleting(const QTemporaryDir& tmp, const QString& store) {
     QDir().mkpath(tmp.filePath("out"));
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -68,7 +68,7 @@ TEST_P(MailClientRunningTest, ExportsButChangesNothingWhileTheClientRuns) {
             ASSERT_TRUE(client.holdParentLock());
         const auto before = FilesUnder(client.store());
 
-        const Run run = ExportDeleting(tmp, client.store());
+        const ExportRun run = ExportDeleting(tmp, client.store());
         EXPECT_EQ(run.exitCode, 3);
         EXPECT_TRUE(run.out.startsWith("Task completed. ")) << run.out.toStdString();
         EXPECT_GT(FileCount(tmp.filePath("out")), 0);
@@ -90,7 +90,7 @@ TEST_P(MailClientRunningTest, AStaleLockDoesNotStopTheSourceActions) {
     ASSERT_TRUE(test::writeFile(client.profile() + "/.parentlock", ""));
     const auto before = FilesUnder(client.store());
 
-    const Run run = ExportDeleting(tmp, client.store());
+    const ExportRun run = ExportDeleting(tmp, client.store());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     EXPECT_FALSE(FilesUnder(client.store()) == before) << "nothing was deleted";
