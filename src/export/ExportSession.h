@@ -8,6 +8,7 @@
 #include "export/report/ExportLog.h"
 #include "export/report/IndexPageWriter.h"
 #include "filters/MessageFilterFacts.h"
+#include "mime/MessageConversion.h"
 #include "store/IStoreNamespace.h"
 #include "store/tree/FolderTreeModel.h"
 
@@ -51,6 +52,10 @@ public:
     // sizeHint: the bytes to make room for at once (the announced size).
     static bool ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
                                   QString* error = nullptr, size_t sizeHint = 0);
+
+    // How message sources become messages; tests put in one that fails.
+    using MessageParser = std::unique_ptr<CMimeMessage> (*)(const std::string& source);
+    void SetMessageParser(MessageParser parser) { parse_ = parser; }
 
 private:
     struct FolderRun {
@@ -113,6 +118,7 @@ private:
     const ExportSettings& settings_;
     IStoreNamespace& store_;
     IExportObserver& observer_;
+    MessageParser parse_ = &ParseMessageSource;
     CheckedFolderSet checked_;
     ExportLog log_;
     std::unique_ptr<MessageFileOutput> output_;
