@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     again.Load(stored);
 
     const auto parsed = parcelo::ParseMessageSource(input);
-    const std::string file = parcelo::MessageFileBytes(*parsed);
-    if (file.size() - 4 > parsed->GetLength())
+    std::string file;
+    if (parcelo::MessageFileBytes(*parsed, file) && file.size() - 4 > parsed->GetLength())
         std::abort();
     parcelo::ExtractHeaderValues(*parsed);
     return 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest.
-# Usage: scripts/test.sh [preset]   (default, or asan for the sanitizer build)
+# Usage: scripts/test.sh [preset]   (default; asan for the address sanitizer build; tsan for the
+# export tests under ThreadSanitizer)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 preset="${1:-default}"

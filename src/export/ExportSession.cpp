@@ -352,9 +352,13 @@ void ExportSession::ReleaseSource(std::string& source) {
 
 void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                                  const MessageFilterFacts& facts, FolderRun& run) {
-    std::unique_ptr<CMimeMessage> message = ParseMessageSource(source);
-    if (!message)
+    std::unique_ptr<CMimeMessage> message = parse_(source);
+    if (!message) {
+        FinishPendingWrites(); // problems are told in the order of the messages
+        ReportProblem(MessageText(run, props) +
+                      QStringLiteral(" was left out: it could not be parsed as a mail message"));
         return;
+    }
     const HeaderValues values = ExtractHeaderValues(*message);
     const MessageSelection selection{settings_.ExportHeaders, settings_.HeaderList,
                                      settings_.ExportAttachments, settings_.AttachmentList};
@@ -363,12 +367,17 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     std::string fileBytes;
     if (selection.keepsWholeMessage()) {
         ReleaseSource(source);
-        std::string buffer;
         if (!spareBuffers_.empty()) {
-            buffer = std::move(spareBuffers_.back());
+            fileBytes = std::move(spareBuffers_.back());
             spareBuffers_.pop_back();
         }
-        fileBytes = MessageFileBytes(*message, std::move(buffer));
+        if (!MessageFileBytes(*message, fileBytes)) {
+            FinishPendingWrites();
+            ReportProblem(MessageText(run, props) +
+                          QStringLiteral(" was left out: it could not be converted into a "
+                                         "message file"));
+            return;
+        }
     } else {
         fileBytes = ReducedMessageBytes(source, selection);
         ReleaseSource(source);

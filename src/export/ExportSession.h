@@ -8,6 +8,7 @@
 #include "export/report/ExportLog.h"
 #include "export/report/IndexPageWriter.h"
 #include "filters/MessageFilterFacts.h"
+#include "mime/MessageConversion.h"
 #include "store/IStoreNamespace.h"
 #include "store/tree/FolderTreeModel.h"
 
@@ -57,6 +58,9 @@ public:
     static QString RunningMailClient(IStoreNamespace& store);
     // Whether the settings ask the run to change the store (mark read, delete, compact).
     static bool ChangesStore(const ExportSettings& settings);
+    // How message sources become messages; tests put in one that fails.
+    using MessageParser = std::unique_ptr<CMimeMessage> (*)(const std::string& source);
+    void SetMessageParser(MessageParser parser) { parse_ = parser; }
 
 private:
     struct FolderRun {
@@ -126,6 +130,7 @@ private:
     const ExportSettings& settings_;
     IStoreNamespace& store_;
     IExportObserver& observer_;
+    MessageParser parse_ = &ParseMessageSource;
     CheckedFolderSet checked_;
     ExportLog log_;
     std::unique_ptr<MessageFileOutput> output_;

@@ -24,15 +24,16 @@ std::unique_ptr<CMimeMessage> ParseMessageSource(const std::string& source) {
     return message;
 }
 
-std::string MessageFileBytes(const CMimeMessage& message, std::string buffer) {
+bool MessageFileBytes(const CMimeMessage& message, std::string& bytes) {
     // Room for the closing line ends up front: growing a huge message's bytes would copy them.
-    std::string bytes = std::move(buffer);
     bytes.clear();
     bytes.reserve(message.GetLength() + 4);
-    if (message.Store(bytes) <= 0)
+    if (message.Store(bytes) <= 0) {
         bytes.clear();
+        return false;
+    }
     bytes.append("\r\n\r\n");
-    return bytes;
+    return true;
 }
 
 QString FieldValueToText(const std::string& value, const std::string& charset) {

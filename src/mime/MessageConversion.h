@@ -14,9 +14,10 @@ namespace parcelo {
 // has a field of the same name, so a stored message never carries two Content-Type fields.
 std::unique_ptr<CMimeMessage> ParseMessageSource(const std::string& source);
 
-// The bytes of a message file for a parsed message: its stored form and CR LF CR LF. They are
-// made in buffer, whose room is used again.
-std::string MessageFileBytes(const CMimeMessage& message, std::string buffer = {});
+// Puts the bytes of a message file for a parsed message in bytes, using its room again: the
+// message's stored form and CR LF CR LF. False, with bytes empty, when the message cannot be
+// stored.
+bool MessageFileBytes(const CMimeMessage& message, std::string& bytes);
 
 struct HeaderValues {
     QString From;

@@ -1,5 +1,6 @@
 #include "export/ExportSession.h"
 
+#include "mime/MessageConversion.h"
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
@@ -213,6 +214,72 @@ TEST_F(ExportSessionTest, EveryWarningAboutAMessageSaysWhereItLies) {
     EXPECT_EQ(result.Problems[2], "the message 3 (\"unchangeable\") of the mail folder 'Local "
                                   "Folders\\B' (/mail/B#2) could not be written: the extension "
                                   "'e/ml' cannot be part of a file name");
+}
+
+// A message that does not parse, or whose file cannot be made from what was parsed, is a
+// problem like any other: no file, a warning naming it, and its source stays as it was.
+TEST_F(ExportSessionTest, MessagesThatCannotBeConvertedAreReportedAndKept) {
+    const auto isBad = [](const std::string& source) {
+        return source.find("Subject: bad\r\n") != std::string::npos;
+    };
+    struct Case {
+        const char* label;
+        ExportSession::MessageParser parser;
+        QString says;
+    };
+    static const auto notParsed = [](const std::string& source) -> std::unique_ptr<CMimeMessage> {
+        return source.find("Subject: bad\r\n") == std::string::npos ? ParseMessageSource(source)
+                                                                    : nullptr;
+    };
+    static const auto notStored = [](const std::string& source) {
+        auto message = ParseMessageSource(source);
+        // Parts without a boundary to put between them cannot be stored.
+        if (source.find("Subject: bad\r\n") != std::string::npos)
+            message->AddPart("text");
+        return message;
+    };
+    const Case cases[] = {
+        {"not parsed", notParsed, "was left out: it could not be parsed as a mail message"},
+        {"not stored", notStored, "was left out: it could not be converted into a message file"},
+    };
+    for (const Case& c : cases) {
+        FakeStore store;
+        const auto inbox = store.AddFolder(0, "Inbox");
+        for (const char* subject : {"good", "bad", "fine"})
+            store.AddMessage(inbox, message(subject));
+        FolderTreeModel tree;
+        tree.PopulateFolderTree(store);
+        tree.CheckAll();
+        QTemporaryDir out;
+        app.FolderPath = out.path() + "/";
+        app.ActionMarkRead = 1;
+        app.ActionDelete = 1;
+        RecordingObserver observer;
+        ExportSession session(app, store, observer);
+        session.SetMessageParser(c.parser);
+        const ExportCommandResult result = session.OnExportMessages(tree);
+
+        EXPECT_EQ(result.Exported, 2) << c.label;
+        ASSERT_EQ(result.Problems.size(), 1) << c.label;
+        const QString& problem = result.Problems.front();
+        EXPECT_TRUE(problem.startsWith("the message 2 ")) << problem.toStdString();
+        EXPECT_TRUE(problem.contains("of the mail folder 'Local Folders\\Inbox'"))
+            << problem.toStdString();
+        EXPECT_TRUE(problem.endsWith(c.says)) << problem.toStdString();
+        EXPECT_EQ(observer.problems, result.Problems) << c.label;
+        int files = 0;
+        for (QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            ++files;
+            EXPECT_FALSE(isBad(test::readFile(it.next()).toStdString())) << c.label;
+        }
+        EXPECT_EQ(files, 2) << c.label;
+        for (const auto& kept : store.folders.at(inbox).messages) {
+            const bool bad = isBad(kept.source);
+            EXPECT_EQ(kept.deleted, !bad) << c.label;
+            EXPECT_EQ(kept.read, !bad) << c.label;
+        }
+    }
 }
 
 TEST_F(ExportSessionTest, SourceActionsMarkBeforeDeleteNewestFirstAndCompact) {

@@ -5,9 +5,12 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -195,6 +198,63 @@ TEST_F(MessageFileOutputTest, ReplacingAFileOfThisRunNamesTheEarlierMessage) {
     const MessageFileResult third = output.write(destination(), newest, message(newest, "c"), c);
     EXPECT_EQ(third.status, Status::Skipped);
     EXPECT_EQ(test::readFile(path(QStringLiteral("Inbox/Hello.eml"))), message(newer, "b2"));
+}
+
+// Before a source is deleted, its message must still be in the very file written for it: a file
+// of another message under the same name does not count.
+TEST_F(MessageFileOutputTest, ConfirmationFollowsTheFileNotItsName) {
+    const QByteArray first = message(kOld, "first");
+    const QByteArray other = message(kOld, "other"); // as long as the first
+    const QString hello = path(QStringLiteral("Inbox/Hello.eml"));
+    const auto putInPlace = [&](const QByteArray& bytes) {
+        ASSERT_TRUE(test::writeFile(hello + ".new", bytes));
+        ASSERT_TRUE(::rename(QFile::encodeName(hello + ".new"), QFile::encodeName(hello)) == 0);
+    };
+    struct Case {
+        const char* label;
+        std::function<void(MessageFileOutput&)> meanwhile; // what happens after the first file
+        std::vector<StoreMessageId> unconfirmed;
+    };
+    const std::vector<Case> cases{
+        {"untouched", [](MessageFileOutput&) {}, {}},
+        {"deleted", [&](MessageFileOutput&) { QFile::remove(hello); }, {1}},
+        {"replaced by a file of the same size",
+         [&](MessageFileOutput&) { putInPlace(other); },
+         {1}},
+        {"grown", [&](MessageFileOutput&) { putInPlace(first + "x"); }, {1}},
+        // The freed name goes to the next message of the folder: only that one is confirmed.
+        {"deleted, its name taken by the next message",
+         [&](MessageFileOutput& output) {
+             QFile::remove(hello);
+             const MessageFileResult next = output.write(destination(), kOld, other, {1, 2});
+             ASSERT_TRUE(next.written());
+             ASSERT_EQ(next.path, hello);
+         },
+         {1}},
+    };
+    for (const Case& c : cases) {
+        QDir(path(QStringLiteral("Inbox"))).removeRecursively();
+        MessageFileOutput output(0, dateField);
+        const MessageFileResult written = output.write(destination(), kOld, first, {1, 1});
+        ASSERT_TRUE(written.written()) << c.label;
+        ASSERT_EQ(written.path, hello);
+        c.meanwhile(output);
+        std::vector<StoreMessageId> unconfirmed;
+        for (const UnconfirmedFile& file : output.confirmFolderFiles(1)) {
+            unconfirmed.push_back(file.messageId);
+            EXPECT_EQ(file.path, hello) << c.label;
+            EXPECT_FALSE(file.reason.isEmpty()) << c.label;
+        }
+        EXPECT_EQ(unconfirmed, c.unconfirmed) << c.label;
+    }
+
+    // A file replaced by a newer message of the run is that message's file now; the earlier
+    // message is not confirmed, nor reported, since the run takes it off its list.
+    QDir(path(QStringLiteral("Inbox"))).removeRecursively();
+    MessageFileOutput output(1, dateField);
+    ASSERT_TRUE(output.write(destination(), kOld, message(kOld, "a"), {1, 1}).written());
+    ASSERT_TRUE(output.write(destination(), kNew, message(kNew, "b"), {1, 2}).replaced);
+    EXPECT_TRUE(output.confirmFolderFiles(1).empty());
 }
 
 TEST_F(MessageFileOutputTest, FailedReplacementKeepsTheOldFile) {

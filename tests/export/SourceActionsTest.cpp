@@ -261,6 +261,67 @@ TEST(SourceActions, FilesGoneBeforeTheActionsKeepTheirSources) {
     }
 }
 
+// A user deletes the first message's file while the run goes on, and the next message of the
+// folder gets its name: the first message's source must stay, the next one's goes.
+TEST(SourceActions, AFreedNameTakenByTheNextMessageKeepsTheFirstSource) {
+    QTemporaryDir tmp;
+    const QString storePath = tmp.filePath("store");
+    QDir().mkpath(storePath);
+    QDir().mkpath(tmp.filePath("out"));
+    // The same sender, subject and date give both messages one name. The first is too big to be
+    // written while the next is read, so its file exists before the next one is looked at.
+    const QByteArray header = "From: a@example.com\nSubject: Same\n"
+                              "Date: Mon, 05 Jan 2009 10:00:00 +0000\n";
+    QByteArray big;
+    const QByteArray line = QByteArray(76, 'x') + '\n';
+    while (big.size() < (9 << 20))
+        big += line;
+    ASSERT_TRUE(test::writeFile(tmp.filePath("store/Inbox"),
+                                "From a@example.com Mon Jan  5 10:00:00 2009\n" + header +
+                                    "Message-ID: <first@example.com>\n\n" + big + "\n" +
+                                    "From a@example.com Mon Jan  5 10:00:00 2009\n" + header +
+                                    "Message-ID: <second@example.com>\n\nsecond\n\n"));
+
+    ExportSettings app;
+    app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
+    QDir().mkpath(app.Paths.AppFolder);
+    app.FolderPath = tmp.filePath("out") + "/";
+    app.FolderOption = 0;
+    app.FileOption = 2;
+    app.ActionDelete = 1;
+    EmptyingObserver observer;
+    observer.destination = tmp.filePath("out");
+    observer.after = 1;
+    ExportCommandResult result;
+    {
+        auto store = test::OpenStore(storePath);
+        FolderTreeModel tree;
+        tree.PopulateFolderTree(*store);
+        tree.CheckAll();
+        ExportSession session(app, *store, observer);
+        result = session.OnExportMessages(tree);
+    }
+    EXPECT_EQ(result.Exported, 2);
+    const QStringList files = QDir(tmp.filePath("out")).entryList(QDir::Files);
+    ASSERT_EQ(files, QStringList{"Same.eml"});
+    EXPECT_TRUE(test::readFile(tmp.filePath("out/Same.eml")).contains("<second@example.com>"));
+    ASSERT_EQ(result.Problems.size(), 1) << result.Problems.join('\n').toStdString();
+    EXPECT_TRUE(result.Problems[0].contains(tmp.filePath("out/Same.eml")))
+        << result.Problems[0].toStdString();
+
+    // Python's mailbox module lists what the mailbox still holds.
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import mailbox, sys\n"
+                             "for m in mailbox.mbox(sys.argv[1], create=False):\n"
+                             "    if not int(m.get('X-Mozilla-Status', '0'), 16) & 8:\n"
+                             "        print(m['Message-ID'])\n",
+                             tmp.filePath("store/Inbox")});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    EXPECT_EQ(python.readAllStandardOutput().trimmed(), "<first@example.com>");
+}
+
 TEST(OverwriteIfNewer, ReadsTheDateOfAFileWithLfLineEnds) {
     QTemporaryDir tmp;
     ASSERT_TRUE(test::writeFile(tmp.filePath("Same.eml"),

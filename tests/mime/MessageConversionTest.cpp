@@ -16,7 +16,9 @@ TEST(ParseMessageSource, PlainSourceGetsTheTwoLeadingFields) {
     const auto message = ParseMessageSource(source);
     EXPECT_EQ(message->GetMediaType(), MEDIA_TEXT);
     EXPECT_EQ(message->StoreToString(), kLeading + source);
-    EXPECT_EQ(MessageFileBytes(*message), message->StoreToString() + "\r\n\r\n");
+    std::string bytes = "room used again";
+    ASSERT_TRUE(MessageFileBytes(*message, bytes));
+    EXPECT_EQ(bytes, message->StoreToString() + "\r\n\r\n");
 }
 
 TEST(ParseMessageSource, SourceFieldsReplaceTheLeadingOnesInTheFile) {
@@ -67,6 +69,15 @@ TEST(ParseMessageSource, Base64ContentComesOutAsItCame) {
 TEST(ParseMessageSource, HeaderWithoutLineEndKeepsTheFieldsBeforeIt) {
     const auto message = ParseMessageSource("Subject: x\r\nFrom: cut off");
     EXPECT_EQ(message->StoreToString(), kLeading + "Subject: x\r\n\r\n");
+}
+
+// A message that cannot be stored gives no file bytes, not a file of two empty lines.
+TEST(MessageFileBytes, AMessageThatCannotBeStoredGivesNothing) {
+    const auto message = ParseMessageSource("Subject: s\r\n\r\nbody\r\n");
+    message->AddPart("text"); // parts, and no boundary to put between them
+    std::string bytes = "room used again";
+    EXPECT_FALSE(MessageFileBytes(*message, bytes));
+    EXPECT_TRUE(bytes.empty());
 }
 
 TEST(ExtractHeaderValues, LastFieldWinsAndFoldingStays) {

@@ -27,7 +27,11 @@ int main(int argc, char** argv) {
         if (!bytes.contains("\r\n\r\n"))
             continue;
         const auto message = parcelo::ParseMessageSource(bytes.toStdString());
-        const std::string file = parcelo::MessageFileBytes(*message);
+        std::string file;
+        if (!parcelo::MessageFileBytes(*message, file)) {
+            std::fprintf(stderr, "cannot convert %s\n", qPrintable(source.fileName()));
+            return 1;
+        }
         QFile target(out.filePath(name));
         if (!target.open(QIODevice::WriteOnly) ||
             target.write(file.data(), qint64(file.size())) != qint64(file.size())) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -13,10 +14,22 @@ namespace parcelo {
 
 namespace {
 
+std::atomic<bool> g_lackNamelessFiles{false};
+std::atomic<bool> g_lackDescriptorLinks{false};
+
 // A nameless file is given its name through its /proc/self/fd entry.
 bool CanNameOpenFiles() {
     static const bool can = ::access("/proc/self/fd", X_OK) == 0;
     return can;
+}
+
+// A file system without nameless files refuses them so.
+int OpenNameless(const QString& directory) {
+    if (g_lackNamelessFiles.load(std::memory_order_relaxed)) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(QFile::encodeName(directory).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 }
 
 QByteArray FdPath(int fd) {
@@ -27,7 +40,9 @@ QByteArray FdPath(int fd) {
 // older kernels allow it only to privileged processes; those are asked once.
 int LinkOpenFile(int fd, const char* target) {
     static std::atomic<bool> direct{true};
-    if (direct.load(std::memory_order_relaxed)) {
+    const bool tryDirect = direct.load(std::memory_order_relaxed) &&
+                           !g_lackDescriptorLinks.load(std::memory_order_relaxed);
+    if (tryDirect) {
         if (::linkat(fd, "", AT_FDCWD, target, AT_EMPTY_PATH) == 0)
             return 0;
         if (errno != ENOENT && errno != EPERM && errno != EINVAL)
@@ -35,25 +50,32 @@ int LinkOpenFile(int fd, const char* target) {
     }
     const int linked =
         ::linkat(AT_FDCWD, FdPath(fd).constData(), AT_FDCWD, target, AT_SYMLINK_FOLLOW);
-    if (linked == 0)
+    if (linked == 0 && tryDirect)
         direct.store(false, std::memory_order_relaxed);
     return linked;
 }
 
 } // namespace
 
+void MessageFileDraft::pretendLacking(Lacking lacking) {
+    g_lackNamelessFiles.store(lacking.namelessFiles, std::memory_order_relaxed);
+    g_lackDescriptorLinks.store(lacking.descriptorLinks, std::memory_order_relaxed);
+}
+
 MessageFileDraft::~MessageFileDraft() {
     discard();
 }
 
 MessageFileDraft::MessageFileDraft(MessageFileDraft&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), temporary_(std::exchange(other.temporary_, QString())) {}
+    : fd_(std::exchange(other.fd_, -1)), temporary_(std::exchange(other.temporary_, QString())),
+      identity_(std::exchange(other.identity_, FileIdentity())) {}
 
 MessageFileDraft& MessageFileDraft::operator=(MessageFileDraft&& other) noexcept {
     if (this != &other) {
         discard();
         fd_ = std::exchange(other.fd_, -1);
         temporary_ = std::exchange(other.temporary_, QString());
+        identity_ = std::exchange(other.identity_, FileIdentity());
     }
     return *this;
 }
@@ -62,15 +84,16 @@ bool MessageFileDraft::writeNameless(const QString& directory, const QByteArray&
     discard();
     if (!CanNameOpenFiles())
         return false;
-    const int fd =
-        ::open(QFile::encodeName(directory).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = OpenNameless(directory);
     if (fd < 0)
         return false;
-    if (!WriteAllToFd(fd, bytes)) {
+    struct stat info {};
+    if (!WriteAllToFd(fd, bytes) || ::fstat(fd, &info) != 0) {
         ::close(fd);
         return false;
     }
     fd_ = fd;
+    identity_ = FileIdentity::of(info);
     return true;
 }
 
@@ -81,16 +104,18 @@ void MessageFileDraft::discard() {
     if (!temporary_.isEmpty())
         ::unlink(QFile::encodeName(temporary_).constData());
     temporary_.clear();
+    identity_ = {};
 }
 
 bool MessageFileDraft::write(const QString& directory, const QByteArray& bytes, QString* error) {
     discard();
     if (CanNameOpenFiles()) {
-        const int fd = ::open(QFile::encodeName(directory).constData(),
-                              O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        const int fd = OpenNameless(directory);
         if (fd >= 0) {
-            if (WriteAllToFd(fd, bytes)) {
+            struct stat info {};
+            if (WriteAllToFd(fd, bytes) && ::fstat(fd, &info) == 0) {
                 fd_ = fd;
+                identity_ = FileIdentity::of(info);
                 return true;
             }
             const int code = errno;
@@ -104,7 +129,7 @@ bool MessageFileDraft::write(const QString& directory, const QByteArray& bytes, 
             return false;
         }
     }
-    temporary_ = WriteTemporaryMessageFile(directory, bytes, error);
+    temporary_ = WriteTemporaryMessageFile(directory, bytes, error, &identity_);
     return !temporary_.isEmpty();
 }
 

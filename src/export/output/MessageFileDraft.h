@@ -25,14 +25,26 @@ public:
     // system has none or the writing fails.
     bool writeNameless(const QString& directory, const QByteArray& bytes);
     bool written() const { return fd_ >= 0 || !temporary_.isEmpty(); }
+    // Which file was written: a name that stands for another file later is not this one's.
+    FileIdentity identity() const { return identity_; }
     // Gives the file the name unless anything (a file, a link, anything) already has it.
     PlaceResult place(const QString& path, QString* error);
+
+    // What the system is taken to lack from now on, so that tests run the ways around it:
+    // without nameless files the bytes go to a hidden temporary file; without linking a
+    // descriptor itself, a nameless file is named through its /proc entry.
+    struct Lacking {
+        bool namelessFiles = false;
+        bool descriptorLinks = false;
+    };
+    static void pretendLacking(Lacking lacking);
 
 private:
     void discard();
 
     int fd_ = -1;       // the nameless file, open
     QString temporary_; // or the temporary one
+    FileIdentity identity_;
 };
 
 } // namespace parcelo

@@ -12,6 +12,7 @@
 #include "store/CrlfCanonicalizer.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -157,7 +158,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
             takenNumbers_.remember(numberKey(), number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
-        record(path, bytes.size(), key);
+        record(path, bytes.size(), key, draft.identity());
         return resultOf(Status::Written, path);
     }
 }
@@ -179,26 +180,31 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         return resultOf(Status::Skipped, path);
 
     QString error;
-    if (!ReplaceMessageFile(path, bytes, &error))
+    FileIdentity identity;
+    if (!ReplaceMessageFile(path, bytes, &error, &identity))
         return failure(error, path);
 
     MessageFileResult result = resultOf(Status::Written, path);
-    if (earlier != written_.cend())
+    if (earlier != written_.cend()) {
         result.replaced = earlier->key;
+        if (confirmFiles_ && earlier->key.folderId == recordFolder_)
+            replacedInFolder_.insert(earlier->key.messageId);
+    }
     written_.insert(path, WrittenFile{key, false});
-    record(path, bytes.size(), key);
+    record(path, bytes.size(), key, identity);
     return result;
 }
 
-void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key) {
+void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key,
+                               FileIdentity identity) {
     if (!confirmFiles_)
         return;
     if (key.folderId != recordFolder_) {
         folderFiles_.clear();
+        replacedInFolder_.clear();
         recordFolder_ = key.folderId;
     }
-    // A replaced file's record goes with it: the file holds this message now.
-    folderFiles_.insert(path, PlacedFile{key.messageId, size});
+    folderFiles_.push_back({key.messageId, identity, size, QFile::encodeName(path)});
 }
 
 std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId folderId) {
@@ -206,16 +212,24 @@ std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId
     if (folderId != recordFolder_)
         return unconfirmed;
     QHash<dev_t, int> syncErrors; // per file system: 0 once flushed, else the error
-    for (auto it = folderFiles_.cbegin(); it != folderFiles_.cend(); ++it) {
-        const int fd = ::open(QFile::encodeName(it.key()).constData(),
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // A file stands for the last message written to it: one gone, its name and even its inode
+    // number may have gone to a later message. So the latest are looked at first.
+    QSet<FileIdentity> claimed;
+    for (auto it = folderFiles_.crbegin(); it != folderFiles_.crend(); ++it) {
+        if (replacedInFolder_.contains(it->messageId))
+            continue;
+        const int fd = ::open(it->path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat info {};
         QString reason;
         if (fd < 0 || ::fstat(fd, &info) != 0) {
             reason = SystemErrorText(errno);
+        } else if (!it->identity.known() || FileIdentity::of(info) != it->identity ||
+                   claimed.contains(it->identity)) {
+            reason = QStringLiteral("another file has its name now");
         } else if (!S_ISREG(info.st_mode) || info.st_size != it->size) {
             reason = QStringLiteral("it changed after it was written");
         } else {
+            claimed.insert(it->identity);
             if (!syncErrors.contains(info.st_dev))
                 syncErrors.insert(info.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
             if (const int error = syncErrors.value(info.st_dev))
@@ -225,9 +239,12 @@ std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId
         if (fd >= 0)
             ::close(fd);
         if (!reason.isEmpty())
-            unconfirmed.push_back({it->messageId, it.key(), reason});
+            unconfirmed.push_back({it->messageId, QFile::decodeName(it->path), reason});
     }
     folderFiles_.clear();
+    folderFiles_.shrink_to_fit();
+    replacedInFolder_.clear();
+    std::reverse(unconfirmed.begin(), unconfirmed.end()); // in the order of the messages
     return unconfirmed;
 }
 

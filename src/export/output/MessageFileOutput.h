@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/naming/MessageDestination.h"
+#include "export/output/FileIdentity.h"
 #include "export/output/MessageFileDraft.h"
 #include "export/output/TakenNameNumbers.h"
 #include "store/StoreTypes.h"
@@ -71,7 +72,8 @@ public:
     MessageFileDraft prepare(const MessageDestination& destination, const QByteArray& bytes) const;
 
     // Call before the source actions of a folder: flushes the folder's files to disk (one
-    // syncfs a file system) and checks that each is still there with the size written.
+    // syncfs a file system) and checks that the name of each still stands for the very file
+    // written (same device and inode, no file of a later message), with the size written.
     // Returns the messages whose file is not: they must stay in the store.
     std::vector<UnconfirmedFile> confirmFolderFiles(StoreFolderId folderId);
 
@@ -91,13 +93,18 @@ private:
 
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
                                     const ExportedMessageKey& key, MessageFileDraft* prepared);
-    void record(const QString& path, qint64 size, const ExportedMessageKey& key);
+    void record(const QString& path, qint64 size, const ExportedMessageKey& key,
+                FileIdentity identity);
     // Makes the message's directory, once a run unless it went missing since.
     bool ensureDirectory(const MessageDestination& destination, bool again, QString* error);
 
+    // One for each message written, kept only while source actions are to run: a name may
+    // stand for a file of another message by then.
     struct PlacedFile {
         StoreMessageId messageId = 0;
+        FileIdentity identity;
         qint64 size = 0;
+        QByteArray path; // encoded, to look at and to name in a warning
     };
 
     int messageOption_;
@@ -109,10 +116,12 @@ private:
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names
     // from probing every earlier number again.
     TakenNameNumbers takenNumbers_;
-    // The files of the folder being exported (the run goes folder by folder), by path, until
-    // its source actions confirm them.
+    // The files of the folder being exported (the run goes folder by folder), in the order
+    // written, until its source actions confirm them; and the messages among them whose file
+    // a newer message of the folder replaced.
     StoreFolderId recordFolder_ = 0;
-    QHash<QString, PlacedFile> folderFiles_;
+    std::vector<PlacedFile> folderFiles_;
+    QSet<StoreMessageId> replacedInFolder_;
     // Directories already cleared of temporary files left by dead runs.
     QSet<QString> cleanedDirectories_;
 };

@@ -53,8 +53,8 @@ bool WriteAllToFd(int fd, const QByteArray& bytes) {
     return true;
 }
 
-QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
-                                  QString* error) {
+QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes, QString* error,
+                                  FileIdentity* identity) {
     const QString prefix = directory.endsWith(u'/') ? directory : directory + u'/';
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString path = prefix + temporaryName(attempt);
@@ -66,12 +66,16 @@ QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& by
             setError(error, {}, errno);
             return {};
         }
-        const bool written = WriteAllToFd(fd, bytes);
+        struct stat info {};
+        const bool written = WriteAllToFd(fd, bytes) && ::fstat(fd, &info) == 0;
         int code = errno;
         // close reports delayed write errors of some file systems (NFS, full quotas).
         const bool closed = ::close(fd) == 0;
-        if (written && closed)
+        if (written && closed) {
+            if (identity)
+                *identity = FileIdentity::of(info);
             return path;
+        }
         if (written)
             code = errno;
         setError(error, {}, code);
@@ -95,10 +99,11 @@ PlaceResult PlaceMessageFile(const QString& temporary, const QString& path, QStr
     return PlaceResult::Failed;
 }
 
-bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error) {
+bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error,
+                        FileIdentity* identity) {
     QString reason;
     const QString temporary =
-        WriteTemporaryMessageFile(QFileInfo(path).absolutePath(), bytes, &reason);
+        WriteTemporaryMessageFile(QFileInfo(path).absolutePath(), bytes, &reason, identity);
     if (temporary.isEmpty()) {
         if (error)
             *error = path + QStringLiteral(": ") + reason;

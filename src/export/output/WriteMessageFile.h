@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/output/FileIdentity.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,8 +17,9 @@ bool WriteAllToFd(int fd, const QByteArray& bytes);
 
 // Writes the bytes to a new temporary file in the directory and returns its path, or an empty
 // text with the system's reason in error when that fails (nothing is left behind then).
+// identity: which file it is, taken while it is still open.
 QString WriteTemporaryMessageFile(const QString& directory, const QByteArray& bytes,
-                                  QString* error = nullptr);
+                                  QString* error = nullptr, FileIdentity* identity = nullptr);
 
 enum class PlaceResult {
     Placed, // the temporary file now has the name
@@ -31,8 +34,9 @@ PlaceResult PlaceMessageFile(const QString& temporary, const QString& path,
 
 // Replaces the entry named path (a link is replaced, never followed) with a file holding the
 // bytes. On failure the old entry stays as it was and the result is false, with the reason in
-// error.
-bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// error. identity: which file has the name now.
+bool ReplaceMessageFile(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                        FileIdentity* identity = nullptr);
 
 // Removes the temporary files that runs which are no longer alive left in the directory.
 void RemoveOrphanedTemporaryFiles(const QString& directory);
