@@ -61,7 +61,8 @@ bool MorkParser::run() {
         error_ = QStringLiteral("not a Mork file (the header line is missing)");
         return false;
     }
-    pos_ = kHeader.size();
+    // The header line is a comment, read as such with anything after it on its line.
+    pos_ = 0;
     if (!content(false))
         return false;
     finish();
