@@ -280,7 +280,7 @@ TEST(MailFolderIndex, TruncatedIndexFailsOrLosesOnlyTheUnfinishedGroup) {
 }
 
 TEST(MorkParser, CommentsContinuationsAndNamespaces) {
-    const QByteArray bytes = "// <!-- <mdb:mork:z v=\"1.4\"/> -->\n"
+    const QByteArray bytes = "// <!-- <mdb:mork:z v=\"1.4\"/> --> [not a row\n"
                              "/* a /* nested */ comment */ < <(a=c)> (80=ns:msg:db:row:scope:msgs:"
                              "all)(81=subject)>\n"
                              "<(80=value eighty)(81=long \\\r\n  value)>\n" // same ids, value space

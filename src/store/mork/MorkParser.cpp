@@ -527,6 +527,10 @@ bool MorkParser::name(QByteArray* out) {
 bool MorkParser::value(QByteArray* out) {
     out->clear();
     for (;;) {
+        const qsizetype run = pos_;
+        while (pos_ < end_ && in_[pos_] != ')' && in_[pos_] != '\\' && in_[pos_] != '$')
+            ++pos_;
+        out->append(in_.sliced(run, pos_ - run));
         int c = get();
         if (c < 0)
             return fail("value not closed");
