@@ -1,10 +1,10 @@
 #include "store/LocalStoreNamespace.h"
 
+#include "platform/MailClientProfile.h"
 #include "store/EmptyStoreFolder.h"
 #include "store/RegularFile.h"
 #include "store/maildir/MaildirFileName.h"
 #include "store/maildir/MaildirFolder.h"
-#include "platform/MailClientProfile.h"
 #include "store/mbox/CurrentFolderIndex.h"
 #include "store/mbox/MboxFolder.h"
 #include "store/mbox/MboxScanner.h"
@@ -123,10 +123,13 @@ HRESULT LocalStoreNamespace::OpenFolder(StoreFolderId id, std::unique_ptr<IStore
     switch (node.kind) {
     case MailFolderNode::Kind::Mbox: {
         std::weak_ptr<std::map<QString, Counts>> cache = mboxCounts_;
-        auto opened = std::make_unique<MboxFolder>(node.mailPath, [cache, path = node.mailPath] {
-            if (auto counts = cache.lock())
-                counts->erase(path);
-        }, clientProfile_);
+        auto opened = std::make_unique<MboxFolder>(
+            node.mailPath,
+            [cache, path = node.mailPath] {
+                if (auto counts = cache.lock())
+                    counts->erase(path);
+            },
+            clientProfile_);
         if (!opened->open(&error_))
             return E_IO;
         *folder = std::move(opened);

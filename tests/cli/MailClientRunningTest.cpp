@@ -73,9 +73,10 @@ TEST_P(MailClientRunningTest, ExportsButChangesNothingWhileTheClientRuns) {
         EXPECT_TRUE(run.out.startsWith("Task completed. ")) << run.out.toStdString();
         EXPECT_GT(FileCount(tmp.filePath("out")), 0);
         EXPECT_EQ(run.err.count("parcelo-cli: warning:"), 1) << run.err.toStdString();
-        const QString lockPath = client.profile() + (QLatin1String(lock) == QLatin1String("lock link")
-                                                         ? QStringLiteral("/lock")
-                                                         : QStringLiteral("/.parentlock"));
+        const QString lockPath =
+            client.profile() + (QLatin1String(lock) == QLatin1String("lock link")
+                                    ? QStringLiteral("/lock")
+                                    : QStringLiteral("/.parentlock"));
         EXPECT_TRUE(run.err.contains("the mail client is running") && run.err.contains(lockPath))
             << run.err.toStdString();
         EXPECT_TRUE(FilesUnder(client.store()) == before) << "the store was changed";

@@ -33,8 +33,8 @@ QByteArray Mailbox(const std::vector<Mail>& mails, std::vector<qint64>* offsets)
         box += "From: Sender <sender@example.com>\nTo: you@example.com\n";
         box += "Subject: " + QByteArray(mail.subject) + "\n";
         box += "Message-ID: <" + QByteArray::number(++n) + "@test>\n";
-        box += "Date: Mon, 05 Jan 2009 10:00:00 +0000\n\nBody of " + QByteArray(mail.subject) +
-               "\n\n";
+        box +=
+            "Date: Mon, 05 Jan 2009 10:00:00 +0000\n\nBody of " + QByteArray(mail.subject) + "\n\n";
     }
     return box;
 }
@@ -55,19 +55,20 @@ QByteArray Index(const std::vector<Row>& rows) {
                       "  (B9=keywords)>\n"
                       "{1:^80 {(k^96:c)(s=9)} \n";
     for (size_t i = 0; i < rows.size(); ++i)
-        mork += "  [" + QByteArray::number(quint64(i + 1), 16).toUpper() + "(^B3=" +
-                QByteArray::number(rows[i].offset) + ")(^88=0)(^83=" +
-                QByteArray::number(quint64(i + 1)) + "@test)]\n";
+        mork += "  [" + QByteArray::number(quint64(i + 1), 16).toUpper() +
+                "(^B3=" + QByteArray::number(rows[i].offset) +
+                ")(^88=0)(^83=" + QByteArray::number(quint64(i + 1)) + "@test)]\n";
     mork += "}\n\n@$${2{@\n";
     for (size_t i = 0; i < rows.size(); ++i)
-        mork += "[" + QByteArray::number(quint64(i + 1), 16).toUpper() + ":^80(^88=" +
-                QByteArray::number(rows[i].flags, 16) + ")(^B9=" + rows[i].keywords + ")]\n";
+        mork += "[" + QByteArray::number(quint64(i + 1), 16).toUpper() +
+                ":^80(^88=" + QByteArray::number(rows[i].flags, 16) + ")(^B9=" + rows[i].keywords +
+                ")]\n";
     mork += "@$$}2}@\n";
     return mork;
 }
 
 void SetModified(const QString& path, time_t when) {
-    const struct utimbuf times {when, when};
+    const struct utimbuf times { when, when };
     ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
 }
 
@@ -102,7 +103,7 @@ protected:
             return result;
         for (const MESSAGEPROPS& props : test::EnumerateMessages(*folder))
             result[props.pszNormalSubject] = QByteArray(props.dwState & MSG_UNREAD ? "u" : "") +
-                                              (props.dwState & MSG_FLAGGED ? "f" : "");
+                                             (props.dwState & MSG_FLAGGED ? "f" : "");
         return result;
     }
 
@@ -182,7 +183,7 @@ const std::vector<Mail> kStatusMails = {
 TEST_F(ClientIndexStateTest, WithoutAnIndexTheStatusFieldsReadAsTheClientReadsThem) {
     make(kStatusMails, {});
     const std::map<QByteArray, QByteArray> client = {
-        {"seen", ""},      {"read", ""},        {"new", "u"},         {"x-flagged", "u"},
+        {"seen", ""},     {"read", ""},        {"new", "u"},          {"x-flagged", "u"},
         {"moz-read", ""}, {"moz-unread", "u"}, {"moz-flagged", "uf"},
     };
     EXPECT_EQ(states(), client);
@@ -191,7 +192,7 @@ TEST_F(ClientIndexStateTest, WithoutAnIndexTheStatusFieldsReadAsTheClientReadsTh
     // Outside a profile, other programs' rules: O is only seen, X-Status F is flagged.
     QFile::remove(profile + "/prefs.js");
     const std::map<QByteArray, QByteArray> plain = {
-        {"seen", "u"},    {"read", ""},        {"new", "u"},         {"x-flagged", "uf"},
+        {"seen", "u"},    {"read", ""},        {"new", "u"},          {"x-flagged", "uf"},
         {"moz-read", ""}, {"moz-unread", "u"}, {"moz-flagged", "uf"},
     };
     EXPECT_EQ(states(), plain);
@@ -203,12 +204,12 @@ TEST_F(ClientIndexStateTest, ACurrentIndexSaysWhatIsReadAndFlagged) {
     Mailbox(kStatusMails, &at);
     // The index disagrees with every message's fields: it is what the client shows.
     const std::vector<Row> rows = {
-        {at[0], 0x0, ""}, {at[1], 0x4, ""}, {at[2], 0x1, ""},  {at[3], 0x5, ""},
+        {at[0], 0x0, ""}, {at[1], 0x4, ""}, {at[2], 0x1, ""}, {at[3], 0x5, ""},
         {at[4], 0x0, ""}, {at[5], 0x1, ""}, {at[6], 0x0, ""},
     };
     make(kStatusMails, rows);
     const std::map<QByteArray, QByteArray> indexed = {
-        {"seen", "u"},     {"read", "uf"},     {"new", ""},         {"x-flagged", "f"},
+        {"seen", "u"},     {"read", "uf"},     {"new", ""},          {"x-flagged", "f"},
         {"moz-read", "u"}, {"moz-unread", ""}, {"moz-flagged", "u"},
     };
     EXPECT_EQ(states(), indexed);

@@ -28,14 +28,13 @@ bool ClientProfile::linkLock(const QString& host, qint64 pid) const {
 
 bool ClientProfile::holdParentLock() {
     holder_ = std::make_unique<QProcess>();
-    holder_->start(QStringLiteral("python3"),
-                   {QStringLiteral("-c"),
-                    QStringLiteral("import fcntl, sys, time\n"
-                                   "f = open(sys.argv[1], 'w')\n"
-                                   "fcntl.lockf(f, fcntl.LOCK_EX)\n"
-                                   "print('locked', flush=True)\n"
-                                   "time.sleep(120)\n"),
-                    profile_ + QStringLiteral("/.parentlock")});
+    holder_->start(QStringLiteral("python3"), {QStringLiteral("-c"),
+                                               QStringLiteral("import fcntl, sys, time\n"
+                                                              "f = open(sys.argv[1], 'w')\n"
+                                                              "fcntl.lockf(f, fcntl.LOCK_EX)\n"
+                                                              "print('locked', flush=True)\n"
+                                                              "time.sleep(120)\n"),
+                                               profile_ + QStringLiteral("/.parentlock")});
     return holder_->waitForReadyRead(20000) && holder_->readAll().startsWith("locked");
 }
 

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
-#include "support/ClientProfile.h"
 #include "filters/FilterCodes.h"
 #include "platform/MailClientWindow.h"
+#include "support/ClientProfile.h"
 #include "ui/controls/CStatusBarACT.h"
 #include "ui/filters/FilterEditor.h"
 #include "ui/filters/FilterSetCommands.h"
@@ -269,7 +269,8 @@ void AnswerQuestion(QMessageBox::StandardButton answer, QString* text) {
 TEST_F(FormParceloTest, WhileTheMailClientRunsItAsksAndLeavesTheStoreAlone) {
     test::ClientProfile client;
     ASSERT_TRUE(client.create(work.filePath("client"), "Local Folders"));
-    ASSERT_TRUE(client.linkLock(test::ClientProfile::hostName(), QCoreApplication::applicationPid()));
+    ASSERT_TRUE(
+        client.linkLock(test::ClientProfile::hostName(), QCoreApplication::applicationPid()));
     const QByteArray inboxBefore = test::readFile(client.store() + "/Inbox");
     window = std::make_unique<FormParcelo>(app, client.store());
     window->SetShellOpener([](const QString&) { return true; });

@@ -8,8 +8,8 @@ struct MailFolderIndexEntry;
 
 // The client's message flags that are the user's own state, which only its index may hold:
 // read, replied, flagged, watched, forwarded, ignored, receipt sent, and the old labels.
-inline constexpr quint32 kClientStateFlags = 0x0001 | 0x0002 | 0x0004 | 0x0100 | 0x1000 |
-                                             0x00040000 | 0x00800000 | 0x0E000000;
+inline constexpr quint32 kClientStateFlags =
+    0x0001 | 0x0002 | 0x0004 | 0x0100 | 0x1000 | 0x00040000 | 0x00800000 | 0x0E000000;
 
 // What is asked of one message when its mailbox changes.
 struct MboxChangeRequest {

@@ -101,8 +101,9 @@ bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message)
         single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
                                               MboxReader::Options{false, 0, &rules_});
     else if (!reader_ || readerNext_ > start)
-        reader_ = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                               MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ =
+            std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
+                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
     MboxReader& reader = keep ? *reader_ : *single;
     kept_ = kept_ && !keep;
     while (reader.next(message)) {
@@ -130,8 +131,9 @@ bool MboxFolder::indexNext() {
     if (indexed_)
         return false;
     if (!reader_ || readerNext_ != indexedEnd_) {
-        reader_ = std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
-                                               MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ =
+            std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
+                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
     }
     kept_ = false;
     MboxMessage message;

@@ -329,8 +329,8 @@ void MboxReader::headerLine(const Line& line) {
             message_.mozStatus2Offset = line.start + value;
             message_.mozStatus2Length = digits;
         }
-    } else if (message_.mozKeysOffset < 0 && StartsWithField(head, size, "X-Mozilla-Keys", &value) &&
-               size < kLineHeadLimit) {
+    } else if (message_.mozKeysOffset < 0 &&
+               StartsWithField(head, size, "X-Mozilla-Keys", &value) && size < kLineHeadLimit) {
         qsizetype end = size;
         while (end > value && (head[end - 1] == '\n' || head[end - 1] == '\r'))
             --end;
@@ -360,12 +360,14 @@ void MboxReader::finish(qint64 end) {
     } else {
         message_.mozStatusOffset = -1;
     }
-    if (const QByteArray* moz2 = header.find("X-Mozilla-Status2"); moz2 && message_.mozStatus2Offset >= 0)
+    if (const QByteArray* moz2 = header.find("X-Mozilla-Status2");
+        moz2 && message_.mozStatus2Offset >= 0)
         message_.mozStatus2 = moz2->toUInt(&ok, 16);
     const QByteArray status = header.value("Status");
-    message_.statusLetters = quint8((status.contains('R') ? kStatusLetterRead : 0) |
-                                    (status.contains('O') ? kStatusLetterOld : 0) |
-                                    (header.value("X-Status").contains('F') ? kXStatusLetterFlagged : 0));
+    message_.statusLetters =
+        quint8((status.contains('R') ? kStatusLetterRead : 0) |
+               (status.contains('O') ? kStatusLetterOld : 0) |
+               (header.value("X-Status").contains('F') ? kXStatusLetterFlagged : 0));
     MboxStateRules::apply(options_.rules, &message_);
     finished_ = std::move(message_);
     std::swap(done_, gathering_);

@@ -193,16 +193,13 @@ bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
     for (size_t i = 0; i < changes.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
         // Each edit replaces exactly the bytes the scan found there, or the file changed.
-        const MboxChange original{false,
-                                  message.mozStatus,
-                                  message.mozStatus2,
-                                  message.mozKeys,
-                                  false,
-                                  {}};
+        const MboxChange original{
+            false, message.mozStatus, message.mozStatus2, message.mozKeys, false, {}};
         const std::vector<Edit> expected = EditsOf(message, original);
         for (const Edit& edit : EditsOf(message, changes[i])) {
-            const auto before = std::find_if(expected.begin(), expected.end(),
-                                             [&](const Edit& e) { return e.offset == edit.offset; });
+            const auto before = std::find_if(expected.begin(), expected.end(), [&](const Edit& e) {
+                return e.offset == edit.offset;
+            });
             QByteArray found(edit.replaced, '\0');
             if (before == expected.end() || edit.text.size() != edit.replaced ||
                 ::pread(fd, found.data(), size_t(found.size()), edit.offset) != found.size() ||

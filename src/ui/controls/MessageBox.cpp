@@ -24,8 +24,7 @@ void ShowMessage(QWidget* parent, const QString& text) {
 }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, kProductName, text,
-                                 QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(parent, kProductName, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
