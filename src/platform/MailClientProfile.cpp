@@ -3,10 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -19,6 +22,27 @@ QString HostName() {
     if (::gethostname(name, sizeof name - 1) != 0)
         return {};
     return QString::fromLocal8Bit(name);
+}
+
+// The client names its host by the address its name resolves to (127.0.0.1 on most
+// desktops), older ones by the name itself. Addresses are compared with the local interfaces'.
+bool IsThisHost(const QString& host) {
+    if (host == HostName() || host.startsWith(QStringLiteral("127.")))
+        return true;
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0)
+        return false;
+    bool same = false;
+    for (const ifaddrs* i = interfaces; i && !same; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* address = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        same = ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) &&
+               host == QLatin1String(text);
+    }
+    ::freeifaddrs(interfaces);
+    return same;
 }
 
 bool ProcessLives(qint64 pid) {
@@ -45,7 +69,7 @@ QString LinkLockHolder(const QString& profile) {
         pidText.remove(0, 1);
     bool ok = false;
     const qint64 pid = pidText.toLongLong(&ok);
-    if (!ok || text.left(colon) != HostName() || !ProcessLives(pid))
+    if (!ok || !IsThisHost(text.left(colon)) || !ProcessLives(pid))
         return {};
     return QStringLiteral("%1 -> %2, process %3 is running").arg(lockPath, text).arg(pid);
 }

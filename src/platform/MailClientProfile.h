@@ -9,7 +9,7 @@ namespace parcelo {
 QString FindMailClientProfile(const QString& storeDirectory);
 
 // How the profile shows that the client runs on it, in words naming the lock: a `lock` link to
-// "HOST:+PID" of a live process on this host, or an fcntl lock that another process holds on
+// "HOST:+PID" of a live process on this host (HOST its name or address), or an fcntl lock that another process holds on
 // `.parentlock`. Empty when the client does not run (no lock, or a stale one).
 QString RunningMailClientLock(const QString& profile);
 

@@ -39,15 +39,20 @@ TEST(MailClientProfileTest, OnlyALiveProcessOnThisHostHoldsTheLockLink) {
         bool running;
     } cases[] = {
         {"a live process", ClientProfile::hostName(), qint64(::getpid()), true},
+        // As the client writes it: the address its host name resolves to.
+        {"a live process, by address", "127.0.0.1", qint64(::getpid()), true},
+        {"an ended process, by address", "127.0.0.1", ClientProfile::deadPid(), false},
         {"an ended process", ClientProfile::hostName(), ClientProfile::deadPid(), false},
         {"another host", ClientProfile::hostName() + "-elsewhere", qint64(::getpid()), false},
+        {"another address", "192.0.2.7", qint64(::getpid()), false},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(client.linkLock(c.host, c.pid));
         const QString lock = RunningMailClientLock(client.profile());
         EXPECT_EQ(!lock.isEmpty(), c.running) << c.what << ": " << lock.toStdString();
-        if (c.running)
+        if (c.running) {
             EXPECT_TRUE(lock.contains(client.profile() + "/lock")) << lock.toStdString();
+        }
     }
 }
 
