@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -116,12 +117,15 @@ protected:
     }
 
     // Exports and deletes the messages whose subject contains the text.
-    void exportDeleting(const QString& subject) {
+    void exportDeleting(const QString& subject) { exportActing(subject, false); }
+
+    // Exports the messages whose subject contains the text, then deletes or marks them read.
+    void exportActing(const QString& subject, bool markRead) {
         ExportSettings app;
         app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
         QDir().mkpath(app.Paths.AppFolder);
         app.FolderPath = tmp.filePath("out") + "/";
-        app.ActionDelete = 1;
+        (markRead ? app.ActionMarkRead : app.ActionDelete) = 1;
         STR_FILTER_ITEM item;
         item.Criteria = 1;
         item.TextField = subject;
@@ -269,4 +273,27 @@ TEST_F(ClientIndexStateTest, AStaleOrForeignIndexIsNotWrittenIntoTheFile) {
     make(mails, {{at[1], 0x0, ""}, {at[0], 0x1, ""}});
     exportDeleting("exported");
     EXPECT_EQ(fieldsInFile(), (std::map<QByteArray, QByteArray>{{"first", "- - -"}}));
+}
+
+TEST_F(ClientIndexStateTest, FieldsThatHoldTheIndexStateAreEditedInPlace) {
+    const QByteArray fields = "X-Mozilla-Status: 0000\nX-Mozilla-Status2: 00000000\n"
+                              "X-Mozilla-Keys:                                        \n";
+    const std::vector<Mail> mails = {{"replied", fields.constData()},
+                                     {"exported", fields.constData()},
+                                     {"tagged", fields.constData()}};
+    std::vector<qint64> at;
+    Mailbox(mails, &at);
+    make(mails, {{at[0], 0x3, ""}, {at[1], 0x0, ""}, {at[2], 0x00800004, "$label2"}});
+    const qint64 size = QFileInfo(store + "/Inbox").size();
+
+    exportActing("exported", true);
+
+    EXPECT_EQ(QFileInfo(store + "/Inbox").size(), size) << "not edited in place";
+    EXPECT_FALSE(QFile::exists(store + "/Inbox.msf"));
+    const std::map<QByteArray, QByteArray> expected = {
+        {"replied", "0003 00000000 -"},
+        {"exported", "0001 00000000 -"},
+        {"tagged", "0004 00800000 $label2"},
+    };
+    EXPECT_EQ(fieldsInFile(), expected);
 }

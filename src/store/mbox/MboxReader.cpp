@@ -331,6 +331,9 @@ void MboxReader::headerLine(const Line& line) {
         }
     } else if (message_.mozKeysOffset < 0 &&
                StartsWithField(head, size, "X-Mozilla-Keys", &value) && size < kLineHeadLimit) {
+        // The padding is the room for tags: the value is all after the colon and one space.
+        constexpr qsizetype kName = sizeof("X-Mozilla-Keys:") - 1;
+        value = kName < size && head[kName] == ' ' ? kName + 1 : kName;
         qsizetype end = size;
         while (end > value && (head[end - 1] == '\n' || head[end - 1] == '\r'))
             --end;
