@@ -55,6 +55,7 @@ bool MailFolderIndex::load(QByteArrayView bytes, QString* error) {
         return false;
     }
     entries_.reserve(messages.tableRows().size());
+    byOffset_.reserve(messages.tableRows().size());
     for (const quint32 row : messages.tableRows()) {
         MailFolderIndexEntry entry;
         entry.messageKey = messages.rowId(row);
@@ -83,7 +84,6 @@ bool MailFolderIndex::load(QByteArrayView bytes, QString* error) {
     byOffset_.erase(std::unique(byOffset_.begin(), byOffset_.end(),
                                 [](const auto& a, const auto& b) { return a.first == b.first; }),
                     byOffset_.end());
-    byOffset_.shrink_to_fit();
     return true;
 }
 

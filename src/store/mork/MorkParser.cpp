@@ -108,10 +108,6 @@ bool MorkParser::fail(const char* what) {
     return false;
 }
 
-int MorkParser::get() {
-    return pos_ < end_ ? uchar(in_[pos_++]) : (++pos_, -1);
-}
-
 // The next byte that is not white space, a comment or a line continuation; -1 at the end.
 int MorkParser::next() {
     for (;;) {

@@ -38,7 +38,8 @@ private:
     MorkParser(QByteArrayView bytes, MorkTarget* target);
     bool run(bool* settled);
     bool fail(const char* what);
-    int get();
+    // The next byte, -1 at the end (after which unget still steps back).
+    int get() { return pos_ < end_ ? uchar(in_[pos_++]) : (++pos_, -1); }
     void unget() { --pos_; }
     int next();
     bool skipComment();
