@@ -349,7 +349,8 @@ TEST(MailFolderIndex, KeepsWhatTheWholeDocumentHolds) {
         for (size_t i = 0; i < table->rows.size(); ++i) {
             const MorkRow* row = doc.row(table->rows[i]);
             const auto text = [&](const char* column) {
-                const QByteArray* value = doc.token(column) ? row->value(doc.token(column)) : nullptr;
+                const QByteArray* value =
+                    doc.token(column) ? row->value(doc.token(column)) : nullptr;
                 return value ? *value : QByteArray();
             };
             const MailFolderIndexEntry& entry = index.entries()[i];

@@ -52,7 +52,7 @@ bool MorkParser::parse(QByteArrayView bytes, MorkDocument* document, QString* er
 }
 
 bool MorkParser::parse(QByteArrayView bytes, MorkSelection* selection, QString* error) {
-    // Each further read knows more of the file's names; the third knows them all.
+    // A second read knows every name, a third every scope of the table's rows.
     for (int pass = 0; pass < 3; ++pass) {
         MorkParser parser(bytes, selection);
         bool settled = false;

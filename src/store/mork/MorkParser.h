@@ -13,8 +13,9 @@ namespace parcelo {
 // only the part of it that a selection names.
 // A transaction group counts only once its commit mark is read: an aborted group, and one cut
 // short by the end of the file, change nothing. Anything else the format does not allow, a
-// reference to an undefined value, or more objects than the input's size can carry, fails the
-// whole read, as the client then also rebuilds the index instead of reading it.
+// reference to an undefined value, or more objects than the input's size can carry (for a
+// selection, of those it keeps), fails the whole read, as the client then also rebuilds the
+// index instead of reading it.
 class MorkParser {
 public:
     static bool parse(QByteArrayView bytes, MorkDocument* document, QString* error);
