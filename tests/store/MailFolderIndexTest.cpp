@@ -312,3 +312,51 @@ TEST(MailFolderIndex, ReadsFromFileAndNamesTheFileInErrors) {
     EXPECT_TRUE(error.contains(missing)) << error.toStdString();
     EXPECT_TRUE(index.entries().empty());
 }
+
+// The index keeps only its columns of the message rows while it reads; what it gives must be
+// what the whole document holds, also where a name is defined only after cells that use its id,
+// where a table holds rows of another scope, and where rows are cut from the table and put back.
+TEST(MailFolderIndex, KeepsWhatTheWholeDocumentHolds) {
+    const QByteArray start = "// <!-- <mdb:mork:z v=\"1.4\"/> -->\n";
+    const QByteArray cases[] = {
+        // The columns named only in a later group.
+        start + "<(90=a@x)(91=tag)>{1:^80 [1(^C3^90)(^C9^91)(^B3=7)] [2(^C3=b@x)]}\n"
+                "@$${1{@< <(a=c)> (80=ns:msg:db:row:scope:msgs:all)(C3=message-id)(C9=keywords)"
+                "(B3=storeToken)>@$$}1}@\n",
+        // Keywords defined after the first rows, as when a folder gets its first tag.
+        kHead + "{1:^80 {(k^96:c)(s=9)} [1(^B3=0)(^83=a@x)] [2(^B3=9)(^83=b@x)]}\n"
+                "@$${1{@< <(a=c)> (C0=keywords)>[2:^80(^C0=todo)]@$$}1}@\n",
+        // A name first used by name, then defined with an id.
+        kHead + "{1:^80 [1(tagsx=one)(^83=a@x)]}<(90=two)>\n"
+                "@$${2{@< <(a=c)> (D0=tagsx)>[1:^80(^D0^90)]@$$}2}@\n",
+        // Rows of another scope in the message table, defined before and after.
+        kHead + "< <(a=c)> (A0=other)>[5:^A0(^83=five@x)(^B3=50)]\n"
+                "{1:^80 5:^A0 [6(^83=six@x)] 7:^A0 [-1(^83=one@x)] }[7:^A0(^83=seven@x)]\n",
+        // Cuts of the table and of rows, and rows put back after them.
+        kHead + "{1:^80 [1(^83=a@x)(^B9=k)] [2(^83=b@x)] [3(^83=c@x)]}\n"
+                "@$${3{@{1:^80 -1 }{-1:^80 3 2 }[2:^80-(^83=)]@$$}3}@\n"
+                "@$${4{@{1:^80 1 -3 3 }@$$}4}@\n",
+        // The scope named after its table.
+        start + "{1:^80 [1(^83=a@x)]}< <(a=c)> (80=ns:msg:db:row:scope:msgs:all)"
+                "(83=message-id)>\n",
+    };
+    for (const QByteArray& bytes : cases) {
+        const MailFolderIndex index = Load(bytes);
+        const MorkDocument doc = Parse(bytes);
+        const MorkTable* table = doc.table({doc.token(kMsgs), 1});
+        ASSERT_NE(table, nullptr) << bytes.toStdString();
+        ASSERT_EQ(index.entries().size(), table->rows.size()) << bytes.toStdString();
+        for (size_t i = 0; i < table->rows.size(); ++i) {
+            const MorkRow* row = doc.row(table->rows[i]);
+            const auto text = [&](const char* column) {
+                const QByteArray* value =
+                    doc.token(column) ? row->value(doc.token(column)) : nullptr;
+                return value ? *value : QByteArray();
+            };
+            const MailFolderIndexEntry& entry = index.entries()[i];
+            EXPECT_EQ(entry.messageKey, table->rows[i].id) << bytes.toStdString();
+            EXPECT_EQ(entry.messageId, text("message-id")) << bytes.toStdString();
+            EXPECT_EQ(entry.keywords, text("keywords")) << bytes.toStdString();
+        }
+    }
+}

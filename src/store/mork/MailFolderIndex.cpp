@@ -3,6 +3,7 @@
 #include "store/mork/MorkParser.h"
 
 #include <QFile>
+#include <algorithm>
 #include <limits>
 
 namespace parcelo {
@@ -43,35 +44,26 @@ qint64 DecimalOffset(const QByteArray& text) {
 bool MailFolderIndex::load(QByteArrayView bytes, QString* error) {
     entries_.clear();
     byOffset_.clear();
-    MorkDocument doc;
-    if (!MorkParser::parse(bytes, &doc, error))
+    enum Column { Flags, Keywords, MessageId, StoreToken, MsgOffset };
+    MorkSelection messages("ns:msg:db:row:scope:msgs:all", kMessagesTableId,
+                           {"flags", "keywords", "message-id", "storeToken", "msgOffset"});
+    if (!MorkParser::parse(bytes, &messages, error))
         return false;
-    const MorkToken scope = doc.token("ns:msg:db:row:scope:msgs:all");
-    const MorkTable* table = scope ? doc.table({scope, kMessagesTableId}) : nullptr;
-    if (!table) {
+    if (!messages.hasTable()) {
         if (error)
             *error = QStringLiteral("not a mail folder index (it has no message table)");
         return false;
     }
-    const MorkToken flagsColumn = doc.token("flags");
-    const MorkToken keywordsColumn = doc.token("keywords");
-    const MorkToken messageIdColumn = doc.token("message-id");
-    const MorkToken storeTokenColumn = doc.token("storeToken");
-    const MorkToken msgOffsetColumn = doc.token("msgOffset");
-    entries_.reserve(table->rows.size());
-    for (const MorkOid& oid : table->rows) {
-        const MorkRow* row = doc.row(oid);
+    entries_.reserve(messages.tableRows().size());
+    byOffset_.reserve(messages.tableRows().size());
+    for (const quint32 row : messages.tableRows()) {
         MailFolderIndexEntry entry;
-        entry.messageKey = oid.id;
-        const auto text = [row](MorkToken column) {
-            const QByteArray* value = column ? row->value(column) : nullptr;
-            return value ? *value : QByteArray();
-        };
-        entry.flags = quint32(LeadingHex(text(flagsColumn), 8));
-        entry.keywords = text(keywordsColumn);
-        entry.messageId = text(messageIdColumn);
-        const QByteArray storeToken = text(storeTokenColumn);
-        const QByteArray msgOffset = text(msgOffsetColumn);
+        entry.messageKey = messages.rowId(row);
+        entry.flags = quint32(LeadingHex(messages.value(row, Flags), 8));
+        entry.keywords = messages.value(row, Keywords);
+        entry.messageId = messages.value(row, MessageId);
+        const QByteArray storeToken = messages.value(row, StoreToken);
+        const QByteArray msgOffset = messages.value(row, MsgOffset);
         const quint64 unset = std::numeric_limits<quint64>::max();
         const quint64 hexOffset = msgOffset.isEmpty() ? unset : LeadingHex(msgOffset, 16);
         if (!storeToken.isEmpty()) {
@@ -83,36 +75,53 @@ bool MailFolderIndex::load(QByteArrayView bytes, QString* error) {
             entry.offset = entry.messageKey;
             entry.offsetFromKey = true;
         }
-        if (entry.offset >= 0 && !byOffset_.contains(entry.offset))
-            byOffset_.insert(entry.offset, qsizetype(entries_.size()));
+        if (entry.offset >= 0)
+            byOffset_.emplace_back(entry.offset, quint32(entries_.size()));
         entries_.push_back(std::move(entry));
     }
+    // The first entry in the table wins where several claim an offset.
+    std::sort(byOffset_.begin(), byOffset_.end());
+    byOffset_.erase(std::unique(byOffset_.begin(), byOffset_.end(),
+                                [](const auto& a, const auto& b) { return a.first == b.first; }),
+                    byOffset_.end());
     return true;
 }
 
 const MailFolderIndexEntry* MailFolderIndex::findAt(qint64 offset) const {
-    const auto it = byOffset_.constFind(offset);
-    return it == byOffset_.constEnd() ? nullptr : &entries_[size_t(it.value())];
+    const auto it = std::lower_bound(byOffset_.begin(), byOffset_.end(), offset,
+                                     [](const auto& item, qint64 key) { return item.first < key; });
+    return it == byOffset_.end() || it->first != offset ? nullptr : &entries_[it->second];
 }
 
 bool ReadMailFolderIndex(const QString& indexPath, MailFolderIndex* index, QString* error) {
     QFile file(indexPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = QStringLiteral("cannot open %1: %2").arg(indexPath, file.errorString());
         return false;
     }
-    if (file.size() > kMaxIndexSize) {
+    const qint64 size = file.size();
+    if (size > kMaxIndexSize) {
         if (error)
             *error = QStringLiteral("%1 is too big for a folder index").arg(indexPath);
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(indexPath, file.errorString());
-        return false;
+    // Read once into a buffer of the file's size: not mapped, as the client may cut the file
+    // short while it is read.
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = file.read(bytes.data() + got, size - got);
+        if (n < 0) {
+            if (error)
+                *error = QStringLiteral("cannot read %1: %2").arg(indexPath, file.errorString());
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
     }
+    bytes.truncate(got);
     QString reason;
     if (!index->load(bytes, &reason)) {
         if (error)

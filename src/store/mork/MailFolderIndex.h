@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
 #include <QtGlobal>
 #include <vector>
@@ -36,7 +35,8 @@ public:
 
 private:
     std::vector<MailFolderIndexEntry> entries_;
-    QHash<qint64, qsizetype> byOffset_;
+    // Offsets with the first entry at each, by offset.
+    std::vector<std::pair<qint64, quint32>> byOffset_;
 };
 
 // Reads NAME.msf of a mailbox file; false with a reason when it cannot be read or parsed.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/mork/MorkTarget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -9,23 +11,6 @@
 #include <vector>
 
 namespace parcelo {
-
-// A token names a column, a row scope or a table kind. A one-byte name is its byte; a longer
-// name is the id its text has in the column dictionary, or, for a name no dictionary defines,
-// a number above 32 bits.
-using MorkToken = quint64;
-
-struct MorkOid {
-    MorkToken scope = 0;
-    quint32 id = 0;
-    bool operator==(const MorkOid&) const = default;
-};
-
-struct MorkOidHash {
-    size_t operator()(const MorkOid& oid) const {
-        return std::hash<quint64>()(oid.scope * 0x9E3779B97F4A7C15ull ^ oid.id);
-    }
-};
 
 struct MorkRow {
     std::map<MorkToken, QByteArray> cells;
@@ -38,9 +23,9 @@ struct MorkTable {
     std::vector<MorkOid> rows; // in the order they were first added, each once
 };
 
-// The content of a Mork file after every committed change: rows with the cells they hold last,
-// tables with the rows they hold last.
-class MorkDocument {
+// The whole content of a Mork file after every committed change: rows with the cells they hold
+// last, tables with the rows they hold last.
+class MorkDocument : public MorkTarget {
 public:
     // Token of a column, scope or kind name; 0 when the file never names it.
     MorkToken token(QByteArrayView name) const;
@@ -48,12 +33,25 @@ public:
     const MorkRow* row(MorkOid oid) const;
     const std::unordered_map<MorkOid, MorkTable, MorkOidHash>& tables() const { return tables_; }
 
+    void begin(QByteArrayView input, const MorkNames* names) override;
+    qsizetype table(MorkOid table, bool cutRows) override;
+    void tableKind(MorkOid table, MorkToken kind) override;
+    qsizetype row(MorkOid row, bool cutCells) override;
+    qsizetype member(MorkOid table, bool cut) override;
+    qsizetype cell(MorkToken column, quint32 valueAt, bool cut) override;
+    bool finish(const MorkNames& names) override;
+
 private:
-    friend class MorkParser;
-    QHash<QByteArray, MorkToken> names_;
-    std::unordered_map<MorkOid, QByteArray, MorkOidHash> atoms_;
+    MorkNames names_;
     std::unordered_map<MorkOid, MorkRow, MorkOidHash> rows_;
     std::unordered_map<MorkOid, MorkTable, MorkOidHash> tables_;
+    QByteArrayView input_;
+    MorkOid currentOid_;
+    MorkRow* current_ = nullptr;
+    quint64 sequence_ = 0;
+    // Rows of each table with the order they were added in; cuts erase them.
+    std::unordered_map<MorkOid, std::unordered_map<MorkOid, quint64, MorkOidHash>, MorkOidHash>
+        members_;
 };
 
 } // namespace parcelo

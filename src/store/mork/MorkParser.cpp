@@ -12,9 +12,6 @@ constexpr MorkToken kValueScope = 'v';
 constexpr MorkToken kRowScope = 'r';
 constexpr MorkToken kKindColumn = 'k';
 constexpr MorkToken kAtomScopeColumn = 'a';
-// Weights of new objects against the input's size, so that memory stays a small multiple of it.
-constexpr qsizetype kRowCost = 8;
-constexpr qsizetype kObjectCost = 1;
 constexpr qsizetype kMinBudget = 4096;
 
 int HexDigit(int c) {
@@ -45,7 +42,8 @@ bool IsNameMore(int c) {
 bool MorkParser::parse(QByteArrayView bytes, MorkDocument* document, QString* error) {
     *document = MorkDocument();
     MorkParser parser(bytes, document);
-    if (parser.run())
+    bool settled = false;
+    if (parser.run(&settled))
         return true;
     *document = MorkDocument();
     if (error)
@@ -53,19 +51,52 @@ bool MorkParser::parse(QByteArrayView bytes, MorkDocument* document, QString* er
     return false;
 }
 
-MorkParser::MorkParser(QByteArrayView bytes, MorkDocument* document)
-    : in_(bytes), end_(bytes.size()), doc_(document), budget_(std::max(bytes.size(), kMinBudget)) {}
+bool MorkParser::parse(QByteArrayView bytes, MorkSelection* selection, QString* error) {
+    // A second read knows every name, a third every scope of the table's rows.
+    for (int pass = 0; pass < 3; ++pass) {
+        MorkParser parser(bytes, selection);
+        bool settled = false;
+        if (!parser.run(&settled)) {
+            if (error)
+                *error = parser.error_;
+            return false;
+        }
+        if (settled)
+            return true;
+    }
+    if (error)
+        *error = QStringLiteral("the Mork file could not be read in three passes");
+    return false;
+}
 
-bool MorkParser::run() {
+QByteArray MorkParser::text(QByteArrayView bytes, quint32 at) {
+    MorkParser parser(bytes, nullptr);
+    parser.pos_ = at;
+    QByteArray out;
+    parser.value(&out);
+    return out;
+}
+
+MorkParser::MorkParser(QByteArrayView bytes, MorkTarget* target)
+    : in_(bytes), end_(bytes.size()), target_(target), budget_(std::max(bytes.size(), kMinBudget)),
+      atoms_(kValueScope) {}
+
+bool MorkParser::run(bool* settled) {
     if (!in_.startsWith(kHeader)) {
         error_ = QStringLiteral("not a Mork file (the header line is missing)");
         return false;
     }
+    // Values are kept as 32-bit positions.
+    if (quint64(in_.size()) > 0xFFFFFFFFull) {
+        error_ = QStringLiteral("the Mork file is too big");
+        return false;
+    }
+    target_->begin(in_, &names_);
     // The header line is a comment, read as such with anything after it on its line.
     pos_ = 0;
     if (!content(false))
         return false;
-    finish();
+    *settled = target_->finish(names_);
     return true;
 }
 
@@ -75,10 +106,6 @@ bool MorkParser::fail(const char* what) {
                      .arg(QLatin1StringView(what))
                      .arg(std::min(pos_, in_.size()));
     return false;
-}
-
-int MorkParser::get() {
-    return pos_ < end_ ? uchar(in_[pos_++]) : (++pos_, -1);
 }
 
 // The next byte that is not white space, a comment or a line continuation; -1 at the end.
@@ -243,7 +270,7 @@ bool MorkParser::dict() {
                 if (c != '(')
                     return fail(c < 0 ? "dictionary meta not closed" : "unexpected byte in meta");
                 MetaCell meta;
-                if (!cell(nullptr, false, &meta))
+                if (!cell(false, &meta))
                     return false;
                 if (meta.column == kAtomScopeColumn)
                     scope = meta.isReference ? meta.reference.id : nameToken(meta.text);
@@ -266,14 +293,16 @@ bool MorkParser::dict() {
         }
         if (c != '=')
             return fail("expected = in dictionary");
-        QByteArray text;
-        if (!value(&text))
+        const quint32 at = quint32(pos_);
+        if (!skipValue())
             return false;
-        auto [it, added] = doc_->atoms_.insert_or_assign(MorkOid{scope, id}, text);
-        if (added && !spend(kObjectCost))
+        if (atoms_.insert(MorkOid{scope, id}, at) && !spend(kMorkObjectCost))
             return false;
-        if (scope == kColumnScope && !doc_->names_.contains(text))
-            doc_->names_.insert(text, id);
+        if (scope == kColumnScope) {
+            const QByteArray name = text(in_, at);
+            if (!names_.contains(name))
+                names_.insert(name, id);
+        }
     }
 }
 
@@ -288,10 +317,8 @@ bool MorkParser::table() {
     if (!mid(&m))
         return false;
     const MorkOid oid{m.scope ? m.scope : kRowScope, m.id};
-    if (doc_->tables_.try_emplace(oid).second && !spend(kRowCost))
+    if (!spend(target_->table(oid, cutAll)))
         return false;
-    if (cutAll)
-        members_[oid].clear();
     bool cutNext = false;
     for (;;) {
         c = next();
@@ -325,14 +352,14 @@ bool MorkParser::tableMeta(MorkOid table) {
             return fail("table meta not closed");
         if (c == '(') {
             MetaCell meta;
-            if (!cell(nullptr, false, &meta))
+            if (!cell(false, &meta))
                 return false;
             if (meta.column != kKindColumn)
                 continue;
             if (!meta.isReference) {
-                doc_->tables_[table].kind = nameToken(meta.text);
+                target_->tableKind(table, nameToken(meta.text));
             } else if (meta.reference.scope == 0 || meta.reference.scope == kColumnScope) {
-                doc_->tables_[table].kind = meta.reference.id;
+                target_->tableKind(table, meta.reference.id);
             } else {
                 return fail("table kind outside the column space");
             }
@@ -362,22 +389,10 @@ bool MorkParser::row(int first, const MorkOid* table, RowPlace place, bool cut) 
         return false;
     const MorkToken defaultScope = table ? table->scope : kRowScope;
     const MorkOid oid{m.scope ? m.scope : defaultScope, m.id};
-    auto [it, added] = doc_->rows_.try_emplace(oid);
-    if (added && !spend(kRowCost))
+    if (!spend(target_->row(oid, cutCells)))
         return false;
-    MorkRow& r = it->second;
-    if (cutCells)
-        r.cells.clear();
-    if (place == RowPlace::InTable) {
-        auto& members = members_[*table];
-        if (cut) {
-            members.erase(oid);
-        } else if (members.try_emplace(oid, sequence_).second) {
-            ++sequence_;
-            if (!spend(kObjectCost))
-                return false;
-        }
-    }
+    if (place == RowPlace::InTable && !spend(target_->member(*table, cut)))
+        return false;
     if (first == '[') {
         bool cutNext = false;
         for (;;) {
@@ -387,7 +402,7 @@ bool MorkParser::row(int first, const MorkOid* table, RowPlace place, bool cut) 
             if (c < 0)
                 return fail("row not closed");
             if (c == '(') {
-                if (!cell(&r, cutNext, nullptr))
+                if (!cell(cutNext, nullptr))
                     return false;
                 cutNext = false;
             } else if (c == '-') {
@@ -398,7 +413,7 @@ bool MorkParser::row(int first, const MorkOid* table, RowPlace place, bool cut) 
                     if (d != '(')
                         return fail(d < 0 ? "row meta not closed" : "unexpected byte in meta");
                     MetaCell ignored;
-                    if (!cell(nullptr, false, &ignored))
+                    if (!cell(false, &ignored))
                         return false;
                 }
             }
@@ -416,8 +431,8 @@ bool MorkParser::row(int first, const MorkOid* table, RowPlace place, bool cut) 
 }
 
 // After '(': a column (^ID or a name), then "=value" or "^ID" naming a value of a dictionary,
-// then ')'. Into a row, or, for meta cells, into meta.
-bool MorkParser::cell(MorkRow* row, bool cut, MetaCell* meta) {
+// then ')'. To the target, or, for meta cells, into meta.
+bool MorkParser::cell(bool cut, MetaCell* meta) {
     int c = next();
     MorkToken column = 0;
     if (c == '^') {
@@ -435,9 +450,11 @@ bool MorkParser::cell(MorkRow* row, bool cut, MetaCell* meta) {
     }
     QByteArray text;
     Mid reference;
+    quint32 at = 0;
     c = next();
     if (c == '=') {
-        if (!value(&text))
+        at = quint32(pos_);
+        if (meta ? !value(&text) : !skipValue())
             return false;
     } else if (c == '^') {
         if (!mid(&reference))
@@ -445,11 +462,9 @@ bool MorkParser::cell(MorkRow* row, bool cut, MetaCell* meta) {
         if (next() != ')')
             return fail("expected ) after a value reference");
         if (!meta) {
-            const MorkOid atom{reference.scope ? reference.scope : kValueScope, reference.id};
-            const auto it = doc_->atoms_.find(atom);
-            if (it == doc_->atoms_.end())
+            at = atoms_.value({reference.scope ? reference.scope : kValueScope, reference.id});
+            if (at == 0)
                 return fail("reference to an undefined value");
-            text = it->second;
         }
     } else {
         return fail("expected = or ^ in a cell");
@@ -461,12 +476,7 @@ bool MorkParser::cell(MorkRow* row, bool cut, MetaCell* meta) {
         meta->reference = reference;
         return true;
     }
-    if (cut) {
-        row->cells.erase(column);
-        return true;
-    }
-    auto [it, added] = row->cells.insert_or_assign(column, text);
-    return !added || spend(kObjectCost);
+    return spend(target_->cell(column, at, cut));
 }
 
 // An object id "HEX", optionally followed by ":^HEX" or ":name" giving its scope.
@@ -558,35 +568,34 @@ bool MorkParser::value(QByteArray* out) {
     }
 }
 
+// As value, without keeping the text: up to the first ')' that no backslash escapes.
+bool MorkParser::skipValue() {
+    while (pos_ < end_) {
+        const char c = in_[pos_];
+        if (c == ')') {
+            ++pos_;
+            return true;
+        }
+        pos_ += c == '\\' ? 2 : 1;
+    }
+    pos_ = end_ + 1;
+    return fail("value not closed");
+}
+
 MorkToken MorkParser::nameToken(const QByteArray& name) {
     if (name.size() == 1)
         return MorkToken(uchar(name.front()));
-    const auto it = doc_->names_.constFind(name);
-    if (it != doc_->names_.constEnd())
+    const auto it = names_.constFind(name);
+    if (it != names_.constEnd())
         return it.value();
     const MorkToken token = nextNameToken_++;
-    doc_->names_.insert(name, token);
+    names_.insert(name, token);
     return token;
 }
 
 bool MorkParser::spend(qsizetype cost) {
     budget_ -= cost;
     return budget_ >= 0 || fail("more objects than the file's size allows");
-}
-
-void MorkParser::finish() {
-    for (auto& [oid, members] : members_) {
-        std::vector<std::pair<quint64, MorkOid>> ordered;
-        ordered.reserve(members.size());
-        for (const auto& [row, sequence] : members)
-            ordered.emplace_back(sequence, row);
-        std::sort(ordered.begin(), ordered.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        auto& rows = doc_->tables_[oid].rows;
-        rows.clear();
-        for (const auto& entry : ordered)
-            rows.push_back(entry.second);
-    }
 }
 
 } // namespace parcelo
