@@ -41,13 +41,37 @@ INSTANTIATE_TEST_SUITE_P(
         SanitizeCase{"only forbidden and spaces", QStringLiteral(" :? !* | "),
                      QStringLiteral("No Name")},
         SanitizeCase{"empty", QString(), QStringLiteral("No Name")},
-        SanitizeCase{"control characters stay, NUL goes",
+        SanitizeCase{"C0 controls and DEL go",
                      QString::fromUtf16(u"a\tb\x01"
-                                        u"c\0d",
-                                        7),
-                     QString::fromUtf16(u"a\tb\x01"
-                                        u"cd",
-                                        6)},
+                                        u"c\0d\ne\rf\x1b"
+                                        u"g\x1fh\x7fi",
+                                        17),
+                     QStringLiteral("abcdefghi")},
+        SanitizeCase{"C1 controls go, their neighbours stay",
+                     QString::fromUtf16(u"\x7e\x80"
+                                        u"a\x85"
+                                        u"b\x9f\xa0"
+                                        u"c"),
+                     QString::fromUtf16(u"\x7e"
+                                        u"ab\xa0"
+                                        u"c")},
+        SanitizeCase{"direction marks, embeddings, overrides and isolates go",
+                     QString::fromUtf16(u"\x200e"
+                                        u"a\x200f\x202a"
+                                        u"b\x202b\x202c\x202d\x202e"
+                                        u"c\x2066\x2067\x2068\x2069\x061c"
+                                        u"d"),
+                     QStringLiteral("abcd")},
+        SanitizeCase{"joiners and the characters around the direction ones stay",
+                     QString::fromUtf16(u"a\x200d\x2029"
+                                        u"b\x2065\x206a\x061b"
+                                        u"c\x202f"
+                                        u"d"),
+                     QString::fromUtf16(u"a\x200d\x2029"
+                                        u"b\x2065\x206a\x061b"
+                                        u"c\x202f"
+                                        u"d")},
+        SanitizeCase{"only controls", QStringLiteral("\n\x1b\u202e"), QStringLiteral("No Name")},
         SanitizeCase{"300 characters", QString(300, u'x'), QString(250, u'x')}),
     [](const auto& info) { return std::to_string(info.index); });
 
@@ -57,6 +81,13 @@ TEST(SanitizeName, CutNeverSplitsSurrogatePair) {
     const QString name = SanitizeName(text);
     EXPECT_EQ(name, QString(249, u'a'));
     EXPECT_FALSE(name.back().isHighSurrogate());
+}
+
+TEST(WithoutHiddenCharacters, TakesOutWhatSanitizeNameTakesOut) {
+    const QString text = QString::fromUtf16(u"a\nb\x1b"
+                                            u"c\x202e"
+                                            u"d\x85:e ");
+    EXPECT_EQ(WithoutHiddenCharacters(text), QStringLiteral("abcd:e "));
 }
 
 TEST(IsValidPathComponent, RejectsWhatCouldLeaveTheDestination) {

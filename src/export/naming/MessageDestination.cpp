@@ -1,9 +1,9 @@
 #include "export/naming/MessageDestination.h"
 
-#include "export/output/EnsureDirectoryPath.h"
 #include "export/naming/NameLimits.h"
 #include "export/naming/NamingOptions.h"
 #include "export/naming/SanitizeName.h"
+#include "export/output/EnsureDirectoryPath.h"
 
 namespace parcelo {
 
@@ -87,7 +87,7 @@ MessageDestination DestinationOfMessage(const DestinationRequest& request) {
             // A tree path names folders, not files: each backslash-separated name is one
             // directory, and each must be a plain name.
             for (const QString& component : sub.split(u'\\', Qt::SkipEmptyParts))
-                dest.subFolder.append(component);
+                dest.subFolder.append(WithoutHiddenCharacters(component));
         } else if (!sub.isEmpty()) {
             dest.subFolder.append(CutToUtf8Bytes(sub, kMaxNameBytes));
         }
