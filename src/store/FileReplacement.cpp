@@ -83,8 +83,10 @@ bool FileReplacement::begin(QString* error) {
 }
 
 bool FileReplacement::write(const char* data, qint64 size) {
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        errno_ = EBADF;
         return false;
+    }
     const qint64 limit = gFailureAfterBytes;
     bool injected = false;
     if (limit >= 0 && written_ + size > limit) {

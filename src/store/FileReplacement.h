@@ -16,6 +16,8 @@ public:
 
     bool begin(QString* error);
     bool write(const char* data, qint64 size);
+    // The errno of the call that failed (0: none), for the caller's message after write().
+    int failure() const { return errno_; }
     // Flushes what was written to disk; commit() flushes again, which is then cheap.
     bool flush(QString* error);
     bool commit(QString* error);

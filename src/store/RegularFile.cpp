@@ -34,12 +34,16 @@ bool openRegular(QFile* file, const QString& path, bool blocking, QString* error
         return fail(SystemErrorText(errno));
     struct stat st;
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !onPseudoFileSystem(fd);
-    if (!regular || (blocking && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||
-        !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    const auto closeAndFail = [&](const QString& reason) {
         ::close(fd);
-        return fail(regular ? QStringLiteral("cannot be opened")
-                            : QStringLiteral("not a regular file"));
-    }
+        return fail(reason);
+    };
+    if (!regular)
+        return closeAndFail(QStringLiteral("not a regular file"));
+    if (blocking && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        return closeAndFail(SystemErrorText(errno));
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return closeAndFail(file->errorString());
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Rewrites of an mbox that meet other programs: appends during the copy, locks, links and
 // the leftovers of a process killed in the middle of a rewrite.
+#include "../export/ScopedFileSizeLimit.h"
 #include "store/mbox/MboxFolder.h"
 #include "store/mbox/MboxRewriter.h"
 #include "support/StoreTestSupport.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -128,6 +131,48 @@ TEST(MboxRewriteFaults, MailAppendedWhileEveryMessageIsRemovedStartsTheFile) {
     EXPECT_EQ(folder.DeleteMessages(Ids({0, 1})), S_OK);
     EXPECT_EQ(folder.Close(), S_OK) << folder.LastError().toStdString();
     EXPECT_EQ(readFile(path), appended);
+}
+
+// A file-size limit makes writes fail as a full disk does (EFBIG, "File too large"): whether
+// the copy fails at once or only on the mail appended while it ran, the mailbox stays as it
+// was and the error says why, in the system's words.
+TEST(MboxRewriteFaults, AFailedWriteKeepsTheMailboxAndNamesTheReason) {
+    const QByteArray big =
+        "From c Mon Jan  1 00:00:00 2001\nSubject: big\n\n" + QByteArray(8000, 'x') + "\n";
+    struct Case {
+        const char* name;
+        QByteArray stored;
+        QByteArray appendedWhileCopying;
+    };
+    const Case cases[] = {
+        {"the copy", kTwoMessages + "\n" + big, {}},
+        {"the catching up", kTwoMessages, "\n" + big},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Inbox"));
+        ASSERT_TRUE(writeFile(path, c.stored));
+        ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+            if (stage == MboxRewriteStage::Copied && !c.appendedWhileCopying.isEmpty()) {
+                // The other program is under no limit.
+                const ScopedFileSizeLimit none(RLIM_INFINITY);
+                Append(path, c.appendedWhileCopying);
+            }
+        });
+        HRESULT result = S_OK;
+        QString error;
+        {
+            const ScopedFileSizeLimit limit(4096);
+            error = DeleteFirst(path, &result);
+        }
+        EXPECT_NE(result, S_OK);
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        EXPECT_TRUE(error.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))))
+            << error.toStdString();
+        EXPECT_EQ(readFile(path), c.stored + c.appendedWhileCopying);
+        EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+    }
 }
 
 TEST(MboxRewriteFaults, AFileChangedDuringTheRewriteIsKeptAsItIs) {

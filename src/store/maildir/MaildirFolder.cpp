@@ -8,13 +8,13 @@
 #include "store/StoreDirectory.h"
 #include "store/maildir/MaildirFileName.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace parcelo {
@@ -205,8 +205,12 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
             continue;
         const QString newName = name.withFlag(QLatin1Char('S'));
         const QString newPath = directory_ + QStringLiteral("/cur/") + newName;
-        if (message->inNew && !QDir(directory_).mkpath(QStringLiteral("cur"))) {
-            error_ = QStringLiteral("cannot create %1/cur").arg(directory_);
+        if (message->inNew &&
+            ::mkdir(QFile::encodeName(directory_ + QStringLiteral("/cur")).constData(), 0777) !=
+                0 &&
+            errno != EEXIST) {
+            error_ =
+                QStringLiteral("cannot create %1/cur: %2").arg(directory_, SystemErrorText(errno));
             hr = E_IO;
             continue;
         }

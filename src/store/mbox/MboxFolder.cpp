@@ -333,7 +333,10 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     MboxScan rescan = ScanMbox(path_);
     if (!rescan.ok || rescan.messages.size() < kept) {
         // The change is on disk, but the file no longer reads as expected: no id is valid.
-        error_ = QStringLiteral("%1 could not be read again after the change").arg(path_);
+        error_ = QStringLiteral("%1 could not be read again after the change: %2")
+                     .arg(path_, rescan.error.isEmpty()
+                                     ? QStringLiteral("it holds fewer messages than were kept")
+                                     : rescan.error);
         starts_.assign(starts_.size(), kGone);
         return S_OK;
     }

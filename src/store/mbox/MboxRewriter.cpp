@@ -111,7 +111,8 @@ struct Edit {
 
 class Copier {
 public:
-    Copier(int source, FileReplacement* target) : source_(source), target_(target) {}
+    Copier(int source, const QString& path, FileReplacement* target)
+        : source_(source), path_(path), target_(target) {}
 
     bool copy(qint64 from, qint64 to) {
         while (from < to) {
@@ -119,8 +120,13 @@ public:
                 ::pread(source_, buffer_.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0 || !target_->write(buffer_.get(), got))
-                return false;
+            if (got < 0)
+                return fail(
+                    QStringLiteral("cannot read %1: %2").arg(path_, SystemErrorText(errno)));
+            if (got == 0)
+                return fail(QStringLiteral("%1 changed while it was rewritten").arg(path_));
+            if (!target_->write(buffer_.get(), got))
+                return failedWrite();
             from += got;
             written_ += got;
         }
@@ -128,14 +134,27 @@ public:
     }
     bool write(const QByteArray& text) {
         written_ += text.size();
-        return target_->write(text.constData(), text.size());
+        return target_->write(text.constData(), text.size()) || failedWrite();
     }
     qint64 written() const { return written_; }
+    // Why the last copy or write failed, naming the mailbox.
+    const QString& error() const { return error_; }
 
 private:
+    bool fail(const QString& error) {
+        error_ = error;
+        return false;
+    }
+    bool failedWrite() {
+        return fail(QStringLiteral("cannot rewrite %1: %2")
+                        .arg(path_, SystemErrorText(target_->failure())));
+    }
+
     static constexpr qint64 kBuffer = 65536;
     int source_;
+    QString path_;
     FileReplacement* target_;
+    QString error_;
     std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
     qint64 written_ = 0;
 };
@@ -207,9 +226,12 @@ bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
                 *error = QStringLiteral("%1 changed while it was open").arg(path);
                 return false;
             }
-            if (::pwrite(fd, edit.text.constData(), size_t(edit.text.size()), edit.offset) !=
-                edit.text.size()) {
-                *error = QStringLiteral("cannot write %1: %2").arg(path, SystemErrorText(errno));
+            const ssize_t n =
+                ::pwrite(fd, edit.text.constData(), size_t(edit.text.size()), edit.offset);
+            if (n != edit.text.size()) {
+                // A short write sets no errno.
+                *error = QStringLiteral("cannot write %1: %2")
+                             .arg(path, SystemErrorText(n < 0 ? errno : EIO));
                 return false;
             }
         }
@@ -248,7 +270,7 @@ bool CatchUp(int fd, const QString& path, qint64 prefixLength, Copier* copier, C
                                 ? SkipEmptyLines(fd, copied->size, st.st_size)
                                 : copied->size;
         if (!copier->copy(from, st.st_size)) {
-            *error = QStringLiteral("cannot rewrite %1").arg(path);
+            *error = copier->error();
             return false;
         }
         copied->size = st.st_size;
@@ -269,21 +291,35 @@ bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixW
         copied = SkipEmptyLines(fd, copied, st.st_size);
     const int target =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-    bool ok = target >= 0;
+    // The errno of the call that failed, taken before anything else can change it.
+    int failure = target < 0 ? errno : 0;
     char buffer[65536];
-    for (qint64 from = copied; ok && from < st.st_size;) {
+    for (qint64 from = copied; failure == 0 && from < st.st_size;) {
         const ssize_t got =
             ::pread(fd, buffer, size_t(std::min<qint64>(sizeof buffer, st.st_size - from)), from);
-        ok = got > 0 && ::write(target, buffer, size_t(got)) == got;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            failure = got < 0 ? errno : EIO;
+            break;
+        }
+        for (ssize_t done = 0; failure == 0 && done < got;) {
+            const ssize_t n = ::write(target, buffer + done, size_t(got - done));
+            if (n > 0)
+                done += n;
+            else if (n == 0 || errno != EINTR)
+                failure = n == 0 ? EIO : errno;
+        }
         from += got;
     }
-    ok = ok && ::fsync(target) == 0;
+    if (failure == 0 && ::fsync(target) != 0)
+        failure = errno;
     if (target >= 0)
         ::close(target);
-    if (!ok)
+    if (failure != 0)
         *error = QStringLiteral("%1: a message appended during the rewrite could not be kept: %2")
-                     .arg(path, SystemErrorText(errno));
-    return ok;
+                     .arg(path, SystemErrorText(failure));
+    return failure == 0;
 }
 
 bool Rewrite(int fd, const QString& path, const MboxScan& scan,
@@ -291,7 +327,7 @@ bool Rewrite(int fd, const QString& path, const MboxScan& scan,
     FileReplacement target(path);
     if (!target.begin(error))
         return false;
-    Copier copier(fd, &target);
+    Copier copier(fd, path, &target);
     bool ok = copier.copy(0, scan.prefixLength);
     for (size_t i = 0; ok && i < scan.messages.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
@@ -305,7 +341,7 @@ bool Rewrite(int fd, const QString& path, const MboxScan& scan,
         ok = ok && copier.copy(position, message.regionEnd);
     }
     if (!ok) {
-        *error = QStringLiteral("cannot rewrite %1").arg(path);
+        *error = copier.error();
         target.abort();
         return false;
     }
