@@ -133,6 +133,10 @@ TEST(HeaderSummary, NormalSubjectDropsReplyAndForwardPrefixes) {
         {"Re[x]: not a counter", "Re[x]: not a counter"},
         {"Fw d: split", "Fw d: split"},
         {"fWD :\tRe[12]:x", "x"},
+        // A no-break space after the colon (found by fuzzing): the subject must come out free
+        // of prefixes, not with the next one left in front.
+        {"Re:\xC2\xA0Re: x", "x"},
+        {"Fwd:\xE2\x80\x83Re:\xC2\xA0Hello\xC2\xA0", "Hello"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalizeSubject(c.subject).toStdString(), c.normal) << c.subject;

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -359,6 +360,35 @@ TEST(MaildirChanges, MarkReadNeverReplacesAnotherFile) {
               QByteArray("Subject: new\n\nx\n"));
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("cur/1.host:2,S"))),
               QByteArray("Subject: other\n\ny\n"));
+}
+
+TEST(MaildirChanges, MarkReadKeepsCharactersBeyondTheBasicPlaneInTheFlags) {
+    // U+1F600 and U+1F4A9 share their first UTF-16 unit: sorting units would split both.
+    const QByteArray before("1.host:2,\xF0\x9F\x98\x80"
+                            "F\xF0\x9F\x92\xA9");
+    const QByteArray after("1.host:2,FS\xF0\x9F\x92\xA9\xF0\x9F\x98\x80");
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("cur")));
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("cur/") + QString::fromUtf8(before)),
+                          "Subject: smile\n\nx\n"));
+    auto store = OpenStore(dir.path());
+    auto inbox = OpenFolderByPath(*store, QStringLiteral("Inbox"));
+    ASSERT_TRUE(inbox);
+    ASSERT_EQ(EnumerateMessages(*inbox).size(), 1u);
+    EXPECT_EQ(inbox->MarkMessagesAsRead(true, Ids({0})), S_OK);
+
+    std::vector<QByteArray> names;
+    const QByteArray cur = QFile::encodeName(dir.filePath(QStringLiteral("cur")));
+    if (DIR* listing = ::opendir(cur.constData())) {
+        while (const dirent* item = ::readdir(listing))
+            if (item->d_name[0] != '.')
+                names.emplace_back(item->d_name);
+        ::closedir(listing);
+    }
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].toStdString(), after.toStdString());
+    EXPECT_EQ(readFile(QString::fromLocal8Bit(cur + '/' + after)),
+              QByteArray("Subject: smile\n\nx\n"));
 }
 
 TEST(StoreChanges, PythonsMailboxModuleReadsTheStoresAfterADeletingRun) {

@@ -8,10 +8,6 @@ namespace parcelo {
 
 namespace {
 
-bool IsAsciiSpace(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
 bool IsLetter(QStringView text, qsizetype i, char16_t lower) {
     return i < text.size() && (text[i] == QChar(lower) || text[i] == QChar(lower - 32));
 }
@@ -21,7 +17,8 @@ bool IsLetter(QStringView text, qsizetype i, char16_t lower) {
 qsizetype PrefixLength(QStringView text) {
     qsizetype i = 0;
     const auto skipSpace = [&] {
-        while (i < text.size() && IsAsciiSpace(text[i]))
+        // The same white space as trimmed() drops, else a prefix after a no-break space stays.
+        while (i < text.size() && text[i].isSpace())
             ++i;
     };
     skipSpace();

@@ -1,5 +1,6 @@
 #include "store/maildir/MaildirFileName.h"
 
+#include <QList>
 #include <algorithm>
 
 namespace parcelo {
@@ -20,11 +21,15 @@ MaildirFileName MaildirFileName::parse(const QString& name) {
 }
 
 QString MaildirFileName::withFlag(QChar flag) const {
-    QString newFlags = flags;
-    if (!newFlags.contains(flag))
-        newFlags.append(flag);
+    // Sorted by code point: sorting UTF-16 units would split a character beyond the basic
+    // plane into lone surrogates, and the renamed file's name into broken bytes.
+    QList<uint> newFlags = flags.toUcs4();
+    if (!newFlags.contains(flag.unicode()))
+        newFlags.append(flag.unicode());
     std::sort(newFlags.begin(), newFlags.end());
-    return unique + (separator.isEmpty() ? QStringLiteral(":2,") : separator) + newFlags;
+    return unique + (separator.isEmpty() ? QStringLiteral(":2,") : separator) +
+           QString::fromUcs4(reinterpret_cast<const char32_t*>(newFlags.constData()),
+                             newFlags.size());
 }
 
 } // namespace parcelo
