@@ -50,10 +50,21 @@ void printEntry(const CliContext& cli, const FolderTreeModel::Entry* entry, int 
         printEntry(cli, child.get(), depth + 1);
 }
 
+// One warning for each directory that reading the tree left out; true when there was one.
+bool warnSkipped(const CliContext& cli, const IStoreNamespace& store) {
+    const std::vector<SkippedFolder> skipped = store.SkippedFolders();
+    for (const SkippedFolder& folder : skipped)
+        cli.printErr(QStringLiteral("warning: the folder %1 was left out of the store's tree: %2")
+                         .arg(folder.path, folder.reason));
+    return !skipped.empty();
+}
+
 int runTree(const CliContext& cli, const CliOptions& options) {
     auto store = openStore(cli, options.store);
     if (!store)
         return kExitStore;
+    // Only an export's status tells of problems; the tree names them.
+    warnSkipped(cli, *store);
     FolderTreeModel tree;
     tree.PopulateFolderTree(*store);
     printEntry(cli, tree.Root(), 0);
@@ -103,6 +114,7 @@ int runExport(const CliContext& cli, const CliOptions& options) {
     auto store = openStore(cli, options.store);
     if (!store)
         return kExitStore;
+    const bool skipped = warnSkipped(cli, *store);
     FolderTreeModel tree;
     tree.PopulateFolderTree(*store);
     if (options.folders.isEmpty()) {
@@ -137,7 +149,7 @@ int runExport(const CliContext& cli, const CliOptions& options) {
     if (result.OpenIndex && options.openIndex && !ShellOpen(app.Paths.IndexPage))
         cli.printErr(QStringLiteral("cannot open the index page '%1'").arg(app.Paths.IndexPage));
     // Each problem was one warning line as it happened; the status tells scripts about them.
-    return result.Problems.isEmpty() ? kExitOk : kExitProblems;
+    return result.Problems.isEmpty() && !skipped ? kExitOk : kExitProblems;
 }
 
 } // namespace

@@ -39,10 +39,12 @@ std::unique_ptr<IStoreNamespace> CreateStoreNamespace(const QString& path, QStri
             return nullptr;
         }
         const QString rootName = QFileInfo(absolute).fileName();
-        std::vector<MailFolderDraft> folders =
-            LooksLikeMaildir(absolute) ? MaildirFolders(absolute) : MboxFolders(absolute);
-        return std::make_unique<LocalStoreNamespace>(absolute,
-                                                     NumberFolders(rootName, std::move(folders)));
+        std::vector<SkippedFolder> skipped;
+        std::vector<MailFolderDraft> folders = LooksLikeMaildir(absolute)
+                                                   ? MaildirFolders(absolute, &skipped)
+                                                   : MboxFolders(absolute, &skipped);
+        return std::make_unique<LocalStoreNamespace>(
+            absolute, NumberFolders(rootName, std::move(folders)), std::move(skipped));
     }
     if (!info.isFile()) {
         *error = QStringLiteral("The store %1 is neither a folder nor a file.").arg(absolute);
@@ -55,8 +57,11 @@ std::unique_ptr<IStoreNamespace> CreateStoreNamespace(const QString& path, QStri
         return nullptr;
     }
     const QString holder = QFileInfo(absolute).absolutePath();
+    std::vector<SkippedFolder> skipped;
+    std::vector<MailFolderDraft> folders = MboxFileFolders(absolute, &skipped);
     return std::make_unique<LocalStoreNamespace>(
-        holder, NumberFolders(QFileInfo(holder).fileName(), MboxFileFolders(absolute)));
+        holder, NumberFolders(QFileInfo(holder).fileName(), std::move(folders)),
+        std::move(skipped));
 }
 
 } // namespace parcelo

@@ -3,21 +3,58 @@
 #include "platform/SystemErrorText.h"
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace parcelo {
 
 namespace {
 
 std::atomic<qint64> gFailureAfterBytes{-1};
+
+struct Leftover {
+    QByteArray name;
+    pid_t pid;
+};
+
+// The temporary files of other processes found in a directory, by the name of their target.
+using Leftovers = std::map<QByteArray, std::vector<Leftover>>;
+
+// Lists a directory for names ".NAME.parcelo-PID-N" of other processes.
+Leftovers FindLeftovers(const QByteArray& directory) {
+    Leftovers found;
+    DIR* dir = ::opendir(directory.constData());
+    if (!dir)
+        return found;
+    const QByteArray marker = QByteArrayLiteral(".parcelo-");
+    while (const dirent* item = ::readdir(dir)) {
+        const QByteArray name(item->d_name);
+        const qsizetype at = name.lastIndexOf(marker);
+        if (!name.startsWith('.') || at < 2)
+            continue;
+        const QList<QByteArray> parts = name.mid(at + marker.size()).split('-');
+        bool pidOk = false;
+        bool numberOk = false;
+        const qint64 pid = parts.size() == 2 ? parts[0].toLongLong(&pidOk) : 0;
+        if (parts.size() == 2)
+            parts[1].toInt(&numberOk);
+        if (!pidOk || !numberOk || pid <= 0 || pid == ::getpid() || pid != qint64(pid_t(pid)))
+            continue;
+        found[name.mid(1, at - 1)].push_back({name, pid_t(pid)});
+    }
+    ::closedir(dir);
+    return found;
+}
 
 } // namespace
 
@@ -26,24 +63,29 @@ void FileReplacement::SetFailureAfterBytes(qint64 bytes) {
 }
 
 int FileReplacement::RemoveOrphans(const QString& target) {
+    // Leftovers appear only when a run dies, so a directory is listed once a process: listing
+    // it for each change would make changing many mailboxes of one folder quadratic.
+    static std::mutex mutex;
+    static std::map<QByteArray, Leftovers> byDirectory;
     const QFileInfo info(target);
-    const QString prefix = QStringLiteral(".%1.parcelo-").arg(info.fileName());
-    const QDir dir(info.absolutePath());
+    const QByteArray directory = QFile::encodeName(info.absolutePath());
+    std::vector<Leftover> leftovers;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        auto listed = byDirectory.find(directory);
+        if (listed == byDirectory.end())
+            listed = byDirectory.emplace(directory, FindLeftovers(directory)).first;
+        const auto own = listed->second.find(QFile::encodeName(info.fileName()));
+        if (own == listed->second.end())
+            return 0;
+        leftovers = std::move(own->second);
+        listed->second.erase(own);
+    }
     int removed = 0;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!name.startsWith(prefix))
-            continue;
-        const QStringList parts = name.mid(prefix.size()).split(QLatin1Char('-'));
-        bool pidOk = false;
-        bool numberOk = false;
-        const qint64 pid = parts.size() == 2 ? parts[0].toLongLong(&pidOk) : 0;
-        if (parts.size() == 2)
-            parts[1].toInt(&numberOk);
-        if (!pidOk || !numberOk || pid <= 0 || pid == ::getpid() || pid != qint64(pid_t(pid)))
-            continue;
-        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+    for (const Leftover& leftover : leftovers) {
+        if (::kill(leftover.pid, 0) == 0 || errno != ESRCH)
             continue; // a live process, or one we may not signal
-        if (::unlink(QFile::encodeName(dir.filePath(name)).constData()) == 0)
+        if (::unlink((directory + '/' + leftover.name).constData()) == 0)
             ++removed;
     }
     return removed;

@@ -24,7 +24,9 @@ public:
     void abort();
 
     // Removes the temporary files of the target that a process which no longer exists left
-    // behind (".NAME.parcelo-PID-N"). Returns how many were removed.
+    // behind (".NAME.parcelo-PID-N"). The target's folder is looked at once a process: the
+    // leftovers of a run that dies later are removed by the next process. Returns how many
+    // were removed.
     static int RemoveOrphans(const QString& target);
 
     // Test seam: every replacement fails once this many bytes are written (-1: never).

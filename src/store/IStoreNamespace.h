@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/IStoreFolder.h"
+#include "store/SkippedFolder.h"
 #include "store/StoreTypes.h"
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace parcelo {
 
@@ -27,6 +29,10 @@ public:
     // Why the last call that failed failed (a folder that cannot be opened or read), in words
     // for the user with the system's reason. Empty when nothing failed or the store cannot say.
     virtual QString LastError() const { return {}; }
+
+    // The directories that reading the tree left out (too deep, or a path too long), whose
+    // folders are therefore missing from it.
+    virtual std::vector<SkippedFolder> SkippedFolders() const { return {}; }
 };
 
 // Opens the store at path: a Maildir (cur/ or Maildir++ folders), an mbox tree, or one

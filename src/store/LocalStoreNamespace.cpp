@@ -15,8 +15,9 @@
 namespace parcelo {
 
 LocalStoreNamespace::LocalStoreNamespace(const QString& directory,
-                                         std::vector<MailFolderNode> folders)
-    : directory_(directory), folders_(std::move(folders)),
+                                         std::vector<MailFolderNode> folders,
+                                         std::vector<SkippedFolder> skipped)
+    : directory_(directory), folders_(std::move(folders)), skipped_(std::move(skipped)),
       clientProfile_(!FindMailClientProfile(directory).isEmpty()) {}
 
 HRESULT LocalStoreNamespace::Initialize() {

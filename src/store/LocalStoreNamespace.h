@@ -13,7 +13,8 @@ namespace parcelo {
 // A store of mbox files or Maildirs on the local disk, with its folder tree read once.
 class LocalStoreNamespace : public IStoreNamespace {
 public:
-    LocalStoreNamespace(const QString& directory, std::vector<MailFolderNode> folders);
+    LocalStoreNamespace(const QString& directory, std::vector<MailFolderNode> folders,
+                        std::vector<SkippedFolder> skipped = {});
 
     HRESULT Initialize() override;
     HRESULT GetDirectory(QString* directory) override;
@@ -24,6 +25,7 @@ public:
     HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;
     HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
     QString LastError() const override { return error_; }
+    std::vector<SkippedFolder> SkippedFolders() const override { return skipped_; }
 
 private:
     struct Counts {
@@ -39,6 +41,7 @@ private:
     QString directory_;
     QString error_;
     std::vector<MailFolderNode> folders_;
+    std::vector<SkippedFolder> skipped_;
     bool clientProfile_; // the store lies in the mail client's profile
     std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
     HENUMSTORE nextHandle_ = 1;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,6 +58,15 @@ StorePath EntryPath(const StorePath& directory, const StoreDirEntry& entry) {
     if (fd < 0)
         return {};
     return {QStringLiteral("/proc/self/fd/%1").arg(fd), std::make_shared<PathPin>(fd)};
+}
+
+QString ReasonToSkip(const StorePath& path, int level) {
+    if (level > kMaxFolderLevel)
+        return QStringLiteral("it lies more than %1 folders deep").arg(kMaxFolderLevel);
+    if (QFile::encodeName(path.path).size() >= PATH_MAX)
+        return QStringLiteral("its path is longer than the system allows (%1 bytes)")
+            .arg(PATH_MAX - 1);
+    return {};
 }
 
 bool DirectoryIdentity(const QString& path, FileIdentity* identity) {

@@ -61,6 +61,14 @@ StorePath EntryPath(const StorePath& directory, const StoreDirEntry& entry);
 // The identity of a directory, links followed; false when path is not one.
 bool DirectoryIdentity(const QString& path, FileIdentity* identity);
 
+// How many folders deep a walk of a store's tree goes.
+constexpr int kMaxFolderLevel = 1000;
+
+// Why a walk of a store's tree leaves out the entry at path whose first folder is at level
+// (1: a folder of the store's own top level): it lies deeper than kMaxFolderLevel, or its path
+// is too long for the system to open. Empty when the walk may take it.
+QString ReasonToSkip(const StorePath& path, int level);
+
 // The directories a walk has entered, so that links (a NAME.sbd pointing at ".") cannot make
 // it enter one twice.
 using VisitedDirectories = std::set<FileIdentity>;

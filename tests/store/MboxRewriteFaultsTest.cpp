@@ -261,6 +261,36 @@ TEST(MboxRewriteFaults, TheLeftoversOfAKilledRewriteAreCleared) {
     EXPECT_TRUE(QFile::exists(other));
 }
 
+// The folder is looked at for leftovers once; each mailbox's leftovers still go with its first
+// change, the second mailbox's too, and a live process's stay.
+TEST(MboxRewriteFaults, LeftoversOfEveryChangedMailboxGoOnceTheFolderWasLookedAt) {
+    QTemporaryDir dir;
+    const QString dead = QString::number(DeadProcessId());
+    const QString alive = QString::number(::getppid());
+    QStringList orphans;
+    QStringList live;
+    for (const QString& name : {QStringLiteral("Inbox"), QStringLiteral("Sent")}) {
+        ASSERT_TRUE(writeFile(dir.filePath(name), kTwoMessages));
+        orphans << dir.filePath(QStringLiteral(".%1.parcelo-%2-0").arg(name, dead))
+                << dir.filePath(QStringLiteral(".%1.parcelo-%2-1").arg(name, dead));
+        live << dir.filePath(QStringLiteral(".%1.parcelo-%2-0").arg(name, alive));
+    }
+    for (const QString& file : orphans + live)
+        ASSERT_TRUE(writeFile(file, "part of a copy"));
+
+    for (const QString& name :
+         {QStringLiteral("Inbox"), QStringLiteral("Sent"), QStringLiteral("Inbox")}) {
+        HRESULT result = E_FAIL;
+        const QString error = DeleteFirst(dir.filePath(name), &result);
+        EXPECT_EQ(result, S_OK) << error.toStdString();
+    }
+    for (const QString& file : orphans)
+        EXPECT_FALSE(QFile::exists(file)) << file.toStdString();
+    for (const QString& file : live)
+        EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+    EXPECT_EQ(readFile(dir.filePath("Sent")), kFirstGone);
+}
+
 TEST(MboxRewriteFaults, ALiveOrForeignLockBlocksTheChangeAndIsNamed) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Inbox"));

@@ -1,5 +1,6 @@
 // Stores that are odd but possible: links that lead back into the walk, files that are not
 // regular, and names that are not UTF-8. Each must list in bounded time and lose nothing.
+#include "support/DeepTree.h"
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 
@@ -211,4 +212,58 @@ TEST(OddStore, MboxNamedInBytesThatAreNotUtf8IsNeverLostByAChange) {
     EXPECT_TRUE(content == (kMessage + "\n" + kMessage).toStdString() ||
                 QByteArray::fromStdString(content).count("Subject: x") == 1)
         << content;
+}
+
+// Deep trees are listed whole up to 1000 levels; what lies deeper, or whose path the system
+// cannot take (4096 bytes), is left out and named with the reason.
+TEST(OddStore, DeepTreesAreListedWholeOrTheirCutIsNamed) {
+    const struct {
+        const char* what;
+        int levels;
+        QByteArray dirName;
+        QByteArray fileName;
+        bool withCur;
+        int listed;
+        const char* reason; // of the one folder left out; null when none is
+    } cases[] = {
+        {"mbox 70 deep", 69, "a.sbd", "a", false, 70, nullptr},
+        {"Maildir 10 deep", 10, "m", "", true, 10, nullptr},
+        {"Maildir 1001 deep", 1001, "m", "", true, 1000, "it lies more than 1000 folders deep"},
+        {"mbox paths past 4096 bytes", 700, "a.sbd", "a", false, -1,
+         "its path is longer than the system allows (4095 bytes)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString root = dir.filePath("store");
+        ASSERT_TRUE(QDir().mkpath(root));
+        if (!c.withCur)
+            writeRaw(native(root + "/a"), kMessage);
+        ASSERT_TRUE(MakeDeepTree(root, c.levels, c.dirName, c.fileName, kMessage, c.withCur));
+        QString error;
+        auto store = CreateStoreNamespace(root, &error);
+        ASSERT_TRUE(store) << error.toStdString();
+        const QList<QByteArray> listed = lines(*store);
+        const std::vector<SkippedFolder> skipped = store->SkippedFolders();
+        if (c.listed >= 0) {
+            EXPECT_EQ(listed.size(), c.listed) << listed.join('\n').constData();
+        } else {
+            // Every folder whose path fits is there: "a" and each ".../a.sbd/a" shorter than 4096.
+            const int fits = 1 + (4093 - int(QFile::encodeName(root).size())) / 6;
+            EXPECT_EQ(listed.size(), fits);
+        }
+        for (const QByteArray& line : listed)
+            EXPECT_TRUE(line.endsWith(" 1")) << line.constData();
+        if (!c.reason) {
+            EXPECT_TRUE(skipped.empty());
+        } else {
+            ASSERT_FALSE(skipped.empty());
+            EXPECT_LE(skipped.size(), 2u); // a.sbd, or its "a" and the a.sbd beside it
+            for (const SkippedFolder& folder : skipped) {
+                EXPECT_EQ(folder.reason, QString::fromLatin1(c.reason));
+                EXPECT_TRUE(folder.path.startsWith(root + "/" + c.dirName + "/"));
+            }
+        }
+        RemoveDeepTree(root);
+    }
 }

@@ -9,8 +9,6 @@ namespace parcelo {
 
 namespace {
 
-constexpr int kMaxDepth = 8; // nested Maildirs are shallow; this bounds the walk of a large folder
-
 bool IsMaildir(const QString& directory) {
     return QFileInfo(directory + QStringLiteral("/cur")).isDir();
 }
@@ -27,23 +25,29 @@ bool IsPlainSubDirectory(const QByteArray& name) {
     return !name.startsWith('.') && name != "cur" && name != "new" && name != "tmp";
 }
 
-// Looks for Maildirs below directory. The search stays on the store's file system: a link to
-// a Maildir elsewhere is a folder, but a link to "/" must not make it search the whole system.
+// Looks for Maildirs below directory, whose sub-directories are folders of level. The search
+// stays on the store's file system: a link to a Maildir elsewhere is a folder, but a link to "/"
+// must not make it search the whole system. Recursive: a level costs one frame of a few hundred
+// bytes, and the search stops at kMaxFolderLevel.
 std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
-                                    VisitedDirectories* visited, int depth) {
+                                    VisitedDirectories* visited,
+                                    std::vector<SkippedFolder>* skipped, int level) {
     std::vector<MailFolderDraft> folders;
-    if (depth > kMaxDepth)
-        return folders;
     for (const StoreDirEntry& entry : SubDirectories(directory)) {
         if (!IsPlainSubDirectory(entry.name) || !visited->insert(entry.identity).second)
             continue;
         const StorePath path = EntryPath(directory, entry);
         if (path.path.isEmpty())
             continue;
+        if (QString reason = ReasonToSkip(path, level); !reason.isEmpty()) {
+            if (skipped)
+                skipped->push_back({path.path, std::move(reason)});
+            continue;
+        }
         MailFolderDraft draft;
         draft.name = entry.name;
         if (entry.identity.device == device)
-            draft.children = Nested(path, device, visited, depth + 1);
+            draft.children = Nested(path, device, visited, skipped, level + 1);
         if (IsMaildir(path.path)) {
             draft.kind = MailFolderNode::Kind::Maildir;
             draft.mailPath = path.path;
@@ -112,10 +116,11 @@ bool LooksLikeMaildir(const QString& directory) {
     if (!DirectoryIdentity(directory, &identity))
         return false;
     visited.insert(identity);
-    return !Nested({directory, nullptr}, identity.device, &visited, 0).empty();
+    return !Nested({directory, nullptr}, identity.device, &visited, nullptr, 1).empty();
 }
 
-std::vector<MailFolderDraft> MaildirFolders(const QString& directory) {
+std::vector<MailFolderDraft> MaildirFolders(const QString& directory,
+                                            std::vector<SkippedFolder>* skipped) {
     std::vector<MailFolderDraft> folders;
     VisitedDirectories visited;
     FileIdentity identity;
@@ -127,7 +132,8 @@ std::vector<MailFolderDraft> MaildirFolders(const QString& directory) {
             MailFolderDraft{"Inbox", MailFolderNode::Kind::Maildir, directory, nullptr, {}});
     for (MailFolderDraft& folder : MaildirPlusPlus({directory, nullptr}, &visited))
         folders.push_back(std::move(folder));
-    for (MailFolderDraft& folder : Nested({directory, nullptr}, identity.device, &visited, 0))
+    for (MailFolderDraft& folder :
+         Nested({directory, nullptr}, identity.device, &visited, skipped, 1))
         folders.push_back(std::move(folder));
     return folders;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/MailFolderNode.h"
+#include "store/SkippedFolder.h"
 
 namespace parcelo {
 
@@ -11,7 +12,9 @@ bool LooksLikeMaildir(const QString& directory);
 // The folders of a Maildir store: "Inbox" for the directory's own cur/, the Maildir++ folders
 // .A and .A.B as A > B (names in modified UTF-7), and nested sub-directories that are Maildirs
 // or hold some. No directory is taken twice, however many links lead to it, and the search for
-// nested Maildirs does not go below a link to another file system.
-std::vector<MailFolderDraft> MaildirFolders(const QString& directory);
+// nested Maildirs does not go below a link to another file system. What it cannot take for its
+// depth or the length of its path goes to skipped, when given.
+std::vector<MailFolderDraft> MaildirFolders(const QString& directory,
+                                            std::vector<SkippedFolder>* skipped = nullptr);
 
 } // namespace parcelo

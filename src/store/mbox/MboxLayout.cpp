@@ -9,19 +9,31 @@ namespace parcelo {
 
 namespace {
 
-constexpr int kMaxDepth = 64; // bounds a tree nested that deep on purpose
-
 const QByteArray kSbd = QByteArrayLiteral(".sbd");
 
 bool Ignored(const QByteArray& name) {
     return name.startsWith('.') || name.endsWith(".msf") || name.endsWith(".lock");
 }
 
-std::vector<MailFolderDraft> Folders(const StorePath& directory, VisitedDirectories* visited,
-                                     int depth) {
+struct Walk {
+    VisitedDirectories visited;
+    std::vector<SkippedFolder>* skipped;
+
+    // True when the walk takes the entry at path; else it is noted as skipped.
+    bool takes(const StorePath& path, int level) {
+        QString reason = ReasonToSkip(path, level);
+        if (reason.isEmpty())
+            return true;
+        if (skipped)
+            skipped->push_back({path.path, std::move(reason)});
+        return false;
+    }
+};
+
+// level: that of the directory's folders. Recursive: a level costs one frame of a few hundred
+// bytes, and the walk stops at kMaxFolderLevel.
+std::vector<MailFolderDraft> Folders(const StorePath& directory, Walk* walk, int level) {
     std::vector<MailFolderDraft> folders;
-    if (depth > kMaxDepth)
-        return folders;
     std::map<QByteArray, MailFolderDraft> byName;
     for (const StoreDirEntry& entry : ListStoreDirectory(directory)) {
         const QByteArray& name = entry.name;
@@ -31,17 +43,17 @@ std::vector<MailFolderDraft> Folders(const StorePath& directory, VisitedDirector
             // A NAME.sbd that leads back to a directory of the walk adds no folder: a link
             // to "." would otherwise nest the same folders without end.
             if (!name.endsWith(kSbd) || name.size() == kSbd.size() ||
-                !visited->insert(entry.identity).second)
+                !walk->visited.insert(entry.identity).second)
                 continue;
             const StorePath path = EntryPath(directory, entry);
-            if (path.path.isEmpty())
+            if (path.path.isEmpty() || !walk->takes(path, level + 1))
                 continue;
             MailFolderDraft& draft = byName[name.chopped(kSbd.size())];
             draft.name = name.chopped(kSbd.size());
-            draft.children = Folders(path, visited, depth + 1);
+            draft.children = Folders(path, walk, level + 1);
         } else if (entry.kind == StoreDirEntry::Kind::RegularFile) {
             const StorePath path = EntryPath(directory, entry);
-            if (path.path.isEmpty() || !LooksLikeMbox(path.path))
+            if (path.path.isEmpty() || !walk->takes(path, level) || !LooksLikeMbox(path.path))
                 continue;
             MailFolderDraft& draft = byName[name];
             draft.name = name;
@@ -57,28 +69,30 @@ std::vector<MailFolderDraft> Folders(const StorePath& directory, VisitedDirector
 
 } // namespace
 
-std::vector<MailFolderDraft> MboxFolders(const QString& directory) {
-    VisitedDirectories visited;
+std::vector<MailFolderDraft> MboxFolders(const QString& directory,
+                                         std::vector<SkippedFolder>* skipped) {
+    Walk walk{{}, skipped};
     FileIdentity identity;
     if (!DirectoryIdentity(directory, &identity))
         return {};
-    visited.insert(identity);
-    return Folders({directory, nullptr}, &visited, 0);
+    walk.visited.insert(identity);
+    return Folders({directory, nullptr}, &walk, 1);
 }
 
-std::vector<MailFolderDraft> MboxFileFolders(const QString& file) {
+std::vector<MailFolderDraft> MboxFileFolders(const QString& file,
+                                             std::vector<SkippedFolder>* skipped) {
     const QFileInfo info(file);
     MailFolderDraft draft;
     draft.name = QFile::encodeName(info.fileName());
     draft.kind = MailFolderNode::Kind::Mbox;
     draft.mailPath = info.absoluteFilePath();
     const QString sbd = info.absoluteFilePath() + QString::fromLatin1(kSbd);
-    VisitedDirectories visited;
+    Walk walk{{}, skipped};
     FileIdentity identity;
     if (DirectoryIdentity(info.absolutePath(), &identity))
-        visited.insert(identity);
-    if (DirectoryIdentity(sbd, &identity) && visited.insert(identity).second)
-        draft.children = Folders({sbd, nullptr}, &visited, 1);
+        walk.visited.insert(identity);
+    if (DirectoryIdentity(sbd, &identity) && walk.visited.insert(identity).second)
+        draft.children = Folders({sbd, nullptr}, &walk, 2);
     return {draft};
 }
 
