@@ -1,3 +1,4 @@
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -83,19 +84,12 @@ TEST_P(ControlCharacterNamesTest, ExportedNamesHoldNone) {
     const QString dest = tmp.filePath("out");
     ASSERT_TRUE(QDir().mkpath(dest));
 
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-    env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-    env.insert("TZ", "UTC");
-    process.setProcessEnvironment(env);
     QStringList arguments = {"export",       "--store",          store, "--dest", dest,
                              "--app-folder", tmp.filePath("app")};
     for (const QString& setting : c.settings)
         arguments << "--set" << setting;
-    process.start(QStringLiteral(PARCELO_CLI_PATH), arguments);
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const test::CliProcessResult run = test::RunCliProcess(tmp.path(), arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
 
     EXPECT_TRUE(QFileInfo(dest + u'/' + c.expectedFile).isFile())
         << c.expectedFile.toStdString() << " missing";

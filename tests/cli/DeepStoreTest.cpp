@@ -1,5 +1,6 @@
 // Stores nested deeper than a walk goes, or whose paths the system cannot take, through
 // parcelo-cli: whatever is left out is one warning, and an export then exits 3.
+#include "support/CliProcess.h"
 #include "support/DeepTree.h"
 
 #include <QDir>
@@ -31,17 +32,9 @@ protected:
     void TearDown() override { test::RemoveDeepTree(store); }
 
     CliRun run(const QStringList& arguments) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PARCELO_CLI_PATH), arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        CliRun result{
-            process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()), {}};
-        for (const QString& line :
-             QString::fromLocal8Bit(process.readAllStandardError()).split('\n'))
+        const test::CliProcessResult ran = test::RunCliProcess(tmp.path(), arguments);
+        CliRun result{ran.exitCode, ran.out, {}};
+        for (const QString& line : ran.err.split('\n'))
             if (line.startsWith("parcelo-cli: warning:"))
                 result.warnings << line;
         return result;

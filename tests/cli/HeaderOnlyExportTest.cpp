@@ -1,3 +1,4 @@
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -64,17 +65,10 @@ protected:
 
     CliResult exportStore(const QString& store, const QString& dest) {
         EXPECT_TRUE(QDir().mkpath(dest));
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-        env.insert("TZ", "UTC");
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PARCELO_CLI_PATH),
-                      {"export", "--store", store, "--dest", dest, "--app-folder", appFolder,
-                       "--set", "FolderOption=0"});
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        const test::CliProcessResult run =
+            test::RunCliProcess(tmp.path(), {"export", "--store", store, "--dest", dest,
+                                             "--app-folder", appFolder, "--set", "FolderOption=0"});
+        return {run.exitCode, run.err};
     }
 
     static QList<QByteArray> files(const QString& dest) {

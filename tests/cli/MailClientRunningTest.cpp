@@ -1,9 +1,9 @@
+#include "support/CliProcess.h"
 #include "support/ClientProfile.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -14,28 +14,13 @@ using parcelo::test::ClientProfile;
 
 namespace {
 
-struct ExportRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // A deleting, compacting export of the whole store by the command line.
-ExportRun ExportDeleting(const QTemporaryDir& tmp, const QString& store) {
+test::CliProcessResult ExportDeleting(const QTemporaryDir& tmp, const QString& store) {
     QDir().mkpath(tmp.filePath("out"));
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-    env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-    env.insert("TZ", "UTC");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PARCELO_CLI_PATH),
-                  {"export", "--store", store, "--dest", tmp.filePath("out"), "--app-folder",
-                   tmp.filePath("app"), "--set", "ActionDelete=1", "--set", "ActionMarkRead=1",
-                   "--set", "CompactMailboxes=1"});
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return test::RunCliProcess(tmp.path(),
+                               {"export", "--store", store, "--dest", tmp.filePath("out"),
+                                "--app-folder", tmp.filePath("app"), "--set", "ActionDelete=1",
+                                "--set", "ActionMarkRead=1", "--set", "CompactMailboxes=1"});
 }
 
 std::map<QString, QByteArray> FilesUnder(const QString& dir) {
@@ -68,7 +53,7 @@ TEST_P(MailClientRunningTest, ExportsButChangesNothingWhileTheClientRuns) {
             ASSERT_TRUE(client.holdParentLock());
         const auto before = FilesUnder(client.store());
 
-        const ExportRun run = ExportDeleting(tmp, client.store());
+        const test::CliProcessResult run = ExportDeleting(tmp, client.store());
         EXPECT_EQ(run.exitCode, 3);
         EXPECT_TRUE(run.out.startsWith("Task completed. ")) << run.out.toStdString();
         EXPECT_GT(FileCount(tmp.filePath("out")), 0);
@@ -91,7 +76,7 @@ TEST_P(MailClientRunningTest, AStaleLockDoesNotStopTheSourceActions) {
     ASSERT_TRUE(test::writeFile(client.profile() + "/.parentlock", ""));
     const auto before = FilesUnder(client.store());
 
-    const ExportRun run = ExportDeleting(tmp, client.store());
+    const test::CliProcessResult run = ExportDeleting(tmp, client.store());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     EXPECT_FALSE(FilesUnder(client.store()) == before) << "nothing was deleted";

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace parcelo::test {
+
+struct CliProcessResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs parcelo-cli from outside with settings and data folders of its own under dir, in UTC.
+CliProcessResult RunCliProcess(const QString& dir, const QStringList& arguments);
+
+} // namespace parcelo::test
