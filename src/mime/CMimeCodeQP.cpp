@@ -1,22 +1,13 @@
 #include "mime/CMimeCodeQP.h"
 
 #include "mime/MimeChar.h"
+#include "platform/HexDigitValue.h"
 
 namespace parcelo {
 
 namespace {
 
 const char kHex[] = "0123456789ABCDEF";
-
-int HexValue(unsigned char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -102,8 +93,8 @@ std::size_t CMimeCodeQP::DecodeBytes(std::string_view in, std::string& out) {
             break;
         const unsigned char a = static_cast<unsigned char>(in[i + 1]);
         const unsigned char b = static_cast<unsigned char>(in[i + 2]);
-        if (HexValue(a) >= 0 && HexValue(b) >= 0) {
-            out.push_back(static_cast<char>((HexValue(a) << 4) | HexValue(b)));
+        if (HexDigitValue(a) >= 0 && HexDigitValue(b) >= 0) {
+            out.push_back(static_cast<char>((HexDigitValue(a) << 4) | HexDigitValue(b)));
             i += 2;
         } else if (a == '\r' && b == '\n') {
             i += 2;

@@ -1,5 +1,7 @@
 #include "store/mork/MorkParser.h"
 
+#include "platform/HexDigitValue.h"
+
 #include <algorithm>
 
 namespace parcelo {
@@ -13,16 +15,6 @@ constexpr MorkToken kRowScope = 'r';
 constexpr MorkToken kKindColumn = 'k';
 constexpr MorkToken kAtomScopeColumn = 'a';
 constexpr qsizetype kMinBudget = 4096;
-
-int HexDigit(int c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsWhite(int c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
@@ -230,7 +222,7 @@ bool MorkParser::group() {
         if (d == '@')
             return true;
         quint32 ignored = 0;
-        if (d < 0 || HexDigit(d) < 0)
+        if (d < 0 || HexDigitValue(d) < 0)
             return unfinished() || fail("expected @$$}~~}@");
         unget();
         if (!hex(&ignored) || get() != '}' || get() != '@')
@@ -335,7 +327,7 @@ bool MorkParser::table() {
                 return false;
             continue;
         }
-        if (c != '[' && HexDigit(c) < 0)
+        if (c != '[' && HexDigitValue(c) < 0)
             return fail("unexpected byte in table");
         if (!row(c, &oid, RowPlace::InTable, cutNext))
             return false;
@@ -363,7 +355,7 @@ bool MorkParser::tableMeta(MorkOid table) {
             } else {
                 return fail("table kind outside the column space");
             }
-        } else if (c == '[' || HexDigit(c) >= 0) {
+        } else if (c == '[' || HexDigitValue(c) >= 0) {
             if (!row(c, &table, RowPlace::InTableMeta, false))
                 return false;
         } else {
@@ -506,13 +498,13 @@ bool MorkParser::mid(Mid* out) {
 // Hex digits after optional white space; like the client, only the last 32 bits are kept.
 bool MorkParser::hex(quint32* out) {
     int c = next();
-    if (HexDigit(c) < 0)
+    if (HexDigitValue(c) < 0)
         return fail("expected a hex id");
     quint32 id = 0;
     do {
-        id = (id << 4) | quint32(HexDigit(c));
+        id = (id << 4) | quint32(HexDigitValue(c));
         c = get();
-    } while (HexDigit(c) >= 0);
+    } while (HexDigitValue(c) >= 0);
     unget();
     *out = id;
     return true;
@@ -557,8 +549,8 @@ bool MorkParser::value(QByteArray* out) {
                 continue;
             }
         } else if (c == '$') {
-            const int high = pos_ < end_ ? HexDigit(uchar(in_[pos_])) : -1;
-            const int low = pos_ + 1 < end_ ? HexDigit(uchar(in_[pos_ + 1])) : -1;
+            const int high = pos_ < end_ ? HexDigitValue(uchar(in_[pos_])) : -1;
+            const int low = pos_ + 1 < end_ ? HexDigitValue(uchar(in_[pos_ + 1])) : -1;
             if (high >= 0 && low >= 0) {
                 pos_ += 2;
                 c = high * 16 + low;
