@@ -1,6 +1,8 @@
 #include "support/TestEnv.h"
 #include "ui/picker/CSelectFolderDialog.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -54,19 +56,78 @@ TEST(FolderPicker, SelectReturnsTheShownFolderWithOneSeparator) {
     }
 }
 
+namespace {
+
+// Where a named view of the dialog shows the entry with that text, waiting for it to be listed.
+QPoint EntryPoint(QAbstractItemView* view, const QString& text) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const QModelIndexList found = view->model()->match(
+            view->rootIndex().isValid() ? view->model()->index(0, 0, view->rootIndex())
+                                        : view->model()->index(0, 0),
+            Qt::DisplayRole, text, 1, Qt::MatchExactly);
+        if (!found.isEmpty()) {
+            view->scrollTo(found.first());
+            return view->visualRect(found.first()).center();
+        }
+        QTest::qWait(10);
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(FolderPicker, MovingBetweenFoldersWithTheMouseShowsAndSelectsTheFolderShown) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(QDir(tmp.path()).mkpath("Export/Inner"));
+    CSelectFolderDialog dialog;
+    dialog.SetStartFolder(tmp.filePath("Export"));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = dialog.findChild<QAbstractItemView*>("listView");
+    ASSERT_NE(list, nullptr);
+    const QPoint inner = EntryPoint(list, "Inner");
+    ASSERT_FALSE(inner.isNull());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, inner);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, inner);
+    EXPECT_EQ(dialog.SelectionBox()->text(), tmp.filePath("Export/Inner") + "/");
+
+    // Up to the parent, by its button.
+    auto* up = dialog.findChild<QAbstractButton*>("toParentButton");
+    ASSERT_NE(up, nullptr);
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(dialog.SelectionBox()->text(), tmp.filePath("Export") + "/");
+    QTest::mouseClick(dialog.SelectButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.CurrentFolder(), tmp.filePath("Export") + "/");
+}
+
 TEST(FolderPicker, PlaceWithoutPathShowsNoneAndCannotBeSelected) {
     QTemporaryDir tmp;
     CSelectFolderDialog dialog;
     dialog.SetStartFolder(tmp.path());
     dialog.show();
-    Q_EMIT dialog.directoryUrlEntered(QUrl());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    // The side bar's "Computer" is a place without a path.
+    auto* sidebar = dialog.findChild<QAbstractItemView*>("sidebar");
+    ASSERT_NE(sidebar, nullptr);
+    QModelIndex computer;
+    for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+        const QModelIndex index = sidebar->model()->index(row, 0);
+        if (index.data(Qt::UserRole + 1).toUrl().toLocalFile().isEmpty())
+            computer = index;
+    }
+    ASSERT_TRUE(computer.isValid());
+    QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                      sidebar->visualRect(computer).center());
     EXPECT_EQ(dialog.SelectionBox()->text(), "[None]");
     EXPECT_FALSE(dialog.SelectButton()->isEnabled());
-    dialog.accept();
+    QTest::mouseClick(dialog.SelectButton(), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.CurrentFolder(), "");
 
-    Q_EMIT dialog.directoryUrlEntered(QUrl::fromLocalFile(tmp.path()));
+    // Back to a folder: Select works again.
+    QTest::mouseClick(dialog.findChild<QAbstractButton*>("backButton"), Qt::LeftButton);
+    EXPECT_EQ(dialog.SelectionBox()->text(), QDir(tmp.path()).absolutePath() + "/");
     EXPECT_TRUE(dialog.SelectButton()->isEnabled());
     dialog.reject();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);

@@ -1,6 +1,7 @@
 #include "ui/picker/CSelectFolderDialog.h"
 
 #include <QDialogButtonBox>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,7 +45,12 @@ CSelectFolderDialog::CSelectFolderDialog(QWidget* parent) : QFileDialog(parent) 
     }
     resize(620, 440);
 
-    connect(this, &QFileDialog::directoryUrlEntered, this, &CSelectFolderDialog::showFolder);
+    // Qt's own dialog signals only some moves between folders (not back and forward), but each
+    // one sets the root of its file model: the place shown, empty for one without a path.
+    if (auto* model = findChild<QFileSystemModel*>())
+        connect(model, &QFileSystemModel::rootPathChanged, this, [this](const QString& path) {
+            showFolder(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path));
+        });
     // The file dialog sets the button's state itself whenever its list changes; ours wins.
     connect(this, &QFileDialog::currentChanged, this,
             [this] { QTimer::singleShot(0, this, &CSelectFolderDialog::updateSelectButton); });
