@@ -2,6 +2,7 @@
 #include "cli/CliRun.h"
 #include "filters/DescribeFilters.h"
 #include "filters/FilterSetFile.h"
+#include "support/CliProcess.h"
 #include "support/FakeStore.h"
 #include "support/TestEnv.h"
 
@@ -42,18 +43,8 @@ protected:
     }
 
     CliResult run(const QStringList& arguments, const QString& pathPrefix = {}) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!pathPrefix.isEmpty())
-            env.insert("PATH", pathPrefix + ":" + env.value("PATH"));
-        env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-        env.insert("TZ", "UTC");
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PARCELO_CLI_PATH), arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        const test::CliProcessResult ran = test::RunCliProcess(tmp.path(), arguments, pathPrefix);
+        return {ran.exitCode, ran.out, ran.err};
     }
 
     // Runs the command line in this process over a store of the test's making.

@@ -6,9 +6,12 @@
 
 namespace parcelo::test {
 
-CliProcessResult RunCliProcess(const QString& dir, const QStringList& arguments) {
+CliProcessResult RunCliProcess(const QString& dir, const QStringList& arguments,
+                               const QString& pathPrefix) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!pathPrefix.isEmpty())
+        env.insert("PATH", pathPrefix + ":" + env.value("PATH"));
     env.insert("XDG_CONFIG_HOME", dir + "/config");
     env.insert("XDG_DATA_HOME", dir + "/data");
     env.insert("TZ", "UTC");

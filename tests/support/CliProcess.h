@@ -11,7 +11,9 @@ struct CliProcessResult {
     QString err;
 };
 
-// Runs parcelo-cli from outside with settings and data folders of its own under dir, in UTC.
-CliProcessResult RunCliProcess(const QString& dir, const QStringList& arguments);
+// Runs parcelo-cli from outside with settings and data folders of its own under dir, in UTC;
+// pathPrefix, when given, is searched for programs before PATH.
+CliProcessResult RunCliProcess(const QString& dir, const QStringList& arguments,
+                               const QString& pathPrefix = {});
 
 } // namespace parcelo::test
