@@ -18,11 +18,6 @@ namespace {
 
 constexpr size_t kNoIndex = size_t(-1);
 
-bool Changes(const MboxChange& change) {
-    return change.drop || change.addRead || change.mozStatus || change.mozStatus2 ||
-           change.mozKeys || !change.addedFields.isEmpty();
-}
-
 QByteArray BareMessageId(QByteArray id) {
     id = id.trimmed();
     if (id.startsWith('<'))
@@ -318,7 +313,7 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     std::vector<size_t> newIndex(changes.size(), kNoIndex);
     size_t kept = 0;
     for (size_t i = 0; i < changes.size(); ++i) {
-        changed = changed || Changes(changes[i]);
+        changed = changed || changes[i].changesAnything();
         if (!changes[i].drop)
             newIndex[i] = kept++;
     }

@@ -389,10 +389,8 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
     QString ignored;
     if (!error)
         error = &ignored;
-    const bool any = std::any_of(changes.begin(), changes.end(), [](const MboxChange& c) {
-        return c.drop || c.addRead || c.mozStatus || c.mozStatus2 || c.mozKeys ||
-               !c.addedFields.isEmpty();
-    });
+    const bool any = std::any_of(changes.begin(), changes.end(),
+                                 [](const MboxChange& c) { return c.changesAnything(); });
     if (!any)
         return true;
     // A linked mailbox is changed where it lives; the link is locked as well, for programs

@@ -19,6 +19,10 @@ struct MboxChange {
     std::optional<QByteArray> mozKeys; // new X-Mozilla-Keys value (padded to the old width)
     bool addRead = false;              // add R to Status, or a "Status: RO" field
     QByteArray addedFields;            // whole header lines put right after the separator line
+
+    bool changesAnything() const {
+        return drop || addRead || mozStatus || mozStatus2 || mozKeys || !addedFields.isEmpty();
+    }
 };
 
 // Applies the changes (one per scanned message) under the mailbox's dot-lock and an fcntl
