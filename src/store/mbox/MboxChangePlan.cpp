@@ -9,14 +9,6 @@ namespace {
 
 constexpr int kKeysWidth = 80; // the client pads its keys so that tags fit in place later
 
-QByteArray Hex(quint32 value, int width) {
-    return QByteArray::number(value, 16).rightJustified(width, '0');
-}
-
-QByteArray PaddedKeys(const QByteArray& keys) {
-    return keys.size() < kKeysWidth ? keys + QByteArray(kKeysWidth - keys.size(), ' ') : keys;
-}
-
 } // namespace
 
 MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry* entry,
@@ -45,9 +37,9 @@ MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry
             return change;
         }
         if (carry)
-            change.addedFields = "X-Mozilla-Status: " + Hex(flags & 0xFFFF, 4) + end +
-                                 "X-Mozilla-Status2: " + Hex(flags & 0xFFFF0000u, 8) + end +
-                                 "X-Mozilla-Keys: " + PaddedKeys(keys) + end;
+            change.addedFields = "X-Mozilla-Status: " + MozillaStatusText(flags & 0xFFFF, 4) + end +
+                                 "X-Mozilla-Status2: " + MozillaStatusText(flags & 0xFFFF0000u, 8) +
+                                 end + "X-Mozilla-Keys: " + PaddedKeys(keys, kKeysWidth) + end;
         if (request.markRead && !(message.statusLetters & kStatusLetterRead))
             change.addRead = true;
         return change;
@@ -63,13 +55,13 @@ MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry
         if (status2 != message.mozStatus2)
             change.mozStatus2 = status2;
     } else if (status2 != 0) {
-        change.addedFields += "X-Mozilla-Status2: " + Hex(status2, 8) + end;
+        change.addedFields += "X-Mozilla-Status2: " + MozillaStatusText(status2, 8) + end;
     }
     if (message.mozKeysOffset >= 0) {
         if (keys != fileKeys)
             change.mozKeys = keys;
     } else if (!keys.isEmpty()) {
-        change.addedFields += "X-Mozilla-Keys: " + PaddedKeys(keys) + end;
+        change.addedFields += "X-Mozilla-Keys: " + PaddedKeys(keys, kKeysWidth) + end;
     }
     // A deleted message that cannot be marked in place leaves the file in the rewrite.
     if (request.remove && !ChangesInPlace(message, change)) {

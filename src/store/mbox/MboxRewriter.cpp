@@ -28,10 +28,6 @@ void AtStage(MboxRewriteStage stage) {
         RewriteHook()(stage);
 }
 
-QByteArray MozillaStatusText(quint32 value, int width) {
-    return QByteArray::number(value, 16).rightJustified(width, '0');
-}
-
 bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -173,10 +169,6 @@ qint64 SkipEmptyLines(int fd, qint64 from, qint64 to) {
             break;
     }
     return from;
-}
-
-QByteArray PaddedKeys(const QByteArray& keys, int width) {
-    return keys.size() < width ? keys + QByteArray(width - keys.size(), ' ') : keys;
 }
 
 std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) {
@@ -363,6 +355,14 @@ bool Rewrite(int fd, const QString& path, const MboxScan& scan,
 
 void SetMboxRewriteHook(std::function<void(MboxRewriteStage)> hook) {
     RewriteHook() = std::move(hook);
+}
+
+QByteArray MozillaStatusText(quint32 value, int width) {
+    return QByteArray::number(value, 16).rightJustified(width, '0');
+}
+
+QByteArray PaddedKeys(const QByteArray& keys, int width) {
+    return keys.size() < width ? keys + QByteArray(width - keys.size(), ' ') : keys;
 }
 
 bool FitsMozillaStatus(const MboxMessage& message, quint32 value) {

@@ -43,6 +43,11 @@ enum class MboxRewriteStage {
 };
 void SetMboxRewriteHook(std::function<void(MboxRewriteStage)> hook);
 
+// The value of X-Mozilla-Status or -Status2: hex digits, zero-filled to the width.
+QByteArray MozillaStatusText(quint32 value, int width);
+// The value of X-Mozilla-Keys: the tags, space-filled to the width (room for later tags).
+QByteArray PaddedKeys(const QByteArray& keys, int width);
+
 // Whether X-Mozilla-Status of the message can hold the value in place.
 bool FitsMozillaStatus(const MboxMessage& message, quint32 value);
 // Whether the change is only edits of the mail client's fields, each fitting in place.
