@@ -69,6 +69,15 @@ QString ReasonToSkip(const StorePath& path, int level) {
     return {};
 }
 
+bool TakesOrNotesSkipped(const StorePath& path, int level, std::vector<SkippedFolder>* skipped) {
+    QString reason = ReasonToSkip(path, level);
+    if (reason.isEmpty())
+        return true;
+    if (skipped)
+        skipped->push_back({path.path, std::move(reason)});
+    return false;
+}
+
 bool DirectoryIdentity(const QString& path, FileIdentity* identity) {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SkippedFolder.h"
+
 #include <QByteArray>
 #include <QString>
 #include <compare>
@@ -68,6 +70,8 @@ constexpr int kMaxFolderLevel = 1000;
 // (1: a folder of the store's own top level): it lies deeper than kMaxFolderLevel, or its path
 // is too long for the system to open. Empty when the walk may take it.
 QString ReasonToSkip(const StorePath& path, int level);
+// Whether the walk may take the entry; if not, it is noted in skipped (when given).
+bool TakesOrNotesSkipped(const StorePath& path, int level, std::vector<SkippedFolder>* skipped);
 
 // The directories a walk has entered, so that links (a NAME.sbd pointing at ".") cannot make
 // it enter one twice.

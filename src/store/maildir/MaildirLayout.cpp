@@ -39,11 +39,8 @@ std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
         const StorePath path = EntryPath(directory, entry);
         if (path.path.isEmpty())
             continue;
-        if (QString reason = ReasonToSkip(path, level); !reason.isEmpty()) {
-            if (skipped)
-                skipped->push_back({path.path, std::move(reason)});
+        if (!TakesOrNotesSkipped(path, level, skipped))
             continue;
-        }
         MailFolderDraft draft;
         draft.name = entry.name;
         if (entry.identity.device == device)

@@ -19,14 +19,8 @@ struct Walk {
     VisitedDirectories visited;
     std::vector<SkippedFolder>* skipped;
 
-    // True when the walk takes the entry at path; else it is noted as skipped.
     bool takes(const StorePath& path, int level) {
-        QString reason = ReasonToSkip(path, level);
-        if (reason.isEmpty())
-            return true;
-        if (skipped)
-            skipped->push_back({path.path, std::move(reason)});
-        return false;
+        return TakesOrNotesSkipped(path, level, skipped);
     }
 };
 
