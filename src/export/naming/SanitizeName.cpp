@@ -8,13 +8,13 @@ namespace {
 
 // Controls and the characters that set the direction of text: unseen in a listing, they
 // break lines and terminals or make a name read as another.
-bool isHiddenInName(char32_t c) {
+bool IsHiddenInName(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 bool isForbiddenInName(char32_t c) {
-    if (isHiddenInName(c))
+    if (IsHiddenInName(c))
         return true;
     switch (c) {
     case U'\\':
@@ -78,7 +78,7 @@ QString WithoutHiddenCharacters(const QString& text) {
     QString result;
     result.reserve(text.size());
     for (qsizetype i = 0, units = 1; i < text.size(); i += units) {
-        if (!isHiddenInName(CodePointAt(text, i, &units)))
+        if (!IsHiddenInName(CodePointAt(text, i, &units)))
             result.append(QStringView(text).sliced(i, units));
     }
     return result;
