@@ -73,6 +73,7 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
     } else {
         result.Exported = RunExport();
         result.Problems = problems_;
+        result.ProblemCounts = problemCounts_;
     }
     tree.SetExportRunning(false);
 
@@ -90,6 +91,7 @@ int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
     problems_.clear();
+    problemCounts_.clear();
     logReported_ = false;
     indexReported_ = false;
     clientLock_.clear();
@@ -111,6 +113,8 @@ int ExportSession::RunExport() {
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
+    if (!problems_.isEmpty())
+        CheckLogWrite(log_.writeProblems(problems_));
     CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
                                        settings_.ExportHeaders, settings_.ExportAttachments}));
     FlushIndexPage();
@@ -130,12 +134,14 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         run.StoreMessageCount = props.cMessage;
     } else {
         ReportProblem(QStringLiteral("the properties of the mail folder '%1' could not be read: %2")
-                          .arg(run.TreePath, ReasonText(store_.LastError())));
+                          .arg(run.TreePath, ReasonText(store_.LastError())),
+                      ExportProblemKind::FolderUnread);
     }
     std::unique_ptr<IStoreFolder> folder;
     if (!Succeeded(store_.OpenFolder(id, &folder)) || !folder) {
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read: %2")
-                          .arg(run.TreePath, ReasonText(store_.LastError())));
+                          .arg(run.TreePath, ReasonText(store_.LastError())),
+                      ExportProblemKind::FolderUnread);
         return;
     }
     run.Folder = folder.get();
@@ -154,7 +160,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     FinishPendingWrites();
     if (!Succeeded(hr))
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
-                          .arg(run.TreePath, ReasonText(folder->LastError())));
+                          .arg(run.TreePath, ReasonText(folder->LastError())),
+                      ExportProblemKind::FolderUnread);
 
     if (SourceActionsRun() && StoreMayChange()) {
         ApplySourceActions(*folder, run);
@@ -180,11 +187,13 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     if (!changeError.isEmpty())
         ReportProblem(QStringLiteral("the mail folder '%1' could not be changed; its messages are "
                                      "as they were: %2")
-                          .arg(run.TreePath, changeError));
+                          .arg(run.TreePath, changeError),
+                      ExportProblemKind::FolderUnchanged);
 }
 
-void ExportSession::ReportProblem(const QString& text) {
+void ExportSession::ReportProblem(const QString& text, ExportProblemKind kind) {
     problems_.append(text);
+    ++problemCounts_[kind];
     observer_.ReportProblem(text);
 }
 
@@ -332,13 +341,15 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
     if (!ReadMessageSource(folder, props.dwMessageId, &source, &error,
                            static_cast<size_t>(props.cbMessage) + 1)) {
         FinishPendingWrites(); // problems are told in the order of the messages
-        ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error);
+        ReportProblem(MessageText(run, props) + QStringLiteral(" could not be read: ") + error,
+                      ExportProblemKind::MessageUnread);
         return;
     }
     if (const char* reason = CompleteBodylessSource(source)) {
         FinishPendingWrites();
         ReportProblem(MessageText(run, props) + QStringLiteral(" was left out: ") +
-                      QLatin1String(reason));
+                      QLatin1String(reason),
+                      ExportProblemKind::MessageLeftOut);
         return;
     }
     WriteMessage(source, props, facts, run);
@@ -356,7 +367,8 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     if (!message) {
         FinishPendingWrites(); // problems are told in the order of the messages
         ReportProblem(MessageText(run, props) +
-                      QStringLiteral(" was left out: it could not be parsed as a mail message"));
+                      QStringLiteral(" was left out: it could not be parsed as a mail message"),
+                      ExportProblemKind::MessageLeftOut);
         return;
     }
     const HeaderValues values = ExtractHeaderValues(*message);
@@ -375,7 +387,8 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
             FinishPendingWrites();
             ReportProblem(MessageText(run, props) +
                           QStringLiteral(" was left out: it could not be converted into a "
-                                         "message file"));
+                                         "message file"),
+                          ExportProblemKind::MessageLeftOut);
             return;
         }
     } else {
@@ -466,7 +479,8 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
         if (result.status == MessageFileResult::Status::Failed)
             ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +
                           LocationText(run, pending.messageId) +
-                          QStringLiteral(" could not be written: ") + ReasonText(result.error));
+                          QStringLiteral(" could not be written: ") + ReasonText(result.error),
+                          ExportProblemKind::FileUnwritten);
         return;
     }
     if (settings_.AntiDateFiles == 1)
@@ -492,7 +506,8 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         ReportProblem(QStringLiteral("the message file '%1' is not as it was written (%2); "
                                      "its message stays in the mail folder '%3'")
                           .arg(file.path, file.reason, run.TreePath) +
-                      LocationText(run, file.messageId));
+                          LocationText(run, file.messageId),
+                      ExportProblemKind::FileUnsure);
     }
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
@@ -503,14 +518,16 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
             if (!Succeeded(folder.MarkMessagesAsRead(true, list)))
                 ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
                               QStringLiteral(" could not be marked read: ") +
-                              ReasonText(folder.LastError()));
+                              ReasonText(folder.LastError()),
+                          ExportProblemKind::SourceUnchanged);
         }
         if (settings_.ActionDelete == 1) {
             action = QStringLiteral("Deleting exported messages...");
             if (!Succeeded(folder.DeleteMessages(list)))
                 ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
                               QStringLiteral(" could not be deleted: ") +
-                              ReasonText(folder.LastError()));
+                              ReasonText(folder.LastError()),
+                          ExportProblemKind::SourceUnchanged);
         }
         observer_.SetStatusText(run.Name + QStringLiteral(": ") + action);
         observer_.PumpEvents();

@@ -2,6 +2,7 @@
 
 #include "export/CheckedFolderSet.h"
 #include "export/ExportObserver.h"
+#include "export/ExportProblemKind.h"
 #include "export/ExportSettings.h"
 #include "export/output/BackgroundFileWriter.h"
 #include "export/output/MessageFileOutput.h"
@@ -29,6 +30,7 @@ struct ExportCommandResult {
     bool OpenIndex = false;    // something was exported: the front end opens the index page
     // What could not be read, written or changed, one line each, as ReportProblem heard it.
     QStringList Problems;
+    ExportProblemCounts ProblemCounts; // how many problems of each kind
 };
 
 // One Export command: validation, the run over every checked mailbox, and its counters.
@@ -109,7 +111,7 @@ private:
     // Tells the observer a message is done: progress, status, pause and events.
     void MessageDone(FolderRun& run, int scanned, int enumerated);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
-    void ReportProblem(const QString& text);
+    void ReportProblem(const QString& text, ExportProblemKind kind = ExportProblemKind::Other);
     // The log and the index page are reported once a run: their next writes fail alike.
     void CheckLogWrite(bool written);
     // Index page entries are written in batches; its problem, too, is reported once a run.
@@ -145,6 +147,7 @@ private:
     int exported_ = 0;
     int scanned_ = 0;
     QStringList problems_;
+    ExportProblemCounts problemCounts_;
     bool logReported_ = false;
     bool indexReported_ = false;
     QString clientLock_; // the running mail client's lock; no store change while set

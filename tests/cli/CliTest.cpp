@@ -452,7 +452,8 @@ TEST_F(CliTest, WritesThatFailAreWarningsAndExitThree) {
     const qsizetype written = exportedFiles().size();
     EXPECT_GT(written, 0);
     EXPECT_EQ(full.out, QStringLiteral("Task completed. %1 messages exported.\n").arg(written));
-    EXPECT_EQ(full.err.count(" could not be written: "), 12 - written) << full.err.toStdString();
+    EXPECT_EQ(full.err.count("warning: the message "), 12 - written) << full.err.toStdString();
+    EXPECT_EQ(full.err.count(".eml: File too large\n"), 12 - written) << full.err.toStdString();
 }
 
 TEST_F(CliTest, ADamagedFilterSetInTheAppFolderIsRefused) {

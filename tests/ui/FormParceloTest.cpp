@@ -3,19 +3,26 @@
 #include "platform/MailClientWindow.h"
 #include "support/ClientProfile.h"
 #include "ui/controls/CStatusBarACT.h"
+#include "ui/controls/ProblemListDialog.h"
 #include "ui/filters/FilterEditor.h"
 #include "ui/filters/FilterSetCommands.h"
 #include "ui/tree/FolderTreeWidget.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDirIterator>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -295,4 +302,79 @@ TEST_F(FormParceloTest, WhileTheMailClientRunsItAsksAndLeavesTheStoreAlone) {
     EXPECT_EQ(test::readFile(client.store() + "/Inbox"), inboxBefore);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("the mail client is running")) << messages[0].toStdString();
+}
+
+TEST_F(FormParceloTest, HundredsOfProblemsShowInABoxThatFitsTheScreen) {
+    QByteArray mailbox;
+    for (int i = 1; i <= 400; ++i)
+        mailbox += "From - Mon Jan  5 10:00:00 2009\nFrom: a@example.com\nSubject: m" +
+                   QByteArray::number(i) + "\n\nbody\n\n";
+    ASSERT_TRUE(test::writeFile(store() + "/Many", mailbox));
+    app.ExtensionMessages = "e/ml"; // no message file can be written
+    open().show();
+    window->Tree().ItemOf("store\\Many", kTreeMailbox)->setCheckState(0, Qt::Checked);
+    SetMessageSink({});
+
+    QString summary;
+    QString details;
+    const QString saved = work.filePath("problems.txt");
+    QRect box;
+    QRect okButton;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&, poll] {
+        auto* shown = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!shown || !shown->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        box = shown->frameGeometry();
+        auto* dialog = qobject_cast<ProblemListDialog*>(shown);
+        if (!dialog) {
+            shown->reject();
+            return;
+        }
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            summary += label->text();
+        auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+        okButton = QRect(ok->mapTo(dialog, QPoint(0, 0)), ok->size());
+        const auto named = [buttons](const QString& text) {
+            for (QAbstractButton* button : buttons->buttons())
+                if (button->text() == text)
+                    return button;
+            return static_cast<QAbstractButton*>(nullptr);
+        };
+        QTest::mouseClick(named("&Copy"), Qt::LeftButton);
+        details = QApplication::clipboard()->text();
+        // Save... asks for a file through the file dialog, where the name is typed.
+        QTimer::singleShot(50, [&] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr);
+            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->selectAll();
+            QTest::keyClicks(name, saved);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QTest::mouseClick(named("&Save..."), Qt::LeftButton);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    poll->start(10);
+    QTest::mouseClick(&window->ExportButton(), Qt::LeftButton);
+
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(box)) << box.height() << " > " << screen.height();
+    EXPECT_TRUE(QRect(QPoint(0, 0), box.size()).contains(okButton));
+    EXPECT_TRUE(summary.contains("Message files that could not be written to " + app.FolderPath +
+                                 ": 400"))
+        << summary.toStdString();
+    const QStringList lines = details.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 400);
+    EXPECT_TRUE(lines.last().startsWith("the message 400 (\"m400\") of the mail folder"))
+        << lines.last().toStdString();
+    EXPECT_EQ(QString::fromUtf8(test::readFile(saved)), details);
+    // The whole list is in the log as well.
+    const QByteArray log = test::readFile(app.Paths.LogFile);
+    EXPECT_TRUE(log.contains("Problems: 400\r\n" + lines.first().toUtf8() + "\r\n"));
+    EXPECT_TRUE(log.contains(lines.last().toUtf8() + "\r\n"));
 }

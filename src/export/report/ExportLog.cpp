@@ -35,6 +35,16 @@ QString FolderBlockText(const FolderLogBlock& block) {
     return text + kCrLf;
 }
 
+QString ProblemsText(const QStringList& problems) {
+    QString text = QStringLiteral("Problems: ") + QString::number(problems.size()) + kCrLf;
+    for (QString problem : problems) {
+        // One line each, whatever a name or a system's reason holds.
+        problem.replace(u'\r', u' ').replace(u'\n', u' ');
+        text += problem + kCrLf;
+    }
+    return text;
+}
+
 QString SelectionLogText(int mode) {
     return mode == 2   ? QStringLiteral("All")
            : mode == 1 ? QStringLiteral("Some")
@@ -58,6 +68,10 @@ bool ExportLog::writeRunHeader(const QDateTime& now) const {
 
 bool ExportLog::writeFolderBlock(const FolderLogBlock& block) const {
     return append(FolderBlockText(block));
+}
+
+bool ExportLog::writeProblems(const QStringList& problems) const {
+    return append(ProblemsText(problems));
 }
 
 bool ExportLog::writeRunFooter(const RunLogFooter& footer, const QDateTime& now) const {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace parcelo {
 
@@ -25,11 +26,13 @@ struct RunLogFooter {
 // How the log names a header or attachment mode: "All", "Some" or "None".
 QString SelectionLogText(int mode);
 
-// The three records of a run, each without its closing CR LF; dates and times in the
+// The records of a run, each without its closing CR LF; dates and times in the
 // user's formats.
 QString RunHeaderText(const QDateTime& now);
 QString FolderBlockText(const FolderLogBlock& block);
 QString RunFooterText(const RunLogFooter& footer, const QDateTime& now);
+// The problems of a run, before its footer: "Problems: N", then one line each.
+QString ProblemsText(const QStringList& problems);
 
 // The export log file: each record is written by one append, ended by CR LF. A write that
 // failed leaves its reason in lastError().
@@ -39,6 +42,7 @@ public:
 
     bool writeRunHeader(const QDateTime& now = QDateTime::currentDateTime()) const;
     bool writeFolderBlock(const FolderLogBlock& block) const;
+    bool writeProblems(const QStringList& problems) const;
     bool writeRunFooter(const RunLogFooter& footer,
                         const QDateTime& now = QDateTime::currentDateTime()) const;
 

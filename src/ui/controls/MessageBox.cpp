@@ -28,6 +28,10 @@ bool AskYesNo(QWidget* parent, const QString& text) {
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+bool HasMessageSink() {
+    return bool(sink());
+}
+
 void SetMessageSink(MessageSink sink_) {
     sink() = std::move(sink_);
 }

@@ -16,5 +16,6 @@ bool AskYesNo(QWidget* parent, const QString& text);
 // Widget tests read the texts instead of answering a modal box; an empty sink restores the box.
 using MessageSink = std::function<void(const QString&)>;
 void SetMessageSink(MessageSink sink);
+bool HasMessageSink();
 
 } // namespace parcelo::ui

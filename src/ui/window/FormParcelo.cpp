@@ -10,6 +10,7 @@
 #include "ui/controls/CRichEditCtrlEx.h"
 #include "ui/controls/CStatusBarACT.h"
 #include "ui/controls/MessageBox.h"
+#include "ui/controls/ProblemListDialog.h"
 #include "ui/filters/FilterEditor.h"
 #include "ui/filters/FilterSetCommands.h"
 #include "ui/picker/CSelectFolderDialog.h"
@@ -272,9 +273,14 @@ void FormParcelo::OnExportMessages() {
     if (!result.ValidationMessage.isEmpty())
         ShowMessage(this, result.ValidationMessage);
     setExportState(false);
-    if (!observer.Problems().isEmpty())
-        ShowMessage(this, QStringLiteral("The export finished, but not everything was done:\n") +
-                              observer.Problems().join(QLatin1Char('\n')));
+    if (!result.Problems.isEmpty()) {
+        QStringList summary{QStringLiteral("The export finished, but not everything was done:")};
+        for (const auto& [kind, count] : result.ProblemCounts)
+            summary.append(ExportProblemSummaryLine(kind, count, app_.FolderPath));
+        summary.append(QStringLiteral("The list below is also in the log '%1'.")
+                           .arg(app_.Paths.LogFile));
+        ShowProblems(this, summary.join(QLatin1Char('\n')), result.Problems);
+    }
     if (result.OpenIndex)
         shellOpen_(app_.Paths.IndexPage);
     Q_EMIT ExportFinished(result.Exported);

@@ -28,8 +28,8 @@ void WindowExportObserver::PumpEvents() {
     QCoreApplication::processEvents();
 }
 
-void WindowExportObserver::ReportProblem(const QString& text) {
-    problems_.append(text);
+void WindowExportObserver::ReportProblem(const QString&) {
+    // The window lists the run's problems once it is over.
 }
 
 } // namespace parcelo::ui

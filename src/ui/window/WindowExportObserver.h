@@ -2,7 +2,7 @@
 
 #include "export/ExportObserver.h"
 
-#include <QStringList>
+#include <QString>
 
 class QProgressBar;
 
@@ -11,7 +11,7 @@ namespace parcelo::ui {
 class CStatusBarACT;
 
 // The window's side of an export run: progress bar, second status pane, a 4 ms pause and the
-// window's events after every message, and the problems the run reports kept for the user.
+// window's events after every message.
 class WindowExportObserver : public IExportObserver {
 public:
     WindowExportObserver(QProgressBar& progress, CStatusBarACT& status, int statusPane);
@@ -22,13 +22,10 @@ public:
     void PumpEvents() override;
     void ReportProblem(const QString& text) override;
 
-    const QStringList& Problems() const { return problems_; }
-
 private:
     QProgressBar& progress_;
     CStatusBarACT& status_;
     int statusPane_;
-    QStringList problems_;
 };
 
 } // namespace parcelo::ui
