@@ -1,12 +1,42 @@
 #include "platform/AppPaths.h"
 
 #include "platform/ProductInfo.h"
+#include "platform/SystemErrorText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace parcelo {
+
+namespace {
+
+// Creates the absolute folder and those above it; false with the system's reason for the first
+// step that failed.
+bool MakeFolderPath(const QString& folder, QString* reason) {
+    QByteArray path;
+    for (const QByteArray& part : QFile::encodeName(folder).split('/')) {
+        if (part.isEmpty())
+            continue;
+        path += '/' + part;
+        struct stat st;
+        if (::stat(path.constData(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                continue;
+            errno = ENOTDIR;
+        } else if (::mkdir(path.constData(), 0777) == 0 || errno == EEXIST) {
+            continue;
+        }
+        *reason = QFile::decodeName(path) + QStringLiteral(": ") + SystemErrorText(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 QString AbsoluteCleanPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -43,9 +73,11 @@ bool AppPaths::Resolve(const QString& appFolderOverride, AppPaths* paths, QStrin
             dataHome = QDir::homePath() + QStringLiteral("/.local/share");
         folder = QDir::cleanPath(dataHome + QLatin1Char('/') + kProductName);
     }
-    if (!QDir().mkpath(folder)) {
+    QString reason;
+    if (!MakeFolderPath(folder, &reason)) {
         if (error)
-            *error = QStringLiteral("cannot create the application folder '%1'").arg(folder);
+            *error = QStringLiteral("cannot create the application folder '%1': %2")
+                         .arg(folder, reason);
         return false;
     }
     *paths = ForFolder(folder);

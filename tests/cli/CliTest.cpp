@@ -178,6 +178,14 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
             EXPECT_TRUE(result.out.isEmpty());
         }
     }
+    // An application folder that cannot be made: the reason names the file in the way.
+    const CliResult noAppFolder = run(
+        {"export", "--store", store, "--dest", dest, "--app-folder", store + "/Inbox/app"});
+    EXPECT_EQ(noAppFolder.exitCode, 2);
+    EXPECT_TRUE(noAppFolder.err.contains("cannot create the application folder '" + store +
+                                         "/Inbox/app': " + store + "/Inbox: Not a directory"))
+        << noAppFolder.err.toStdString();
+
     EXPECT_EQ(run({"--version"}).exitCode, 0);
     EXPECT_TRUE(run({"--help"}).out.contains("parcelo-cli export"));
 }

@@ -244,10 +244,17 @@ TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyb
 }
 
 TEST_F(FormParceloTest, OpenStoreRemembersTheFolderAndRefusesOneThatIsNoStore) {
-    open().show();
+    window = std::make_unique<FormParcelo>(app, work.filePath("missing"));
+    window->show();
+    EXPECT_TRUE(window->Status().PaneText(FormParcelo::kPaneInfo).startsWith("The store '"));
+    EXPECT_TRUE(window->OpenStore(store()));
+    // The store opened: the complaint about the other one is gone.
+    EXPECT_EQ(window->Status().PaneText(FormParcelo::kPaneInfo), "Ready. For Help press F1.");
+    EXPECT_EQ(stored("Store/Path").toString(), store());
+
     EXPECT_FALSE(window->OpenStore(work.filePath("missing")));
     EXPECT_EQ(messages.size(), 1);
-    EXPECT_FALSE(stored("Store/Path").isValid());
+    EXPECT_EQ(stored("Store/Path").toString(), store());
     ASSERT_TRUE(QDir(work.path()).mkpath("maildir/cur"));
     ASSERT_TRUE(window->OpenStore(work.filePath("maildir")));
     EXPECT_EQ(stored("Store/Path").toString(), work.filePath("maildir"));

@@ -57,6 +57,8 @@ QPushButton* pushButton(const QString& text, QWidget* parent) {
     return button;
 }
 
+const QString kReadyText = QStringLiteral("Ready. For Help press F1.");
+
 } // namespace
 
 FormParcelo::FormParcelo(CParceloApp& app, const QString& storePath, QWidget* parent)
@@ -146,7 +148,7 @@ void FormParcelo::createControls() {
     setStatusBar(status_);
     status_->SetPaneText(kPaneChecked, QStringLiteral("No checked mailboxes."));
     status_->SetPaneTipText(kPaneChecked, QStringLiteral("Checked Mailboxes"));
-    status_->SetPaneText(kPaneInfo, QStringLiteral("Ready. For Help press F1."));
+    status_->SetPaneText(kPaneInfo, kReadyText);
     status_->SetPaneTipText(kPaneInfo, QStringLiteral("General Information"));
 
     connect(tree_, &FolderTreeWidget::CheckedCountChanged, this,
@@ -326,6 +328,7 @@ bool FormParcelo::OpenStore(const QString& folder) {
         return false;
     }
     WriteStorePath(folder);
+    status_->SetPaneText(kPaneInfo, kReadyText);
     tree_->clear();
     store_ = std::move(store);
     model_.PopulateFolderTree(*store_);
