@@ -175,7 +175,10 @@ void ReadCpuInfo(const QString& cpuinfo, const QString& machine, SystemInformati
     const bool mmx = valueOf(cpuinfo, QStringLiteral("flags"))
                          .split(QLatin1Char(' '))
                          .contains(QStringLiteral("mmx"));
-    info.processorType = processorTypeName(processorTypeOf(machine));
+    // The system's own name of the processor; the type codes only know processors of old.
+    info.processorType = valueOf(cpuinfo, QStringLiteral("model name"));
+    if (info.processorType.isEmpty())
+        info.processorType = processorTypeName(processorTypeOf(machine));
     info.architecture = architectureName(architecture);
     info.processorLevel =
         levelName(architecture, valueOf(cpuinfo, QStringLiteral("cpu family")).toInt(), mmx);

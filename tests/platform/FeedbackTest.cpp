@@ -64,6 +64,10 @@ TEST(SystemInformation, ReadsTheLinuxSources) {
     EXPECT_EQ(info.processorLevel, "Pentium (II/Pro)");
     ReadCpuInfo("processor : 0\ncpu family : 5\nflags : fpu mmx\n", "i586", info);
     EXPECT_EQ(info.processorLevel, "Pentium MMX");
+    ReadCpuInfo("processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 23\n"
+                "model name\t: AMD EPYC 7B12\n",
+                "x86_64", info);
+    EXPECT_EQ(info.processorType, "AMD EPYC 7B12");
     ReadCpuInfo("processor : 0\n", "aarch64", info);
     EXPECT_EQ(info.cpuMhz, "");
     EXPECT_EQ(info.processorType, "Unknown");

@@ -235,11 +235,31 @@ TEST_F(FormParceloTest, TheTreeContextMenuSelectsWhereClickedAndOpensFromTheKeyb
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
 
-    tree.setCurrentItem(mailbox("Inbox"));
+    QTreeWidgetItem* inbox = mailbox("Inbox");
+    tree.setCurrentItem(inbox);
     tree.setFocus();
+    // Where the label starts, as drawn: the first column that changes when its text goes.
+    const QRect row = tree.visualItemRect(inbox);
+    const QImage drawn = tree.viewport()->grab(row).toImage();
+    const QString text = inbox->text(0);
+    inbox->setText(0, QString());
+    const QImage unlabelled = tree.viewport()->grab(row).toImage();
+    inbox->setText(0, text);
+    int label = -1;
+    for (int x = 0; x < drawn.width() && label < 0; ++x)
+        for (int y = 0; y < drawn.height(); ++y)
+            if (drawn.pixel(x, y) != unlabelled.pixel(x, y)) {
+                label = x;
+                break;
+            }
+    ASSERT_GT(label, 0);
+
     QTest::keyClick(&tree, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(tree.currentItem(), mailbox("Inbox"));
+    EXPECT_EQ(tree.currentItem(), inbox);
     EXPECT_TRUE(menu->isVisible());
+    const QPoint menuAt = tree.viewport()->mapFromGlobal(menu->pos());
+    EXPECT_NEAR(menuAt.x(), row.left() + label, 4);
+    EXPECT_EQ(menuAt.y(), row.top());
     menu->hide();
 }
 

@@ -170,11 +170,25 @@ void FolderTreeWidget::popupAtSelection() {
     if (!contextMenu_)
         return;
     QPoint at = viewport()->mapToGlobal(QPoint(0, 0));
-    if (QTreeWidgetItem* item = currentItem()) {
-        const QRect row = visualItemRect(item);
-        at = viewport()->mapToGlobal(QPoint(row.left() + 2 * iconSize().width() + 8, row.top()));
-    }
+    if (QTreeWidgetItem* item = currentItem())
+        at = viewport()->mapToGlobal(labelRect(item).topLeft());
     contextMenu_->popup(at);
+}
+
+// Where the style draws the entry's text, past its check box and icon.
+QRect FolderTreeWidget::labelRect(QTreeWidgetItem* item) {
+    const QModelIndex index = indexFromItem(item);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    option.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
+    option.text = item->text(0);
+    option.checkState = item->checkState(0);
+    option.icon = item->icon(0);
+    if (!option.icon.isNull())
+        option.features |= QStyleOptionViewItem::HasDecoration;
+    option.decorationSize = iconSize().isValid() ? iconSize() : option.decorationSize;
+    return style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
 }
 
 } // namespace parcelo::ui

@@ -38,6 +38,7 @@ protected:
 
 private:
     void popupAtSelection();
+    QRect labelRect(QTreeWidgetItem* item);
     void addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry);
     // Shows the check state the model holds for these entries, then the checked count.
     void showChecks(const std::vector<TreeEntryKey>& keys);
