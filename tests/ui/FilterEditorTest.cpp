@@ -151,6 +151,19 @@ TEST_F(FilterEditorTest, MoveButtonsFollowTheMatchMode) {
                                    "Subject|contains|two"}));
     EXPECT_EQ(editor->SelectedRow(), 2);
     EXPECT_EQ(app.Filters.MatchAllFilters, 0);
+
+    // In mode All a new row, reached by the keyboard or a click, never moves.
+    QTest::keyClick(c().list, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(buttons(), "11101");
+    window->Menu().matchAll->trigger();
+    QTest::keyClick(c().list, Qt::Key_Down);
+    EXPECT_EQ(editor->SelectedRow(), 1);
+    EXPECT_EQ(buttons(), "11100");
+    QTest::keyClick(c().list, Qt::Key_Home, Qt::ControlModifier);
+    const QRect last = c().list->visualRect(c().list->model()->index(2, 0));
+    QTest::mouseClick(c().list->viewport(), Qt::LeftButton, {}, last.center());
+    EXPECT_EQ(editor->SelectedRow(), 2);
+    EXPECT_EQ(buttons(), "11100");
 }
 
 TEST_F(FilterEditorTest, DateAndListFiltersRoundTripThroughEdit) {

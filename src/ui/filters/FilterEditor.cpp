@@ -85,8 +85,13 @@ FilterEditor::FilterEditor(FilterState& filters, QWidget* parent)
     connect(c_.remove, &QPushButton::clicked, this, &FilterEditor::OnRemove);
     connect(c_.moveUp, &QPushButton::clicked, this, &FilterEditor::OnMoveUp);
     connect(c_.moveDown, &QPushButton::clicked, this, &FilterEditor::OnMoveDown);
-    connect(c_.list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &FilterEditor::UpdateFilterButtons);
+    connect(c_.list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        // Moving to another row goes through no row selected, so in mode All, where the move
+        // buttons keep their state, a new row never finds them enabled.
+        c_.moveUp->setEnabled(false);
+        c_.moveDown->setEnabled(false);
+        UpdateFilterButtons();
+    });
 
     c_.field->setCurrentIndex(CriteriaSender);
     OnFieldChange();
