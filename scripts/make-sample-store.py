@@ -181,7 +181,10 @@ def add(folder, subject, sender, date, body, *, extra=(), to=SAM, mid=True, **kw
             h.append(("Date", date))
     if mid:
         h.append(("Message-ID", f"<sample.{_seq[0]:03d}@example.com>"))
-    h.extend(extra)
+    status = [v for n, v in extra if n == "X-Mozilla-Status"]
+    if status:
+        h = client_block(folder, status[0], _seq[0]) + h
+    h.extend((n, v) for n, v in extra if n != "X-Mozilla-Status")
     m = Msg(
         folder,
         h,
@@ -201,6 +204,30 @@ def plain(s):
 
 def xms(value):
     return ("X-Mozilla-Status", f"{value:04x}")
+
+
+# The fields the mail client writes, in its order; it reads them only as the first fields of a
+# header, right after the separator line.
+CLIENT_FIELDS = [
+    "X-Account-Key",
+    "X-UIDL",
+    "X-Mozilla-Status",
+    "X-Mozilla-Status2",
+    "X-Mozilla-Keys",
+]
+
+
+def client_block(folder, status, seq):
+    """The client's block for a message: mail it fetched (Inbox) names the account and the
+    server's id of the message first; the keys field is padded so that tags fit in place."""
+    block = []
+    if folder == "mbox:Inbox":
+        block += [("X-Account-Key", "account2"), ("X-UIDL", f"UID{seq:03d}-1230768000")]
+    return block + [
+        ("X-Mozilla-Status", status),
+        ("X-Mozilla-Status2", "00000000"),
+        ("X-Mozilla-Keys", " " * 80),
+    ]
 
 
 TEXT = [("MIME-Version", "1.0"), ("Content-Type", "text/plain; charset=us-ascii")]
@@ -1015,6 +1042,11 @@ def check(out):
         counted = [0, 0, 0]
         for key, mm, m in zip(box.keys(), got, stored):
             check_message(box.get_bytes(key), m, problems)
+            names = [n.lower() for n in mm.keys()]
+            if "x-mozilla-status" in names:
+                before = names[: names.index("x-mozilla-status")]
+                if any(n not in (f.lower() for f in CLIENT_FIELDS) for n in before):
+                    problems.append(f"{m.subject}: X-Mozilla-Status after {before}")
             status = int(mm["X-Mozilla-Status"], 16) if mm["X-Mozilla-Status"] else None
             if status is not None:
                 if status & 0x0008:

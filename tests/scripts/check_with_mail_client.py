@@ -42,16 +42,20 @@ QUIT_TIMEOUT = 60
 SCRIPT_TIMEOUT_MS = 60000
 FROM_LINE = b"From sender@example.org Mon Jan  5 10:00:00 2009\n"
 
-# Subject, extra header lines; the body names the subject so each text is distinct.
+# Subject, the client's fields (right after the separator line, where it writes them), extra
+# header lines among the sender's; the body names the subject so each text is distinct.
 MESSAGES = [
-    ("Plain one", []),
-    ("Plain two", []),
-    ("Seen elsewhere", ["Status: O"]),
-    ("Read before", ["Status: RO"]),
-    ("Flag by X-Status", ["X-Status: F"]),
-    ("Mozilla read flagged", ["X-Mozilla-Status: 0005", "X-Mozilla-Status2: 00000000"]),
-    ("Mozilla flagged unread", ["X-Mozilla-Status: 0004", "X-Mozilla-Status2: 00000000"]),
-    ("Empty Status", ["Status:"]),
+    ("Plain one", [], []),
+    ("Plain two", [], []),
+    ("Seen elsewhere", [], ["Status: O"]),
+    ("Read before", [], ["Status: RO"]),
+    ("Flag by X-Status", [], ["X-Status: F"]),
+    ("Mozilla read flagged", ["X-Mozilla-Status: 0005", "X-Mozilla-Status2: 00000000"], []),
+    ("Mozilla flagged unread", ["X-Mozilla-Status: 0004", "X-Mozilla-Status2: 00000000"], []),
+    ("Empty Status", [], ["Status:"]),
+    # A sender's copy of the client's fields, below the client's own: read or deleted, it says.
+    ("Sender status below", ["X-Mozilla-Status: 0000", "X-Mozilla-Status2: 00000000"],
+     ["X-Mozilla-Status: 0009"]),
 ]
 
 # Set in the client on messages without X-Mozilla-Status; their state lives only in its index.
@@ -60,7 +64,7 @@ MARK_FLAGGED = ["Plain two", "Seen elsewhere"]
 MARK_KEYWORDS = {"Flag by X-Status": "$label1", "Empty Status": "$label4"}
 DELETE_WITH_INDEX = "Read before"
 # With the client closed afterwards.
-PARCELO_MARK_READ = ["Plain two", "Mozilla flagged unread"]
+PARCELO_MARK_READ = ["Plain two", "Mozilla flagged unread", "Sender status below"]
 PARCELO_DELETE = "Mozilla read flagged"
 
 # Fields that carry a message's state and may change when its state changes.
@@ -273,8 +277,8 @@ def user_prefs(profile, port):
     return "".join("user_pref(%s, %s);\n" % (json.dumps(k), json.dumps(v)) for k, v in prefs.items())
 
 
-def message_bytes(number, subject, extra):
-    lines = [
+def message_bytes(number, subject, client, extra):
+    lines = client + [
         "From: Sender %d <sender@example.org>" % number,
         "To: Ann <ann@example.org>",
         "Subject: %s" % subject,
@@ -286,7 +290,7 @@ def message_bytes(number, subject, extra):
 
 
 def inbox_bytes():
-    return b"\n".join(FROM_LINE + message_bytes(n, s, x) for n, (s, x) in enumerate(MESSAGES, 1))
+    return b"\n".join(FROM_LINE + message_bytes(n, *m) for n, m in enumerate(MESSAGES, 1))
 
 
 def without_state(text):
@@ -534,7 +538,7 @@ def run_checks(session, report):
     session.start()
     first = session.read_inbox()
     report.check("setup: the client shows the %d generated messages" % len(MESSAGES),
-                 sorted(m["subject"] for m in first) == sorted(s for s, _ in MESSAGES),
+                 sorted(m["subject"] for m in first) == sorted(m[0] for m in MESSAGES),
                  str([m["subject"] for m in first]))
     reference = {m["subject"]: without_state(m["text"]) for m in first}
     print("      the client shows: " + "; ".join(

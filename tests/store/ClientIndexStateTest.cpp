@@ -20,7 +20,8 @@ namespace {
 
 struct Mail {
     const char* subject;
-    const char* statusFields; // the message's own status fields, each with its line end
+    const char* statusFields;      // the message's own status fields, each with its line end
+    const char* senderFields = ""; // fields among the sender's, each with its line end
 };
 
 // Messages with ids <N@test>, subjects as given; returns each separator's offset.
@@ -32,6 +33,7 @@ QByteArray Mailbox(const std::vector<Mail>& mails, std::vector<qint64>* offsets)
         box += "From sender@example.com Mon Jan  5 10:00:00 2009\n";
         box += mail.statusFields;
         box += "From: Sender <sender@example.com>\nTo: you@example.com\n";
+        box += mail.senderFields;
         box += "Subject: " + QByteArray(mail.subject) + "\n";
         box += "Message-ID: <" + QByteArray::number(++n) + "@test>\n";
         box +=
@@ -256,6 +258,28 @@ TEST_F(ClientIndexStateTest, AChangeWritesTheIndexStateIntoTheKeptMessages) {
     const std::map<QByteArray, QByteArray> shown = {
         {"only-index-read", ""}, {"tagged", "f"}, {"as-file-says", "u"}, {"moz-fields", ""}};
     EXPECT_EQ(states(), shown);
+}
+
+TEST_F(ClientIndexStateTest, TheIndexStateIsWrittenAboveASendersStatusFields) {
+    // The client reads the first X-Mozilla-Status of a header: without a block of its own,
+    // once the index is gone, the sender's would hide the message, or mark it read.
+    const std::vector<Mail> mails = {{"hidden by the sender", "", "X-Mozilla-Status: 0008\n"},
+                                     {"read by the sender", "", "X-Mozilla-Status: 0001\n"},
+                                     {"exported", ""}};
+    std::vector<qint64> at;
+    Mailbox(mails, &at);
+    make(mails, {{at[0], 0x0, ""}, {at[1], 0x0, ""}, {at[2], 0x0, ""}});
+
+    exportDeleting("exported");
+
+    EXPECT_FALSE(QFile::exists(store + "/Inbox.msf"));
+    const std::map<QByteArray, QByteArray> expected = {
+        {"hidden by the sender", "0000 00000000 -"},
+        {"read by the sender", "0000 00000000 -"},
+    };
+    EXPECT_EQ(fieldsInFile(), expected);
+    EXPECT_EQ(states(), (std::map<QByteArray, QByteArray>{{"hidden by the sender", "u"},
+                                                          {"read by the sender", "u"}}));
 }
 
 TEST_F(ClientIndexStateTest, AStaleOrForeignIndexIsNotWrittenIntoTheFile) {

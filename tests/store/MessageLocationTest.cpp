@@ -17,7 +17,7 @@ TEST(MessageLocation, MboxNamesTheFileAndTheStartOfEachFromLine) {
     const QByteArray bytes = "From a@example.com Mon Jan  5 10:00:00 2009\n"
                              "Subject: one\n\nbody\n\n"
                              "From b@example.com Mon Jan  5 11:00:00 2009\n"
-                             "Subject: expunged\nX-Mozilla-Status: 0009\n\nbody\n\n"
+                             "X-Mozilla-Status: 0009\nSubject: expunged\n\nbody\n\n"
                              "From c@example.com Mon Jan  5 12:00:00 2009\n"
                              "Subject: three\n\n>From the start\nbody\n";
     const QString inbox = tmp.filePath("Inbox");

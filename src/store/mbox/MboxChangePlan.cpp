@@ -36,7 +36,10 @@ MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry
             change.drop = true;
             return change;
         }
-        if (carry)
+        // The client reads the first of its fields in a header, wherever it stands: without a
+        // block of the client's above them, a sender's further down would stand for the state
+        // that is marked, or that only the index holds once it is removed.
+        if (carry || (message.mozFieldsBelowBlock && (entry || request.markRead)))
             change.addedFields = "X-Mozilla-Status: " + MozillaStatusText(flags & 0xFFFF, 4) + end +
                                  "X-Mozilla-Status2: " + MozillaStatusText(flags & 0xFFFF0000u, 8) +
                                  end + "X-Mozilla-Keys: " + PaddedKeys(keys, kKeysWidth) + end;

@@ -18,6 +18,8 @@ struct MboxMessage {
     QByteArray lineEnd =
         QByteArray::fromRawData("\n", 1); // line end of the separator line, reused for added fields
 
+    // The mail client's fields as it writes them: in a block of the header's first fields,
+    // right after the separator line. Further down they are the sender's, and count for nothing.
     qint64 mozStatusOffset = -1; // value of X-Mozilla-Status when it is hex digits
     int mozStatusLength = 0;
     quint32 mozStatus = 0;
@@ -30,6 +32,9 @@ struct MboxMessage {
     qint64 mozKeysOffset = -1;
     int mozKeysLength = 0;
     QByteArray mozKeys;
+    // X-Mozilla-Status, -Status2 or -Keys further down, which the client, reading the first of
+    // each in a header, takes for its own where the block has none.
+    bool mozFieldsBelowBlock = false;
     quint8 statusLetters = 0; // kStatusLetterRead, kStatusLetterOld, kXStatusLetterFlagged
 
     bool read = false;

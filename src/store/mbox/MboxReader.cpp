@@ -55,12 +55,24 @@ bool IsHeaderContinuation(const char* data, qsizetype size) {
     return size > 0 && (data[0] == ' ' || data[0] == '\t');
 }
 
-bool IsFlagField(const char* data, qsizetype size) {
+// The fields the mail client writes as a block right after the separator line: for mail it
+// fetched the account and the server's id of the message, then its status fields.
+enum ClientField { kAccountKey, kUidl, kMozillaStatus, kMozillaStatus2, kMozillaKeys };
+constexpr const char* kClientFields[] = {"X-Account-Key", "X-UIDL", "X-Mozilla-Status",
+                                         "X-Mozilla-Status2", "X-Mozilla-Keys"};
+
+int ClientFieldOf(const char* data, qsizetype size) {
     qsizetype value = 0;
-    return StartsWithField(data, size, "X-Mozilla-Status", &value) ||
-           StartsWithField(data, size, "X-Mozilla-Status2", &value) ||
-           StartsWithField(data, size, "X-Mozilla-Keys", &value) ||
-           StartsWithField(data, size, "Status", &value) ||
+    for (int field = kAccountKey; field <= kMozillaKeys; ++field)
+        if (StartsWithField(data, size, kClientFields[field], &value))
+            return field;
+    return -1;
+}
+
+// The status fields other mail programs write, anywhere in the header.
+bool IsStatusField(const char* data, qsizetype size) {
+    qsizetype value = 0;
+    return StartsWithField(data, size, "Status", &value) ||
            StartsWithField(data, size, "X-Status", &value);
 }
 
@@ -278,6 +290,8 @@ void MboxReader::separator(const Line& line) {
     inHeader_ = true;
     pendingEmpty_ = false;
     keepingFlagField_ = false;
+    inClientBlock_ = true;
+    clientFieldsSeen_ = 0;
     flagFields_.resize(0);
 }
 
@@ -311,26 +325,40 @@ void MboxReader::headerLine(const Line& line) {
     const qsizetype size = line.headSize;
     if (options_.keepHeader)
         AppendLine(&gathering_.header, head, size, kKeptHeaderLimit);
-    keepingFlagField_ =
-        IsHeaderContinuation(head, size) ? keepingFlagField_ : IsFlagField(head, size);
+    if (IsHeaderContinuation(head, size)) {
+        if (keepingFlagField_)
+            AppendLine(&flagFields_, head, size, kKeptFlagFieldsLimit);
+        return;
+    }
+    // The client's fields count only in its block, the header's first fields, each once: the
+    // same fields further down are the sender's.
+    const int clientField = ClientFieldOf(head, size);
+    inClientBlock_ =
+        inClientBlock_ && clientField >= 0 && !(clientFieldsSeen_ & (1u << clientField));
+    if (inClientBlock_)
+        clientFieldsSeen_ |= 1u << clientField;
+    else if (clientField >= kMozillaStatus)
+        message_.mozFieldsBelowBlock = true;
+    const int field = inClientBlock_ ? clientField : -1;
+    keepingFlagField_ = field >= kMozillaStatus || (field < 0 && IsStatusField(head, size));
     if (keepingFlagField_)
         AppendLine(&flagFields_, head, size, kKeptFlagFieldsLimit);
     qsizetype value = 0;
-    if (message_.mozStatusOffset < 0 && StartsWithField(head, size, "X-Mozilla-Status", &value)) {
+    if (field == kMozillaStatus && StartsWithField(head, size, "X-Mozilla-Status", &value)) {
         const int digits = HexDigits(head, size, value);
         if (digits > 0 && digits <= 8) {
             message_.mozStatusOffset = line.start + value;
             message_.mozStatusLength = digits;
         }
-    } else if (message_.mozStatus2Offset < 0 &&
+    } else if (field == kMozillaStatus2 &&
                StartsWithField(head, size, "X-Mozilla-Status2", &value)) {
         const int digits = HexDigits(head, size, value);
         if (digits > 0 && digits <= 8) {
             message_.mozStatus2Offset = line.start + value;
             message_.mozStatus2Length = digits;
         }
-    } else if (message_.mozKeysOffset < 0 &&
-               StartsWithField(head, size, "X-Mozilla-Keys", &value) && size < kLineHeadLimit) {
+    } else if (field == kMozillaKeys && StartsWithField(head, size, "X-Mozilla-Keys", &value) &&
+               size < kLineHeadLimit) {
         // The padding is the room for tags: the value is all after the colon and one space.
         constexpr qsizetype kName = sizeof("X-Mozilla-Keys:") - 1;
         value = kName < size && head[kName] == ' ' ? kName + 1 : kName;

@@ -101,6 +101,8 @@ private:
     bool pendingEmpty_ = false;
     qint64 pendingEmptyStart_ = 0;
     bool keepingFlagField_ = false;
+    bool inClientBlock_ = false;    // no field but the mail client's seen yet
+    unsigned clientFieldsSeen_ = 0; // of them, by bit
     QByteArray flagFields_;
     Gathered gathering_;
     // The message last finished.
