@@ -211,8 +211,10 @@ HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>
     const bool enumerated = kept_ && keptId_ == id;
     if (!readMessage(id, enumerated, &message))
         return E_IO;
-    auto opened = std::make_unique<CrlfFileStream>(path_, message.contentStart, message.contentEnd,
-                                                   message.cbMessage, true);
+    // From the file enumerated, whatever has its name now: another program may have put a
+    // compacted copy in its place.
+    auto opened = std::make_unique<CrlfFileStream>(file_.handle(), path_, message.contentStart,
+                                                   message.contentEnd, message.cbMessage, true);
     if (!opened->open()) {
         error_ = opened->LastError();
         return E_IO;
