@@ -112,3 +112,73 @@ TEST(MboxReadWhileWritten, AWriterThatLocksWaitsForTheRead) {
     folder.GetMessageClose(handle);
     EXPECT_EQ(folder.Close(), S_OK);
 }
+
+// A program that takes no lock may still write the mailbox while it is read: the folder tells,
+// from the first message that may have been read after the write on. What was read before is
+// not doubted, except a big message streamed from the file after it was handed out.
+TEST(MboxReadWhileWritten, AWriteByAProgramThatTakesNoLockIsTold) {
+    struct Case {
+        const char* label;
+        bool write;
+        bool sameSize;
+        bool streamBigMessage;
+        StoreMessageId doubtFrom;
+    } cases[] = {
+        {"nothing written", false, false, false, 0},
+        {"mail appended", true, false, false, 2},
+        {"rewritten in place, same size", true, true, false, 2},
+        {"written while a big message was streamed", true, true, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Inbox"));
+        const QByteArray big = Message(2, MboxFolder::kKeptMessageLimit + 4096);
+        const QByteArray mailbox = Mailbox({Message(1, 100), big, Message(3, 100)});
+        ASSERT_TRUE(writeFile(path, mailbox));
+        // The mailbox was last written a while ago, as a mailbox at rest is.
+        const struct timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0},
+                                              {::time(nullptr) - 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), anHourAgo, 0), 0);
+        QByteArray written = c.sameSize ? mailbox : mailbox + Separator() + Message(4, 100);
+        if (c.sameSize)
+            written.replace("Subject: Message 1", "Subject: Message I");
+
+        MboxFolder folder(path);
+        QString error;
+        ASSERT_TRUE(folder.open(&error)) << error.toStdString();
+        MESSAGEPROPS props;
+        HENUMSTORE handle = 0;
+        ASSERT_EQ(folder.GetFirstMessage(&props, &handle), S_OK);
+        ASSERT_EQ(folder.GetNextMessage(handle, &props), S_OK);
+        std::unique_ptr<IStoreStream> stream;
+        if (c.streamBigMessage) {
+            ASSERT_EQ(folder.OpenMessage(props.dwMessageId, &stream), S_OK);
+        }
+        if (c.write) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::pwrite(fd, written.constData(), size_t(written.size()), 0),
+                      written.size());
+            ::close(fd);
+        }
+        if (stream) {
+            char buffer[65536];
+            std::uint32_t got = 0;
+            while (stream->Read(buffer, sizeof buffer, &got) == S_OK && got > 0) {
+            }
+        }
+        StoreMessageId from = 0;
+        EXPECT_TRUE(folder.ReadDoubt(&from).isEmpty()) << "told before it was seen";
+        while (folder.GetNextMessage(handle, &props) == S_OK) {
+        }
+        const QString doubt = folder.ReadDoubt(&from);
+        EXPECT_EQ(doubt.isEmpty(), !c.write) << doubt.toStdString();
+        if (c.write) {
+            EXPECT_TRUE(doubt.contains(path)) << doubt.toStdString();
+            EXPECT_EQ(from, c.doubtFrom);
+        }
+        folder.GetMessageClose(handle);
+        folder.Close();
+    }
+}
