@@ -164,8 +164,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, ReasonText(folder->LastError())));
     if (!run.ReadDoubt.isEmpty())
         ReportProblem(QStringLiteral("the mail folder '%1' changed while it was read (%2): "
-                                     "messages read since may be missing, torn or read twice; "
-                                     "export it again")
+                                     "messages read after the change may be missing, torn or read "
+                                     "twice; export it again")
                           .arg(run.TreePath, run.ReadDoubt));
 
     const bool actionsRun = SourceActionsRun() && StoreMayChange();
@@ -508,8 +508,8 @@ void ExportSession::NoteReadDoubt(const IStoreFolder& folder, FolderRun& run) {
     if (run.ReadDoubt.isEmpty())
         return;
     FinishPendingWrites(); // the files are remembered by the writing side
-    output_->doubtFolderFiles(
-        run.Id, from, QStringLiteral("its message was read while the mail folder changed"));
+    output_->doubtFolderFiles(run.Id, from,
+                              QStringLiteral("its message was read while the mail folder changed"));
 }
 
 void ExportSession::ReportUnconfirmedFiles(FolderRun& run) {

@@ -26,9 +26,8 @@ CrlfFileStream::~CrlfFileStream() {
 }
 
 bool CrlfFileStream::open() {
-    fd_ = givenFd_ >= 0
-              ? ::fcntl(givenFd_, F_DUPFD_CLOEXEC, 0)
-              : ::open(QFile::encodeName(name_).constData(), O_RDONLY | O_CLOEXEC);
+    fd_ = givenFd_ >= 0 ? ::fcntl(givenFd_, F_DUPFD_CLOEXEC, 0)
+                        : ::open(QFile::encodeName(name_).constData(), O_RDONLY | O_CLOEXEC);
     return fd_ >= 0 || fail(SystemErrorText(errno));
 }
 

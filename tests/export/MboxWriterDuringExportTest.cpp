@@ -30,11 +30,10 @@ struct QuietObserver : IExportObserver {
 
 // One message as the server stores it (LF line ends, a padded keyword field), no separator.
 QByteArray StoredMessage(int number, const QByteArray& keywords, int padding) {
-    QByteArray message = "From: Sender <s@example.com>\nSubject: Message " +
-                         QByteArray::number(number) +
-                         "\nDate: Mon, 05 Jan 2009 10:00:00 +0000\nMessage-ID: <" +
-                         QByteArray::number(number) + "@example.com>\nX-Keywords: " + keywords +
-                         QByteArray(padding, ' ') + "\n\n";
+    QByteArray message =
+        "From: Sender <s@example.com>\nSubject: Message " + QByteArray::number(number) +
+        "\nDate: Mon, 05 Jan 2009 10:00:00 +0000\nMessage-ID: <" + QByteArray::number(number) +
+        "@example.com>\nX-Keywords: " + keywords + QByteArray(padding, ' ') + "\n\n";
     for (int line = 0; line < 160; ++line)
         message += "message " + QByteArray::number(number) + " line " + QByteArray::number(line) +
                    " of its body, which is long enough\n";
@@ -53,8 +52,9 @@ std::vector<QByteArray> Messages(const QByteArray& firstKeywords, int firstPaddi
     std::vector<QByteArray> messages;
     for (int i = 0; i < kMessages; ++i)
         messages.push_back(StoredMessage(i, i == 0 ? firstKeywords : QByteArray(),
-                                         i == 0 ? firstPadding : i == kMessages - 1 ? lastPadding
-                                                                                    : 300));
+                                         i == 0               ? firstPadding
+                                         : i == kMessages - 1 ? lastPadding
+                                                              : 300));
     return messages;
 }
 
@@ -102,8 +102,17 @@ QByteArray MessageIdOf(const QByteArray& file) {
 } // namespace
 
 TEST(MboxWriterDuringExport, ReadsEveryMessageOnceOrNamesTheFilesInDoubt) {
-    for (const bool writerLocks : {true, false}) {
-        SCOPED_TRACE(writerLocks ? "the writer locks" : "the writer takes no lock");
+    struct Case {
+        const char* label;
+        bool writerLocks;
+        bool deleting; // the export deletes what it exported
+    } cases[] = {
+        {"the writer locks", true, false},
+        {"the writer takes no lock", false, false},
+        {"the writer takes no lock, the export deletes", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
         QTemporaryDir tmp;
         const QString storeDir = tmp.filePath("store");
         const QString mailbox = storeDir + "/Inbox";
@@ -122,6 +131,7 @@ TEST(MboxWriterDuringExport, ReadsEveryMessageOnceOrNamesTheFilesInDoubt) {
         app.Paths = AppPaths::ForFolder(tmp.filePath("app"));
         QDir().mkpath(app.Paths.AppFolder);
         app.FolderPath = tmp.filePath("out") + "/";
+        app.ActionDelete = c.deleting ? 1 : 0;
         auto store = test::OpenStore(storeDir);
         ASSERT_TRUE(store);
         FolderTreeModel tree;
@@ -134,7 +144,7 @@ TEST(MboxWriterDuringExport, ReadsEveryMessageOnceOrNamesTheFilesInDoubt) {
         bool rewritten = false;
         gAfterParse = [&] {
             if (++parsed == 2)
-                rewritten = RewriteInPlace(mailbox, after, writerLocks);
+                rewritten = RewriteInPlace(mailbox, after, c.writerLocks);
         };
         const ExportCommandResult result = session.OnExportMessages(tree);
         gAfterParse = {};
@@ -155,7 +165,7 @@ TEST(MboxWriterDuringExport, ReadsEveryMessageOnceOrNamesTheFilesInDoubt) {
                 doubtful.append(path);
         }
         const QString problems = result.Problems.join('\n');
-        if (writerLocks) {
+        if (c.writerLocks) {
             EXPECT_TRUE(doubtful.isEmpty()) << doubtful.join('\n').toStdString();
             EXPECT_EQ(copies.size(), size_t(kMessages));
             EXPECT_EQ(result.Exported, kMessages);
@@ -168,6 +178,10 @@ TEST(MboxWriterDuringExport, ReadsEveryMessageOnceOrNamesTheFilesInDoubt) {
                 << problems.toStdString();
             for (const QString& path : doubtful)
                 EXPECT_TRUE(problems.contains("'" + path + "'")) << path.toStdString();
+            // No message of a mailbox that changed under the read is deleted.
+            if (c.deleting) {
+                EXPECT_TRUE(test::readFile(mailbox) == after);
+            }
         }
     }
 }

@@ -158,8 +158,7 @@ TEST(MboxReadWhileWritten, AWriteByAProgramThatTakesNoLockIsTold) {
         if (c.write) {
             const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
             ASSERT_GE(fd, 0);
-            ASSERT_EQ(::pwrite(fd, written.constData(), size_t(written.size()), 0),
-                      written.size());
+            ASSERT_EQ(::pwrite(fd, written.constData(), size_t(written.size()), 0), written.size());
             ::close(fd);
         }
         if (stream) {

@@ -261,7 +261,8 @@ HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change
 }
 
 bool MboxFolder::rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId) {
-    if (!SameFileAsScanned(path_, identity_)) {
+    // A write seen during the read, or since, moved what the ids stand for.
+    if (!doubt_.isEmpty() || !guard_.change().isEmpty() || !SameFileAsScanned(path_, identity_)) {
         error_ = QStringLiteral("%1 changed while it was open").arg(path_);
         return false;
     }

@@ -36,8 +36,8 @@ bool MboxReadGuard::lock(int fd, std::chrono::milliseconds wait, QString* error)
             struct flock holder = {};
             holder.l_type = F_RDLCK;
             holder.l_whence = SEEK_SET;
-            const bool known = ::fcntl(fd, F_OFD_GETLK, &holder) == 0 &&
-                               holder.l_type != F_UNLCK && holder.l_pid > 0;
+            const bool known = ::fcntl(fd, F_OFD_GETLK, &holder) == 0 && holder.l_type != F_UNLCK &&
+                               holder.l_pid > 0;
             blocker_ = (known ? QStringLiteral("process %1").arg(holder.l_pid)
                               : QStringLiteral("another program")) +
                        QStringLiteral(" held an fcntl lock on %1 for more than %2 seconds")
@@ -84,14 +84,13 @@ QString MboxReadGuard::change() const {
     if (::fstat(fd_, &now) != 0)
         return QStringLiteral("%1 could not be looked at again: %2")
             .arg(path_, SystemErrorText(errno));
+    const QString written = QStringLiteral("another program wrote to %1").arg(path_);
     if (now.st_size != noted_.st_size)
-        return QStringLiteral("%1 was written to while it was read: its size went from %2 to %3 "
-                              "bytes")
-            .arg(path_)
-            .arg(noted_.st_size)
-            .arg(now.st_size);
+        return written + QStringLiteral(": its size went from %1 to %2 bytes")
+                             .arg(noted_.st_size)
+                             .arg(now.st_size);
     if (!SameTime(now.st_mtim, noted_.st_mtim) || !SameTime(now.st_ctim, noted_.st_ctim))
-        return QStringLiteral("%1 was written to while it was read").arg(path_);
+        return written;
     return {};
 }
 
