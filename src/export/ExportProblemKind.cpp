@@ -22,7 +22,7 @@ QString ExportProblemSummaryLine(ExportProblemKind kind, int count, const QStrin
         what = QStringLiteral("Message files that could not be written to %1").arg(destination);
         break;
     case ExportProblemKind::FileUnsure:
-        what = QStringLiteral("Message files changed after they were written");
+        what = QStringLiteral("Message files not confirmed as copies of their messages");
         break;
     case ExportProblemKind::SourceUnchanged:
         what = QStringLiteral("Messages not marked read or deleted");

@@ -145,10 +145,16 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         return;
     }
     run.Folder = folder.get();
+    const QString lockWarning = folder->LockWarning();
+    if (!lockWarning.isEmpty())
+        ReportProblem(QStringLiteral("the mail folder '%1' was read without its lock, so another "
+                                     "program may have been changing it: %2")
+                          .arg(run.TreePath, lockWarning));
 
     MESSAGEPROPS message;
     HENUMSTORE handle = 0;
     HRESULT hr = folder->GetFirstMessage(&message, &handle);
+    NoteReadDoubt(*folder, run);
     while (Succeeded(hr) && hr != S_FALSE) {
         ++run.Enumerated;
         ProcessMessage(*folder, message, run);
@@ -156,14 +162,24 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
             MessageLeftOut(run);
         folder->FreeMessageProps(&message);
         hr = folder->GetNextMessage(handle, &message);
+        NoteReadDoubt(*folder, run);
     }
     FinishPendingWrites();
     if (!Succeeded(hr))
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read to its end: %2")
                           .arg(run.TreePath, ReasonText(folder->LastError())),
                       ExportProblemKind::FolderUnread);
+    if (!run.ReadDoubt.isEmpty())
+        ReportProblem(QStringLiteral("the mail folder '%1' changed while it was read (%2): "
+                                     "messages read after the change may be missing, torn or read "
+                                     "twice; export it again")
+                          .arg(run.TreePath, run.ReadDoubt),
+                      ExportProblemKind::FolderUnread);
 
-    if (SourceActionsRun() && StoreMayChange()) {
+    const bool actionsRun = SourceActionsRun() && StoreMayChange();
+    if (actionsRun || !run.ReadDoubt.isEmpty())
+        ReportUnconfirmedFiles(run);
+    if (actionsRun) {
         ApplySourceActions(*folder, run);
         if (settings_.ActionDelete == 1)
             output_->sourceMessagesDeleted(run.Id);
@@ -499,16 +515,31 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
     }
 }
 
-void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
+void ExportSession::NoteReadDoubt(const IStoreFolder& folder, FolderRun& run) {
+    if (!run.ReadDoubt.isEmpty())
+        return;
+    StoreMessageId from = 0;
+    run.ReadDoubt = folder.ReadDoubt(&from);
+    if (run.ReadDoubt.isEmpty())
+        return;
+    FinishPendingWrites(); // the files are remembered by the writing side
+    output_->doubtFolderFiles(run.Id, from,
+                              QStringLiteral("its message was read while the mail folder changed"));
+}
+
+void ExportSession::ReportUnconfirmedFiles(FolderRun& run) {
     // Only a message whose file is on disk as written may lose its source.
     for (const UnconfirmedFile& file : output_->confirmFolderFiles(run.Id)) {
         std::erase(run.ExportedIdList, file.messageId);
-        ReportProblem(QStringLiteral("the message file '%1' is not as it was written (%2); "
-                                     "its message stays in the mail folder '%3'")
+        ReportProblem(QStringLiteral("the message file '%1' is not confirmed as a copy of its "
+                                     "message (%2); its message stays in the mail folder '%3'")
                           .arg(file.path, file.reason, run.TreePath) +
                           LocationText(run, file.messageId),
                       ExportProblemKind::FileUnsure);
     }
+}
+
+void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
         list.ids.push_back(id);

@@ -76,6 +76,7 @@ private:
         std::deque<StoreMessageId> ExportedIdList;
         std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
         const IStoreFolder* Folder = nullptr; // says where a message lies, while it is open
+        QString ReadDoubt; // why messages read from the folder may not be as it holds them
     };
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
@@ -110,6 +111,12 @@ private:
     void CompleteWrite(PendingWrite& pending, const BackgroundFileWriter::Outcome& outcome);
     // Tells the observer a message is done: progress, status, pause and events.
     void MessageDone(FolderRun& run, int scanned, int enumerated);
+    // Asks the folder whether its file changed while it was read; the first time it did, the
+    // files of the messages read since are put in doubt.
+    void NoteReadDoubt(const IStoreFolder& folder, FolderRun& run);
+    // Names the folder's message files that cannot be confirmed as copies of their messages,
+    // which are then kept from the source actions.
+    void ReportUnconfirmedFiles(FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void ReportProblem(const QString& text, ExportProblemKind kind = ExportProblemKind::Other);
     // The log and the index page are reported once a run: their next writes fail alike.

@@ -1,23 +1,39 @@
 #include "store/CrlfFileStream.h"
 
+#include "platform/SystemErrorText.h"
+
+#include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace parcelo {
 
 CrlfFileStream::CrlfFileStream(const QString& path, qint64 begin, qint64 end, quint64 expectedSize,
                                bool unescapeFrom)
-    : file_(path), pos_(begin), end_(end), expected_(expectedSize), canonicalizer_(unescapeFrom) {}
+    : name_(path), pos_(begin), end_(end), expected_(expectedSize), canonicalizer_(unescapeFrom) {}
+
+CrlfFileStream::CrlfFileStream(int fd, const QString& name, qint64 begin, qint64 end,
+                               quint64 expectedSize, bool unescapeFrom)
+    : name_(name), givenFd_(fd), pos_(begin), end_(end), expected_(expectedSize),
+      canonicalizer_(unescapeFrom) {}
+
+CrlfFileStream::~CrlfFileStream() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
 
 bool CrlfFileStream::open() {
-    if (file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file_.seek(pos_))
-        return true;
-    return fail(file_.errorString());
+    fd_ = givenFd_ >= 0 ? ::fcntl(givenFd_, F_DUPFD_CLOEXEC, 0)
+                        : ::open(QFile::encodeName(name_).constData(), O_RDONLY | O_CLOEXEC);
+    return fd_ >= 0 || fail(SystemErrorText(errno));
 }
 
 bool CrlfFileStream::fail(const QString& reason) {
     failed_ = true;
-    error_ = file_.fileName() + QStringLiteral(": ") + reason;
+    error_ = name_ + QStringLiteral(": ") + reason;
     return false;
 }
 
@@ -25,9 +41,10 @@ bool CrlfFileStream::fill() {
     pending_.clear();
     pendingPos_ = 0;
     buffer_.resize(std::min<qint64>(kChunk, end_ - pos_));
-    const qint64 got = file_.read(buffer_.data(), buffer_.size());
+    // Read by offset: a duplicated descriptor shares its position with the original.
+    const ssize_t got = ::pread(fd_, buffer_.data(), size_t(buffer_.size()), pos_);
     if (got < 0)
-        return fail(file_.errorString());
+        return fail(SystemErrorText(errno));
     if (got == 0)
         return fail(QStringLiteral("the file ended before the message did"));
     pos_ += got;

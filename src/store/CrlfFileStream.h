@@ -4,7 +4,6 @@
 #include "store/IStoreStream.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 namespace parcelo {
@@ -14,8 +13,16 @@ namespace parcelo {
 // size differs from the size announced for the message makes Read fail.
 class CrlfFileStream : public IStoreStream {
 public:
+    // The file that has the path when open() is called.
     CrlfFileStream(const QString& path, qint64 begin, qint64 end, quint64 expectedSize,
                    bool unescapeFrom);
+    // The file open as fd, whatever has its name now (name, for problems): fd is duplicated, so
+    // the stream may outlive it.
+    CrlfFileStream(int fd, const QString& name, qint64 begin, qint64 end, quint64 expectedSize,
+                   bool unescapeFrom);
+    ~CrlfFileStream() override;
+    CrlfFileStream(const CrlfFileStream&) = delete;
+    CrlfFileStream& operator=(const CrlfFileStream&) = delete;
 
     bool open();
     HRESULT Read(char* buffer, std::uint32_t cb, std::uint32_t* cbRead) override;
@@ -25,7 +32,9 @@ private:
     bool fill();
     bool fail(const QString& reason);
 
-    QFile file_;
+    QString name_;
+    int fd_ = -1;
+    int givenFd_ = -1;
     qint64 pos_;
     qint64 end_;
     quint64 expected_;

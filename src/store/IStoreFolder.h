@@ -32,6 +32,18 @@ public:
     // Empty when nothing failed or the folder cannot say.
     virtual QString LastError() const { return {}; }
 
+    // Why the messages read from the folder may not all be as it holds them: its file changed
+    // while it was read, by a program that took no lock. Empty while it did not. from: the first
+    // message handed out that may be affected; any later one may be too, and messages may have
+    // been missed.
+    virtual QString ReadDoubt(StoreMessageId* from) const {
+        (void)from;
+        return {};
+    }
+    // Another program's lock on the folder that was not let go in time, so that the folder was
+    // read without one, in words; empty when there was none.
+    virtual QString LockWarning() const { return {}; }
+
     // Where a live message lies, for a person who looks for it: its file, or its folder's file
     // and where in it it starts. Empty when the folder cannot say. Meant for problem reports:
     // it builds a text each time.

@@ -187,7 +187,7 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend()) {
         result.replaced = earlier->key;
-        if (confirmFiles_ && earlier->key.folderId == recordFolder_)
+        if (earlier->key.folderId == recordFolder_ && (confirmFiles_ || doubtFrom_))
             replacedInFolder_.insert(earlier->key.messageId);
     }
     written_.insert(path, WrittenFile{key, false});
@@ -195,16 +195,31 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     return result;
 }
 
+void MessageFileOutput::startFolder(StoreFolderId folderId) {
+    folderFiles_.clear();
+    replacedInFolder_.clear();
+    doubtFrom_.reset();
+    recordFolder_ = folderId;
+}
+
 void MessageFileOutput::record(const QString& path, qint64 size, const ExportedMessageKey& key,
                                FileIdentity identity) {
-    if (!confirmFiles_)
-        return;
-    if (key.folderId != recordFolder_) {
+    if (key.folderId != recordFolder_)
+        startFolder(key.folderId);
+    // The message handed out last may turn out to have been read while its source changed.
+    if (!confirmFiles_ && !doubtFrom_)
         folderFiles_.clear();
-        replacedInFolder_.clear();
-        recordFolder_ = key.folderId;
-    }
     folderFiles_.push_back({key.messageId, identity, size, QFile::encodeName(path)});
+}
+
+void MessageFileOutput::doubtFolderFiles(StoreFolderId folderId, StoreMessageId from,
+                                         const QString& reason) {
+    if (folderId != recordFolder_)
+        startFolder(folderId);
+    if (doubtFrom_)
+        return;
+    doubtFrom_ = from;
+    doubtReason_ = reason;
 }
 
 std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId folderId) {
@@ -217,6 +232,12 @@ std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId
     QSet<FileIdentity> claimed;
     for (auto it = folderFiles_.crbegin(); it != folderFiles_.crend(); ++it) {
         if (replacedInFolder_.contains(it->messageId))
+            continue;
+        if (doubtFrom_ && it->messageId >= *doubtFrom_) {
+            unconfirmed.push_back({it->messageId, QFile::decodeName(it->path), doubtReason_});
+            continue;
+        }
+        if (!confirmFiles_)
             continue;
         const int fd = ::open(it->path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat info {};
@@ -244,6 +265,7 @@ std::vector<UnconfirmedFile> MessageFileOutput::confirmFolderFiles(StoreFolderId
     folderFiles_.clear();
     folderFiles_.shrink_to_fit();
     replacedInFolder_.clear();
+    doubtFrom_.reset();
     std::reverse(unconfirmed.begin(), unconfirmed.end()); // in the order of the messages
     return unconfirmed;
 }

@@ -55,7 +55,7 @@ struct UnconfirmedFile {
 class MessageFileOutput {
 public:
     // confirmFiles: source actions will run, so each folder's files are remembered for
-    // confirmFolderFiles; a run without them keeps nothing per message.
+    // confirmFolderFiles; a run without them keeps only the latest file, for doubtFolderFiles.
     MessageFileOutput(int messageOption, FileDateReader dateOfFile, bool confirmFiles = true);
 
     // Creates the sub-folder, settles the name and writes the bytes (the stored message and
@@ -74,8 +74,15 @@ public:
     // Call before the source actions of a folder: flushes the folder's files to disk (one
     // syncfs a file system) and checks that the name of each still stands for the very file
     // written (same device and inode, no file of a later message), with the size written.
-    // Returns the messages whose file is not: they must stay in the store.
+    // Returns the messages whose file is not, and those doubtFolderFiles named: they must stay
+    // in the store. Without source actions, only the doubted ones are looked at.
     std::vector<UnconfirmedFile> confirmFolderFiles(StoreFolderId folderId);
+
+    // Call when the source of the folder changed while its messages were read: the files of its
+    // messages from that one on are not confirmed, whatever is on disk (reason: why, for each).
+    // From then on the folder's files are remembered in a run without source actions too. Call
+    // only while no file is being written.
+    void doubtFolderFiles(StoreFolderId folderId, StoreMessageId from, const QString& reason);
 
     // Call after the source actions of a folder deleted its exported messages: their files are
     // then the only copies, so they are no longer replaced. Marking messages read loses nothing
@@ -95,6 +102,8 @@ private:
                                     const ExportedMessageKey& key, MessageFileDraft* prepared);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key,
                 FileIdentity identity);
+    // Forgets the files of the folder before, for those of this one.
+    void startFolder(StoreFolderId folderId);
     // Makes the message's directory, once a run unless it went missing since.
     bool ensureDirectory(const MessageDestination& destination, bool again, QString* error);
 
@@ -122,6 +131,9 @@ private:
     StoreFolderId recordFolder_ = 0;
     std::vector<PlacedFile> folderFiles_;
     QSet<StoreMessageId> replacedInFolder_;
+    // The first message of the folder whose file is in doubt, and why.
+    std::optional<StoreMessageId> doubtFrom_;
+    QString doubtReason_;
     // Directories already cleared of temporary files left by dead runs.
     QSet<QString> cleanedDirectories_;
 };

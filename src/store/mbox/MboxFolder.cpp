@@ -45,7 +45,7 @@ bool IsMessageOfEntry(int fd, const MboxMessage& message, const MailFolderIndexE
 } // namespace
 
 MboxFolder::MboxFolder(const QString& path, std::function<void()> changed, bool clientProfile)
-    : path_(path), changed_(std::move(changed)), clientProfile_(clientProfile) {}
+    : path_(path), changed_(std::move(changed)), clientProfile_(clientProfile), guard_(path) {}
 
 MboxFolder::~MboxFolder() {
     if (open_)
@@ -60,12 +60,17 @@ bool MboxFolder::open(QString* error) {
     kept_ = false;
     indexedEnd_ = 0;
     indexed_ = false;
+    doubt_.clear();
+    readSinceCheck_ = kNoneRead;
+    guard_.forget();
     file_.close();
     index_ = ReadCurrentFolderIndex(path_);
     rules_ = MboxStateRules{clientProfile_, index_.get()};
-    // Only the start is looked at now: the messages are read as they are enumerated.
+    // Only the start is looked at now: the messages are read as they are enumerated. A writer
+    // that holds its lock now is let finish before anything is read.
     QString reason;
     if (OpenRegularFile(&file_, path_, &reason) &&
+        guard_.lock(file_.handle(), kReadLockWait, &reason) &&
         ReadMboxIdentity(file_.handle(), &identity_, &reason) && !StartsAsMbox(&file_))
         reason = file_.error() == QFileDevice::NoError ? QStringLiteral("not an mbox file")
                                                        : file_.errorString();
@@ -73,6 +78,7 @@ bool MboxFolder::open(QString* error) {
         error_ = path_ + QStringLiteral(": ") + reason;
         if (error)
             *error = error_;
+        guard_.forget();
         file_.close();
         return false;
     }
@@ -164,6 +170,7 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
         if (id >= starts_.size()) {
             if (!indexNext()) {
                 *next = StoreMessageId(starts_.size());
+                endRead();
                 return indexed_ ? S_FALSE : E_IO;
             }
             id = StoreMessageId(starts_.size() - 1);
@@ -173,6 +180,7 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
         MboxMessage message;
         if (!readMessage(id, true, &message)) {
             *next = StoreMessageId(starts_.size());
+            endRead();
             return E_IO;
         }
         *props = MESSAGEPROPS{};
@@ -187,6 +195,7 @@ HRESULT MboxFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPRO
         QDateTime separatorDate;
         SummarizeMboxMessage(reader_->separatorLine(), reader_->header(), &summary, &separatorDate);
         ApplyHeaderSummary(summary, separatorDate, props);
+        checkUnchanged(id);
         *next = id + 1;
         return S_OK;
     }
@@ -209,10 +218,13 @@ HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>
     }
     MboxMessage message;
     const bool enumerated = kept_ && keptId_ == id;
+    readSinceCheck_ = std::min(readSinceCheck_, id);
     if (!readMessage(id, enumerated, &message))
         return E_IO;
-    auto opened = std::make_unique<CrlfFileStream>(path_, message.contentStart, message.contentEnd,
-                                                   message.cbMessage, true);
+    // From the file enumerated, whatever has its name now: another program may have put a
+    // compacted copy in its place.
+    auto opened = std::make_unique<CrlfFileStream>(file_.handle(), path_, message.contentStart,
+                                                   message.contentEnd, message.cbMessage, true);
     if (!opened->open()) {
         error_ = opened->LastError();
         return E_IO;
@@ -249,7 +261,8 @@ HRESULT MboxFolder::recordChange(const MESSAGEIDLIST& ids, bool Pending::*change
 }
 
 bool MboxFolder::rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId) {
-    if (!SameFileAsScanned(path_, identity_)) {
+    // A write seen during the read, or since, moved what the ids stand for.
+    if (!doubt_.isEmpty() || !guard_.change().isEmpty() || !SameFileAsScanned(path_, identity_)) {
         error_ = QStringLiteral("%1 changed while it was open").arg(path_);
         return false;
     }
@@ -277,6 +290,8 @@ bool MboxFolder::rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId)
 
 HRESULT MboxFolder::applyChanges(bool compact) {
     error_.clear();
+    // The change takes a write lock of its own, which the read lock would keep out.
+    guard_.unlock();
     if (pending_.empty() && !compact)
         return S_OK;
     MboxScan scan;
@@ -347,6 +362,7 @@ HRESULT MboxFolder::applyChanges(bool compact) {
             indexedEnd = rescan.messages[newIndex[i]].regionEnd;
     indexedEnd_ = indexedEnd;
     // A rewrite replaced the file: read on from the new one.
+    guard_.forget();
     file_.close();
     QString reason;
     if (!OpenRegularFile(&file_, path_, &reason)) {
@@ -354,9 +370,34 @@ HRESULT MboxFolder::applyChanges(bool compact) {
         starts_.assign(starts_.size(), kGone);
         return S_OK;
     }
+    if (!guard_.watch(file_.handle(), &reason)) {
+        error_ = path_ + QStringLiteral(": ") + reason;
+        starts_.assign(starts_.size(), kGone);
+        return S_OK;
+    }
     identity_ = rescan;
     identity_.messages.clear();
     return S_OK;
+}
+
+void MboxFolder::checkUnchanged(StoreMessageId next) {
+    if (doubt_.isEmpty()) {
+        doubt_ = guard_.change();
+        // What was read before the last check that passed was read from the file as it was.
+        doubtFrom_ = std::min(readSinceCheck_, next);
+    }
+    readSinceCheck_ = kNoneRead;
+}
+
+void MboxFolder::endRead() {
+    checkUnchanged(StoreMessageId(starts_.size()));
+    guard_.unlock();
+}
+
+QString MboxFolder::ReadDoubt(StoreMessageId* from) const {
+    if (from)
+        *from = doubtFrom_;
+    return doubt_;
 }
 
 QString MboxFolder::MessageLocation(StoreMessageId id) const {
@@ -389,6 +430,7 @@ HRESULT MboxFolder::Close() {
     closeEnumerations();
     reader_.reset();
     kept_ = false;
+    guard_.forget();
     file_.close();
     return hr;
 }

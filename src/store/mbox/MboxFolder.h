@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/EnumeratedStoreFolder.h"
+#include "store/mbox/MboxReadGuard.h"
 #include "store/mbox/MboxReader.h"
 #include "store/mbox/MboxScanner.h"
 #include "store/mbox/MboxStateRules.h"
@@ -8,6 +9,7 @@
 
 #include <QFile>
 #include <QString>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,6 +24,10 @@ namespace parcelo {
 // The folder learns where each message starts as enumeration reads the file, once, front to
 // back; only those offsets are kept, so memory stays small whatever the size of the file. A
 // message opened right after it was enumerated is served from the bytes read then.
+//
+// From open until enumeration reaches the end, the file is read under a shared fcntl lock, so
+// that a mail server that locks does not change it meanwhile; a change by a program that does
+// not lock is seen before each message is handed out (see ReadDoubt).
 class MboxFolder : public EnumeratedStoreFolder {
 public:
     // changed is called after every change written to the file.
@@ -39,11 +45,15 @@ public:
     HRESULT Compact() override;
     HRESULT Close() override;
     QString LastError() const override { return error_; }
+    QString ReadDoubt(StoreMessageId* from) const override;
+    QString LockWarning() const override { return guard_.blocker(); }
     // The file, the message's number and the offset of its "From " line.
     QString MessageLocation(StoreMessageId id) const override;
 
     // Messages no bigger than this are kept in memory from enumeration to OpenMessage.
     static constexpr qint64 kKeptMessageLimit = 8 << 20;
+    // How long open waits for another program's write lock to be let go.
+    static constexpr std::chrono::milliseconds kReadLockWait{10000};
 
 private:
     struct Pending {
@@ -67,6 +77,11 @@ private:
     // given for.
     bool rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId);
     QString goneText(StoreMessageId id) const;
+    // Compares the file with its state when the read began; next: the message about to be
+    // handed out, or the number of ids at the end.
+    void checkUnchanged(StoreMessageId next);
+    // The enumeration reached its end or failed: the last check, and the lock is let go.
+    void endRead();
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
 
@@ -76,6 +91,13 @@ private:
     std::unique_ptr<MailFolderIndex> index_; // the client's current index, when there is one
     MboxStateRules rules_;
     QFile file_;
+    MboxReadGuard guard_;
+    QString doubt_;
+    StoreMessageId doubtFrom_ = 0;
+    // The first message read from the file since the last check, outside enumeration (a big
+    // one, opened after it was handed out); none when it is kNoneRead.
+    static constexpr StoreMessageId kNoneRead = StoreMessageId(-1);
+    StoreMessageId readSinceCheck_ = kNoneRead;
     MboxScan identity_; // the file's identity when indexed; no messages
     // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so
     // that a growing index never holds a doubled copy.
