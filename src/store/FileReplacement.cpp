@@ -3,8 +3,7 @@
 #include "platform/SystemErrorText.h"
 
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
+#include <QList>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -13,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -30,12 +30,16 @@ struct Leftover {
 // The temporary files of other processes found in a directory, by the name of their target.
 using Leftovers = std::map<QByteArray, std::vector<Leftover>>;
 
-// Lists a directory for names ".NAME.parcelo-PID-N" of other processes.
-Leftovers FindLeftovers(const QByteArray& directory) {
+// Lists the directory for names ".NAME.parcelo-PID-N" of other processes.
+Leftovers FindLeftovers(int directory) {
     Leftovers found;
-    DIR* dir = ::opendir(directory.constData());
-    if (!dir)
+    const int listed = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
         return found;
+    }
     const QByteArray marker = QByteArrayLiteral(".parcelo-");
     while (const dirent* item = ::readdir(dir)) {
         const QByteArray name(item->d_name);
@@ -62,20 +66,24 @@ void FileReplacement::SetFailureAfterBytes(qint64 bytes) {
     gFailureAfterBytes = bytes;
 }
 
-int FileReplacement::RemoveOrphans(const QString& target) {
+int FileReplacement::RemoveOrphans(const FileInDirectory& target) {
     // Leftovers appear only when a run dies, so a directory is listed once a process: listing
     // it for each change would make changing many mailboxes of one folder quadratic.
     static std::mutex mutex;
-    static std::map<QByteArray, Leftovers> byDirectory;
-    const QFileInfo info(target);
-    const QByteArray directory = QFile::encodeName(info.absolutePath());
+    // A directory is known by its path and identity: a path can name another directory later,
+    // and an inode number be given to another one.
+    static std::map<std::tuple<QByteArray, dev_t, ino_t>, Leftovers> byDirectory;
+    struct stat st;
+    if (::fstat(target.directory(), &st) != 0)
+        return 0;
     std::vector<Leftover> leftovers;
     {
         const std::lock_guard<std::mutex> lock(mutex);
+        const auto directory = std::make_tuple(target.directoryPath(), st.st_dev, st.st_ino);
         auto listed = byDirectory.find(directory);
         if (listed == byDirectory.end())
-            listed = byDirectory.emplace(directory, FindLeftovers(directory)).first;
-        const auto own = listed->second.find(QFile::encodeName(info.fileName()));
+            listed = byDirectory.emplace(directory, FindLeftovers(target.directory())).first;
+        const auto own = listed->second.find(target.name());
         if (own == listed->second.end())
             return 0;
         leftovers = std::move(own->second);
@@ -85,36 +93,34 @@ int FileReplacement::RemoveOrphans(const QString& target) {
     for (const Leftover& leftover : leftovers) {
         if (::kill(leftover.pid, 0) == 0 || errno != ESRCH)
             continue; // a live process, or one we may not signal
-        if (::unlink((directory + '/' + leftover.name).constData()) == 0)
+        if (::unlinkat(target.directory(), leftover.name.constData(), 0) == 0)
             ++removed;
     }
     return removed;
 }
 
-FileReplacement::FileReplacement(const QString& target) : target_(target) {}
+FileReplacement::FileReplacement(const FileInDirectory& target) : target_(target) {}
 
 FileReplacement::~FileReplacement() {
     abort();
 }
 
 bool FileReplacement::begin(QString* error) {
-    const QFileInfo info(target_);
     struct stat st;
+    const int dir = target_.directory();
     const mode_t mode =
-        ::stat(QFile::encodeName(target_).constData(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+        ::fstatat(dir, target_.name().constData(), &st, 0) == 0 ? (st.st_mode & 07777) : 0600;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ =
-            info.absolutePath() +
-            QStringLiteral("/.%1.parcelo-%2-%3").arg(info.fileName()).arg(::getpid()).arg(attempt);
-        fd_ = ::open(QFile::encodeName(temporary_).constData(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        temporary_ = '.' + target_.name() + ".parcelo-" + QByteArray::number(qint64(::getpid())) +
+                     '-' + QByteArray::number(attempt);
+        fd_ = ::openat(dir, temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ >= 0 || errno != EEXIST)
             break;
     }
     if (fd_ < 0) {
         if (error)
             *error = QStringLiteral("cannot create a temporary file beside %1: %2")
-                         .arg(target_, SystemErrorText(errno));
+                         .arg(target_.displayPath(), SystemErrorText(errno));
         temporary_.clear();
         return false;
     }
@@ -160,11 +166,12 @@ bool FileReplacement::flush(QString* error) {
     if (errno_ == 0 && ::fsync(fd_) != 0)
         errno_ = errno;
     if (errno_ != 0 && error)
-        *error = QStringLiteral("cannot write %1: %2").arg(target_, SystemErrorText(errno_));
+        *error = QStringLiteral("cannot write %1: %2")
+                     .arg(target_.displayPath(), SystemErrorText(errno_));
     return errno_ == 0;
 }
 
-bool FileReplacement::commit(QString* error) {
+bool FileReplacement::commit(QString* error, const struct stat* replaced) {
     if (fd_ < 0)
         return false;
     bool ok = errno_ == 0 && ::fsync(fd_) == 0;
@@ -175,24 +182,28 @@ bool FileReplacement::commit(QString* error) {
         errno_ = errno;
     }
     fd_ = -1;
-    if (ok && ::rename(QFile::encodeName(temporary_).constData(),
-                       QFile::encodeName(target_).constData()) != 0) {
+    const int dir = target_.directory();
+    struct stat now;
+    if (ok && replaced && (!target_.stat(&now) || !SameFile(now, *replaced))) {
+        if (error)
+            *error = QStringLiteral("%1 was replaced by another file while it was rewritten")
+                         .arg(target_.displayPath());
+        abort();
+        return false;
+    }
+    if (ok && ::renameat(dir, temporary_.constData(), dir, target_.name().constData()) != 0) {
         ok = false;
         errno_ = errno;
     }
     if (!ok) {
         if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(target_, SystemErrorText(errno_));
+            *error = QStringLiteral("cannot write %1: %2")
+                         .arg(target_.displayPath(), SystemErrorText(errno_));
         abort();
         return false;
     }
     temporary_.clear();
-    const int dir = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    ::fsync(dir);
     return true;
 }
 
@@ -202,7 +213,7 @@ void FileReplacement::abort() {
         fd_ = -1;
     }
     if (!temporary_.isEmpty()) {
-        ::unlink(QFile::encodeName(temporary_).constData());
+        ::unlinkat(target_.directory(), temporary_.constData(), 0);
         temporary_.clear();
     }
 }

@@ -198,6 +198,29 @@ TEST(MboxRewriteFaults, AFileChangedDuringTheRewriteIsKeptAsItIs) {
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
 }
 
+// Another program that does not lock puts a new file under the mailbox's name while the copy
+// runs: the rename would destroy it, so the change is given up and the new file stays.
+TEST(MboxRewriteFaults, AMailboxReplacedDuringTheRewriteIsKeptAsItIs) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QByteArray replacement = "From c Mon Jan  1 00:00:00 2001\nSubject: other\n\nz\n";
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage != MboxRewriteStage::Copied)
+            return;
+        const QString other = dir.filePath(QStringLiteral("other"));
+        ASSERT_TRUE(writeFile(other, replacement));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    });
+    HRESULT result = S_OK;
+    const QString error = DeleteFirst(path, &result);
+    EXPECT_LT(result, 0);
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_EQ(readFile(path), replacement);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+}
+
 TEST(MboxRewriteFaults, AnFcntlLockOfAnotherProgramBlocksTheChange) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Inbox"));

@@ -3,7 +3,6 @@
 #include "platform/SystemErrorText.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <cerrno>
 #include <csignal>
@@ -16,9 +15,10 @@ namespace parcelo {
 
 namespace {
 
-QByteArray ReadSmallFile(const QByteArray& path) {
+QByteArray ReadSmallFile(const FileInDirectory& file) {
     QByteArray content(256, '\0');
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::openat(file.directory(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return {};
     const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
@@ -56,7 +56,7 @@ bool ProcessExists(qint64 pid) {
     return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
-DotLock::DotLock(const QString& mailboxPath) : lockPath_(mailboxPath + QStringLiteral(".lock")) {}
+DotLock::DotLock(const FileInDirectory& mailbox) : lock_(mailbox.sibling(".lock")) {}
 
 DotLock::~DotLock() {
     release();
@@ -65,15 +65,16 @@ DotLock::~DotLock() {
 bool DotLock::acquire(QString* error) {
     if (held_)
         return true;
-    const QByteArray path = QFile::encodeName(lockPath_);
+    const int dir = lock_.directory();
+    const char* name = lock_.name().constData();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
             const bool written = ::write(fd, pid.constData(), pid.size()) == pid.size();
             ::close(fd);
             if (!written) {
-                ::unlink(path.constData());
+                ::unlinkat(dir, name, 0);
                 break;
             }
             held_ = true;
@@ -81,35 +82,35 @@ bool DotLock::acquire(QString* error) {
         }
         if (errno != EEXIST)
             break;
-        const QByteArray content = ReadSmallFile(path);
+        const QByteArray content = ReadSmallFile(lock_);
         const qint64 owner = LockOwner(content);
         const bool ownerGone = owner > 0 && owner != ::getpid() && !ProcessExists(owner);
         struct stat st;
-        const bool old =
-            ::lstat(path.constData(), &st) == 0 && std::time(nullptr) - st.st_mtime > kStaleSeconds;
+        const bool old = lock_.stat(&st) && std::time(nullptr) - st.st_mtime > kStaleSeconds;
         // Read again just before removing, so that a lock another program took over meanwhile
         // is left alone.
-        if (attempt == 0 && (ownerGone || old) && ReadSmallFile(path) == content) {
-            ::unlink(path.constData());
+        if (attempt == 0 && (ownerGone || old) && ReadSmallFile(lock_) == content) {
+            ::unlinkat(dir, name, 0);
             continue;
         }
         if (error) {
             *error = owner > 0 ? QStringLiteral("the mailbox is locked by process %1 (%2)")
                                      .arg(owner)
-                                     .arg(lockPath_)
+                                     .arg(lock_.displayPath())
                                : QStringLiteral("the mailbox is locked by another program (%1)")
-                                     .arg(lockPath_);
+                                     .arg(lock_.displayPath());
         }
         return false;
     }
     if (error)
-        *error = QStringLiteral("cannot create %1: %2").arg(lockPath_, SystemErrorText(errno));
+        *error =
+            QStringLiteral("cannot create %1: %2").arg(lock_.displayPath(), SystemErrorText(errno));
     return false;
 }
 
 void DotLock::release() {
     if (held_) {
-        ::unlink(QFile::encodeName(lockPath_).constData());
+        ::unlinkat(lock_.directory(), lock_.name().constData(), 0);
         held_ = false;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileInDirectory.h"
+
 #include <QString>
 
 namespace parcelo {
@@ -9,7 +11,7 @@ namespace parcelo {
 // exists on this host, is taken over; a live one makes acquire() fail, saying who holds it.
 class DotLock {
 public:
-    explicit DotLock(const QString& mailboxPath);
+    explicit DotLock(const FileInDirectory& mailbox);
     ~DotLock();
     DotLock(const DotLock&) = delete;
     DotLock& operator=(const DotLock&) = delete;
@@ -20,7 +22,7 @@ public:
     static constexpr int kStaleSeconds = 300;
 
 private:
-    QString lockPath_;
+    FileInDirectory lock_;
     bool held_ = false;
 };
 
