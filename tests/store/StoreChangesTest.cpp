@@ -275,7 +275,8 @@ TEST(MboxChanges, LockedOrChangedMailboxIsNotTouched) {
     EXPECT_TRUE(readFile(path) == original);
     EXPECT_TRUE(QFile::exists(path + QStringLiteral(".lock")));
 
-    // A stale lock is taken over.
+    // A stale lock that names no process of this host is taken over.
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".lock"), "1 some-other-host.example\n"));
     struct utimbuf old = {1000, 1000};
     ASSERT_EQ(utime(QFile::encodeName(path + QStringLiteral(".lock")).constData(), &old), 0);
     folder = OpenFolderByPath(*store, QStringLiteral("Box"));

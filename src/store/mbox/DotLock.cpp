@@ -15,16 +15,25 @@ namespace parcelo {
 
 namespace {
 
-QByteArray ReadSmallFile(const FileInDirectory& file) {
-    QByteArray content(256, '\0');
+// The lock file as found: what it holds and which file it is.
+struct FoundLock {
+    bool found = false;
+    QByteArray content;
+    struct stat st = {};
+};
+
+FoundLock ReadLock(const FileInDirectory& file) {
+    FoundLock lock;
     const int fd =
         ::openat(file.directory(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return {};
-    const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
+        return lock;
+    lock.content.resize(256);
+    const ssize_t got = ::read(fd, lock.content.data(), size_t(lock.content.size()));
+    lock.content.truncate(got > 0 ? got : 0);
+    lock.found = ::fstat(fd, &lock.st) == 0;
     ::close(fd);
-    content.truncate(got > 0 ? got : 0);
-    return content;
+    return lock;
 }
 
 QByteArray HostName() {
@@ -48,6 +57,15 @@ qint64 LockOwner(const QByteArray& content) {
     return pid;
 }
 
+// Whether the lock may be broken: its process is gone, or, where it names none of this host,
+// it has not been refreshed for the stale age.
+bool Breakable(const FoundLock& lock) {
+    const qint64 owner = LockOwner(lock.content);
+    if (owner > 0)
+        return owner != ::getpid() && !ProcessExists(owner);
+    return std::time(nullptr) - lock.st.st_mtime > DotLock::kStaleSeconds;
+}
+
 } // namespace
 
 bool ProcessExists(qint64 pid) {
@@ -63,7 +81,7 @@ DotLock::~DotLock() {
 }
 
 bool DotLock::acquire(QString* error) {
-    if (held_)
+    if (fd_ >= 0)
         return true;
     const int dir = lock_.directory();
     const char* name = lock_.name().constData();
@@ -71,29 +89,31 @@ bool DotLock::acquire(QString* error) {
         const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-            const bool written = ::write(fd, pid.constData(), pid.size()) == pid.size();
-            ::close(fd);
-            if (!written) {
+            const ssize_t written = ::write(fd, pid.constData(), size_t(pid.size()));
+            if (written != pid.size()) {
+                const int failure = written < 0 ? errno : ENOSPC;
+                ::close(fd);
                 ::unlinkat(dir, name, 0);
+                errno = failure;
                 break;
             }
-            held_ = true;
+            fd_ = fd;
             return true;
         }
         if (errno != EEXIST)
             break;
-        const QByteArray content = ReadSmallFile(lock_);
-        const qint64 owner = LockOwner(content);
-        const bool ownerGone = owner > 0 && owner != ::getpid() && !ProcessExists(owner);
-        struct stat st;
-        const bool old = lock_.stat(&st) && std::time(nullptr) - st.st_mtime > kStaleSeconds;
-        // Read again just before removing, so that a lock another program took over meanwhile
-        // is left alone.
-        if (attempt == 0 && (ownerGone || old) && ReadSmallFile(lock_) == content) {
-            ::unlinkat(dir, name, 0);
-            continue;
+        const FoundLock found = ReadLock(lock_);
+        // Removed only if it is still the file that was judged, so that a lock another program
+        // took over meanwhile is left alone.
+        if (attempt == 0 && found.found && Breakable(found)) {
+            const FoundLock again = ReadLock(lock_);
+            if (again.found && SameFile(again.st, found.st) && again.content == found.content) {
+                ::unlinkat(dir, name, 0);
+                continue;
+            }
         }
         if (error) {
+            const qint64 owner = LockOwner(found.content);
             *error = owner > 0 ? QStringLiteral("the mailbox is locked by process %1 (%2)")
                                      .arg(owner)
                                      .arg(lock_.displayPath())
@@ -108,11 +128,30 @@ bool DotLock::acquire(QString* error) {
     return false;
 }
 
+void DotLock::refresh() {
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && std::time(nullptr) - st.st_mtime >= kRefreshSeconds)
+        ::futimens(fd_, nullptr);
+}
+
+bool DotLock::stillHeld(QString* error) const {
+    struct stat own;
+    struct stat named;
+    if (fd_ >= 0 && ::fstat(fd_, &own) == 0 && lock_.stat(&named) && SameFile(own, named))
+        return true;
+    if (error)
+        *error = QStringLiteral("another program took the lock %1 during the change")
+                     .arg(lock_.displayPath());
+    return false;
+}
+
 void DotLock::release() {
-    if (held_) {
+    if (fd_ < 0)
+        return;
+    if (stillHeld(nullptr))
         ::unlinkat(lock_.directory(), lock_.name().constData(), 0);
-        held_ = false;
-    }
+    ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace parcelo

@@ -110,6 +110,21 @@ private:
     int fd_ = -1;
 };
 
+// The dot-locks a change holds: the mailbox's, and its link's when it is reached through one.
+struct HeldLocks {
+    DotLock* mailbox;
+    DotLock* link; // null: none
+
+    void refresh() {
+        mailbox->refresh();
+        if (link)
+            link->refresh();
+    }
+    bool stillHeld(QString* error) const {
+        return mailbox->stillHeld(error) && (!link || link->stillHeld(error));
+    }
+};
+
 // One insertion or replacement inside a message's region.
 struct Edit {
     qint64 offset;
@@ -119,11 +134,12 @@ struct Edit {
 
 class Copier {
 public:
-    Copier(int source, const QString& path, FileReplacement* target)
-        : source_(source), path_(path), target_(target) {}
+    Copier(int source, const QString& path, FileReplacement* target, HeldLocks* locks)
+        : source_(source), path_(path), target_(target), locks_(locks) {}
 
     bool copy(qint64 from, qint64 to) {
         while (from < to) {
+            locks_->refresh();
             const ssize_t got =
                 ::pread(source_, buffer_.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
             if (got < 0 && errno == EINTR)
@@ -162,6 +178,7 @@ private:
     int source_;
     QString path_;
     FileReplacement* target_;
+    HeldLocks* locks_;
     QString error_;
     std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
     qint64 written_ = 0;
@@ -212,8 +229,9 @@ std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) 
 }
 
 bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
-                 const std::vector<MboxChange>& changes, QString* error) {
+                 const std::vector<MboxChange>& changes, HeldLocks* locks, QString* error) {
     for (size_t i = 0; i < changes.size(); ++i) {
+        locks->refresh();
         const MboxMessage& message = scan.messages[i];
         // Each edit replaces exactly the bytes the scan found there, or the file changed.
         const MboxChange original{
@@ -327,13 +345,15 @@ bool AppendLateTail(int fd, const FileInDirectory& file, qint64 copied, bool onl
 }
 
 bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
-             const std::vector<MboxChange>& changes, const struct stat& original, QString* error) {
+             const std::vector<MboxChange>& changes, const struct stat& original, HeldLocks* locks,
+             QString* error) {
     const QString path = file.displayPath();
     Copied copied{original.st_size, original.st_mtim};
     FileReplacement target(file);
     if (!target.begin(error))
         return false;
-    Copier copier(fd, path, &target);
+    AtStage(MboxRewriteStage::Locked);
+    Copier copier(fd, path, &target, locks);
     bool ok = copier.copy(0, scan.prefixLength);
     for (size_t i = 0; ok && i < scan.messages.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
@@ -354,8 +374,11 @@ bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
     AtStage(MboxRewriteStage::Copied);
     // Catch up before the long flush and again just before the rename, so that the window in
     // which an append can be missed is as short as it can be.
+    // A lock another program broke and took meanwhile no longer keeps others out: the change is
+    // given up rather than renamed over what they may have written.
     if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !target.flush(error) ||
-        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error)) {
+        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) ||
+        !locks->stillHeld(error)) {
         target.abort();
         return false;
     }
@@ -442,8 +465,10 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
     bool inPlace = true;
     for (size_t i = 0; inPlace && i < changes.size(); ++i)
         inPlace = ChangesInPlace(scan.messages[i], changes[i]);
-    const bool ok = inPlace ? EditInPlace(mailbox.fd(), real.displayPath(), scan, changes, error)
-                            : Rewrite(mailbox.fd(), real, scan, changes, st, error);
+    HeldLocks locks{&lock, linked ? &linkLock : nullptr};
+    const bool ok =
+        inPlace ? EditInPlace(mailbox.fd(), real.displayPath(), scan, changes, &locks, error)
+                : Rewrite(mailbox.fd(), real, scan, changes, st, &locks, error);
     if (ok) {
         RemoveEntry(real.sibling(".msf"));
         if (linked)
