@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -448,4 +449,37 @@ TEST(MboxRewriteFaults, TheLockIsKeptFreshAndALostLockStopsTheChange) {
     EXPECT_EQ(readFile(path), stored);
     EXPECT_EQ(readFile(QFile::decodeName(lockPath)), otherLock);
     EXPECT_EQ(Leftovers(dir.path()), QStringList{QStringLiteral("Inbox.lock")});
+}
+
+// The rewritten mailbox keeps its mode, also bits the umask would take away, and its copy is
+// never readable by more users than the mailbox itself.
+TEST(MboxRewriteFaults, TheMailboxKeepsItsModeAndItsCopyIsNoMoreReadable) {
+    const mode_t previousMask = ::umask(022);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { ::umask(previousMask); });
+    for (const mode_t mode : {mode_t(0600), mode_t(0660)}) {
+        SCOPED_TRACE(mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Inbox"));
+        ASSERT_TRUE(writeFile(path, kTwoMessages));
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        const auto modeOf = [](const QString& file) {
+            struct stat st;
+            return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode & 07777
+                                                                         : mode_t(0);
+        };
+        mode_t copyMode = 0;
+        ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+            const QStringList copies =
+                QDir(dir.path())
+                    .entryList({QStringLiteral(".Inbox.parcelo-*")}, QDir::Files | QDir::Hidden);
+            if (stage == MboxRewriteStage::Locked && copies.size() == 1)
+                copyMode = modeOf(dir.filePath(copies[0]));
+        });
+        HRESULT result = E_FAIL;
+        const QString error = DeleteFirst(path, &result);
+        EXPECT_EQ(result, S_OK) << error.toStdString();
+        EXPECT_EQ(readFile(path), kFirstGone);
+        EXPECT_EQ(copyMode, mode);
+        EXPECT_EQ(modeOf(path), mode);
+    }
 }

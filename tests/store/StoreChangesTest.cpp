@@ -1,4 +1,4 @@
-#include "store/FileReplacement.h"
+#include "platform/PendingFile.h"
 #include "store/header/MessageHeader.h"
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
@@ -84,8 +84,8 @@ QStringList Leftovers(const QString& dir) {
 
 class FailureAfterBytes {
 public:
-    explicit FailureAfterBytes(qint64 bytes) { FileReplacement::SetFailureAfterBytes(bytes); }
-    ~FailureAfterBytes() { FileReplacement::SetFailureAfterBytes(-1); }
+    explicit FailureAfterBytes(qint64 bytes) { PendingFile::SetFailureAfterBytes(bytes); }
+    ~FailureAfterBytes() { PendingFile::SetFailureAfterBytes(-1); }
 };
 
 } // namespace

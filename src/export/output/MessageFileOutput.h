@@ -122,8 +122,6 @@ private:
     StoreFolderId recordFolder_ = 0;
     std::vector<PlacedFile> folderFiles_;
     QSet<StoreMessageId> replacedInFolder_;
-    // Directories already cleared of temporary files left by dead runs.
-    QSet<QString> cleanedDirectories_;
 };
 
 } // namespace parcelo

@@ -1,8 +1,8 @@
 #include "store/mbox/MboxRewriter.h"
 
 #include "platform/FileInDirectory.h"
+#include "platform/PendingFile.h"
 #include "platform/SystemErrorText.h"
-#include "store/FileReplacement.h"
 #include "store/mbox/DotLock.h"
 
 #include <QFile>
@@ -134,7 +134,7 @@ struct Edit {
 
 class Copier {
 public:
-    Copier(int source, const QString& path, FileReplacement* target, HeldLocks* locks)
+    Copier(int source, const QString& path, PendingFile* target, HeldLocks* locks)
         : source_(source), path_(path), target_(target), locks_(locks) {}
 
     bool copy(qint64 from, qint64 to) {
@@ -177,7 +177,7 @@ private:
     static constexpr qint64 kBuffer = 65536;
     int source_;
     QString path_;
-    FileReplacement* target_;
+    PendingFile* target_;
     HeldLocks* locks_;
     QString error_;
     std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
@@ -349,9 +349,14 @@ bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
              QString* error) {
     const QString path = file.displayPath();
     Copied copied{original.st_size, original.st_mtim};
-    FileReplacement target(file);
-    if (!target.begin(error))
+    const auto failed = [&](const QString& text, int failure) {
+        *error = text.arg(path, SystemErrorText(failure));
         return false;
+    };
+    PendingFile target;
+    if (!target.begin(file, {PendingFile::Naming::Temporary, true, true}))
+        return failed(QStringLiteral("cannot create a temporary file beside %1: %2"),
+                      target.failure());
     AtStage(MboxRewriteStage::Locked);
     Copier copier(fd, path, &target, locks);
     bool ok = copier.copy(0, scan.prefixLength);
@@ -368,22 +373,28 @@ bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
     }
     if (!ok) {
         *error = copier.error();
-        target.abort();
         return false;
     }
     AtStage(MboxRewriteStage::Copied);
     // Catch up before the long flush and again just before the rename, so that the window in
-    // which an append can be missed is as short as it can be.
-    // A lock another program broke and took meanwhile no longer keeps others out: the change is
-    // given up rather than renamed over what they may have written.
-    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !target.flush(error) ||
-        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) ||
-        !locks->stillHeld(error)) {
-        target.abort();
+    // which an append can be missed is as short as it can be. A lock another program broke and
+    // took meanwhile no longer keeps others out: the change is given up rather than renamed
+    // over what they may have written.
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error))
         return false;
+    if (!target.flush())
+        return failed(QStringLiteral("cannot write %1: %2"), target.failure());
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !locks->stillHeld(error))
+        return false;
+    switch (target.replace(file, &original)) {
+    case PendingFile::Placed::Placed:
+        break;
+    case PendingFile::Placed::Taken:
+        *error = QStringLiteral("%1 was replaced by another file while it was rewritten").arg(path);
+        return false;
+    case PendingFile::Placed::Failed:
+        return failed(QStringLiteral("cannot write %1: %2"), target.failure());
     }
-    if (!target.commit(error, &original))
-        return false;
     AtStage(MboxRewriteStage::Renamed);
     return AppendLateTail(fd, file, copied.size, copier.written() == scan.prefixLength, error);
 }
@@ -461,7 +472,7 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
         *error = QStringLiteral("%1 changed while it was open").arg(path);
         return false;
     }
-    FileReplacement::RemoveOrphans(real);
+    PendingFile::RemoveLeftovers(real);
     bool inPlace = true;
     for (size_t i = 0; inPlace && i < changes.size(); ++i)
         inPlace = ChangesInPlace(scan.messages[i], changes[i]);
