@@ -2,33 +2,46 @@
 
 #include <QFile>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace parcelo {
 
-bool FileInDirectory::open(const QByteArray& path) {
+void FileInDirectory::setPath(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray directory = slash < 0    ? QByteArrayLiteral(".")
-                                 : slash == 0 ? QByteArrayLiteral("/")
-                                              : path.left(slash);
+    directoryPath_ = slash < 0    ? QByteArrayLiteral(".")
+                     : slash == 0 ? QByteArrayLiteral("/")
+                                  : path.left(slash);
+    name_ = path.mid(slash + 1);
+    displayPath_ = QFile::decodeName(path);
+}
+
+bool FileInDirectory::open(const QByteArray& path) {
+    FileInDirectory opened;
+    opened.setPath(path);
     // Read access lets the directory be flushed after a rename; without it, the descriptor
     // still names the directory.
-    int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char* directory = opened.directoryPath_.constData();
+    int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 && errno == EACCES)
-        fd = ::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        fd = ::open(directory, O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    directory_ = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
+    opened.directory_ = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
         ::close(*owned);
         delete owned;
     });
-    directoryPath_ = directory;
-    name_ = path.mid(slash + 1);
-    displayPath_ = QFile::decodeName(path);
+    opened.entry_ = opened.name_;
+    *this = std::move(opened);
     return true;
+}
+
+FileInDirectory FileInDirectory::ByPath(const QByteArray& path) {
+    FileInDirectory entry;
+    entry.setPath(path);
+    entry.entry_ = path;
+    return entry;
 }
 
 FileInDirectory FileInDirectory::sibling(const QByteArray& suffix) const {
@@ -37,14 +50,31 @@ FileInDirectory FileInDirectory::sibling(const QByteArray& suffix) const {
 
 FileInDirectory FileInDirectory::withName(const QByteArray& name) const {
     FileInDirectory other = *this;
+    const QByteArray path = directoryPath_ == "/" ? '/' + name : directoryPath_ + '/' + name;
     other.name_ = name;
-    other.displayPath_ =
-        QFile::decodeName(directoryPath_ == "/" ? '/' + name : directoryPath_ + '/' + name);
+    other.entry_ = directory_ ? name : path;
+    other.displayPath_ = QFile::decodeName(path);
     return other;
 }
 
+int FileInDirectory::directory() const {
+    return directory_ ? *directory_ : AT_FDCWD;
+}
+
+const char* FileInDirectory::directoryEntry() const {
+    return directory_ ? "." : directoryPath_.constData();
+}
+
 bool FileInDirectory::stat(struct stat* st) const {
-    return ::fstatat(directory(), name_.constData(), st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(directory(), entry(), st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+void FileInDirectory::syncDirectory() const {
+    const int fd = ::openat(directory(), directoryEntry(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 QByteArray ResolvedPath(const QByteArray& path) {

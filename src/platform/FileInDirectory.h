@@ -7,9 +7,10 @@
 
 namespace parcelo {
 
-// A name in an open directory. Calls on it go through the directory's descriptor and the
-// name's bytes: a name that is not UTF-8, spelled as text and back, would be another file's,
-// and a directory renamed meanwhile is still the one meant. Copies share the descriptor.
+// A name in a directory, kept as bytes: a name that is not UTF-8, spelled as text and back,
+// would be another file's. The directory is either held open, so that calls go through its
+// descriptor (and a directory renamed meanwhile is still the one meant), or reached by its path
+// at each call, which costs no descriptor for a file written once. Copies share the descriptor.
 class FileInDirectory {
 public:
     FileInDirectory() = default;
@@ -17,26 +18,37 @@ public:
     // Opens the directory of path (all of it but the last name) and keeps the last name; false,
     // with errno set, when the directory cannot be opened.
     bool open(const QByteArray& path);
+    // The directory of path, reached by its path, and the last name.
+    static FileInDirectory ByPath(const QByteArray& path);
     // The entry named name + suffix in the same directory.
     FileInDirectory sibling(const QByteArray& suffix) const;
     // Another name in the same directory.
     FileInDirectory withName(const QByteArray& name) const;
 
-    bool isOpen() const { return directory_ != nullptr; }
-    int directory() const { return directory_ ? *directory_ : -1; }
+    bool isSet() const { return !directoryPath_.isEmpty(); }
+    // What the *at calls take: the directory (or AT_FDCWD) and the entry relative to it.
+    int directory() const;
+    const char* entry() const { return entry_.constData(); }
+    // The directory itself, relative to directory().
+    const char* directoryEntry() const;
     const QByteArray& name() const { return name_; }
-    // The directory's path as it was opened.
+    // The directory's path as it was given.
     const QByteArray& directoryPath() const { return directoryPath_; }
-    // The path it was opened with, as text for messages.
+    // The path it was made from, as text for messages.
     QString displayPath() const { return displayPath_; }
 
     // The entry itself, a link not followed; false with errno set.
     bool stat(struct stat* st) const;
+    // Flushes the directory's entries to disk.
+    void syncDirectory() const;
 
 private:
-    std::shared_ptr<const int> directory_;
+    void setPath(const QByteArray& path);
+
+    std::shared_ptr<const int> directory_; // null: reached by its path
     QByteArray directoryPath_;
     QByteArray name_;
+    QByteArray entry_;
     QString displayPath_;
 };
 

@@ -47,7 +47,7 @@ int LinkOpenFile(int fd, const FileInDirectory& target) {
     static std::atomic<bool> direct{true};
     const bool tryDirect = direct.load(std::memory_order_relaxed) &&
                            !gLackDescriptorLinks.load(std::memory_order_relaxed);
-    const char* name = target.name().constData();
+    const char* name = target.entry();
     if (tryDirect) {
         if (::linkat(fd, "", target.directory(), name, AT_EMPTY_PATH) == 0)
             return 0;
@@ -71,9 +71,10 @@ struct Leftover {
 using Leftovers = std::map<QByteArray, std::vector<Leftover>>;
 
 // Lists the directory for temporary names of other processes.
-Leftovers FindLeftovers(int directory) {
+Leftovers FindLeftovers(const FileInDirectory& directory) {
     Leftovers found;
-    const int listed = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int listed = ::openat(directory.directory(), directory.directoryEntry(),
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (!dir) {
         if (listed >= 0)
@@ -119,7 +120,7 @@ int PendingFile::RemoveLeftovers(const FileInDirectory& target) {
     static std::mutex mutex;
     static std::map<std::tuple<QByteArray, dev_t, ino_t>, Leftovers> byDirectory;
     struct stat st;
-    if (::fstat(target.directory(), &st) != 0)
+    if (::fstatat(target.directory(), target.directoryEntry(), &st, 0) != 0)
         return 0;
     std::vector<Leftover> leftovers;
     {
@@ -127,7 +128,7 @@ int PendingFile::RemoveLeftovers(const FileInDirectory& target) {
         const auto directory = std::make_tuple(target.directoryPath(), st.st_dev, st.st_ino);
         auto listed = byDirectory.find(directory);
         if (listed == byDirectory.end())
-            listed = byDirectory.emplace(directory, FindLeftovers(target.directory())).first;
+            listed = byDirectory.emplace(directory, FindLeftovers(target)).first;
         const auto own = listed->second.find(target.name());
         if (own == listed->second.end())
             return 0;
@@ -138,7 +139,7 @@ int PendingFile::RemoveLeftovers(const FileInDirectory& target) {
     for (const Leftover& leftover : leftovers) {
         if (::kill(leftover.pid, 0) == 0 || errno != ESRCH)
             continue; // a live process, or one we may not signal
-        if (::unlinkat(target.directory(), leftover.name.constData(), 0) == 0)
+        if (::unlinkat(target.directory(), target.withName(leftover.name).entry(), 0) == 0)
             ++removed;
     }
     return removed;
@@ -182,16 +183,16 @@ bool PendingFile::begin(const FileInDirectory& target, Options options) {
     options_ = options;
     written_ = 0;
     errno_ = 0;
-    RemoveLeftovers(target);
     const int dir = target.directory();
     struct stat existing;
     const bool keep = options.keepMode && !target.name().isEmpty() &&
-                      ::fstatat(dir, target.name().constData(), &existing, 0) == 0 &&
+                      ::fstatat(dir, target.entry(), &existing, 0) == 0 &&
                       S_ISREG(existing.st_mode);
     const mode_t mode = keep ? 0600 : 0666;
     if (options.naming != Naming::Temporary) {
         const bool can = CanNameOpenFiles() && !gLackNamelessFiles.load(std::memory_order_relaxed);
-        fd_ = can ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+        fd_ = can ? ::openat(dir, target.directoryEntry(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)
+                  : -1;
         const int error = can ? errno : EOPNOTSUPP;
         // File systems without nameless files say so in one of these ways.
         const bool unsupported = error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
@@ -200,7 +201,8 @@ bool PendingFile::begin(const FileInDirectory& target, Options options) {
     }
     for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
         temporary_ = TemporaryName(target.name());
-        fd_ = ::openat(dir, temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        fd_ = ::openat(dir, target.withName(temporary_).entry(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
@@ -263,7 +265,7 @@ PendingFile::Placed PendingFile::placeNew(const FileInDirectory& target) {
             return errno == EEXIST ? Placed::Taken : failed(errno);
         // A file that may be incomplete loses its name again.
         if (!closeFile()) {
-            ::unlinkat(target.directory(), target.name().constData(), 0);
+            ::unlinkat(target.directory(), target.entry(), 0);
             return Placed::Failed;
         }
     } else {
@@ -280,7 +282,7 @@ PendingFile::Placed PendingFile::placeNew(const FileInDirectory& target) {
         }
     }
     if (options_.durable)
-        ::fsync(target.directory());
+        target.syncDirectory();
     return Placed::Placed;
 }
 
@@ -303,12 +305,12 @@ PendingFile::Placed PendingFile::replace(const FileInDirectory& target,
     struct stat now;
     if (replaced && (!target.stat(&now) || !SameFile(now, *replaced)))
         return Placed::Taken;
-    if (::renameat(directory_.directory(), temporary_.constData(), target.directory(),
-                   target.name().constData()) != 0)
+    if (::renameat(directory_.directory(), directory_.withName(temporary_).entry(),
+                   target.directory(), target.entry()) != 0)
         return failed(errno);
     temporary_.clear();
     if (options_.durable)
-        ::fsync(target.directory());
+        target.syncDirectory();
     return Placed::Placed;
 }
 
@@ -317,7 +319,7 @@ void PendingFile::discard() {
         ::close(fd_);
     fd_ = -1;
     if (!temporary_.isEmpty())
-        ::unlinkat(directory_.directory(), temporary_.constData(), 0);
+        ::unlinkat(directory_.directory(), directory_.withName(temporary_).entry(), 0);
     temporary_.clear();
 }
 

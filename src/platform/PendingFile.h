@@ -39,9 +39,8 @@ public:
     PendingFile(PendingFile&& other) noexcept;
     PendingFile& operator=(PendingFile&& other) noexcept;
 
-    // Starts the file in target's directory, meant for target's name (empty: settled later),
-    // after removing the leftovers for that name (see RemoveLeftovers). False, with failure()
-    // set, when it cannot be made.
+    // Starts the file in target's directory, meant for target's name (empty: settled later).
+    // False, with failure() set, when it cannot be made.
     bool begin(const FileInDirectory& target, Options options);
     // Writes all the bytes, going on after short writes; false, with failure() set, otherwise.
     bool write(const char* data, qint64 size);
@@ -64,11 +63,11 @@ public:
     void discard();
 
     // Removes the temporary files that processes which no longer exist left behind for
-    // target's name (for no name when it is empty). Only that name's are touched: another
-    // name's may be written by a program on another host, under a lock of its own. A directory
-    // is listed once a process, whatever its size, and each name's leftovers taken from that
-    // listing when the name is next written; the leftovers of a run that dies later are
-    // removed by the next process. Returns how many were removed.
+    // target's name (for no name when it is empty); call it before writing that name. Only
+    // that name's are touched: another name's may be written by a program on another host,
+    // under a lock of its own. A directory is listed once a process, whatever its size, and
+    // each name's leftovers taken from that listing when they are asked for; the leftovers of
+    // a run that dies later are removed by the next process. Returns how many were removed.
     static int RemoveLeftovers(const FileInDirectory& target);
 
     // Test seams. Every file fails with ENOSPC once this many bytes are written (-1: never).

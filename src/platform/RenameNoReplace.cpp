@@ -36,8 +36,7 @@ RenameResult RenameNoReplace(const QString& from, const QString& to) {
 }
 
 RenameResult RenameNoReplace(const FileInDirectory& from, const FileInDirectory& to) {
-    return RenameAt(from.directory(), from.name().constData(), to.directory(),
-                    to.name().constData());
+    return RenameAt(from.directory(), from.entry(), to.directory(), to.entry());
 }
 
 } // namespace parcelo

@@ -30,17 +30,20 @@ QByteArray FollowLinks(QByteArray path) {
 } // namespace
 
 bool SaveWholeFile(const QString& path, const QByteArray& bytes, QString* error) {
+    const auto failed = [error](int failure) {
+        if (error)
+            *error = SystemErrorText(failure != 0 ? failure : EIO);
+        return false;
+    };
     FileInDirectory target;
-    PendingFile file;
-    int failure = 0;
     if (!target.open(FollowLinks(QFile::encodeName(path))))
-        failure = errno;
-    else if (!file.begin(target, {PendingFile::Naming::NamelessIfPossible, true, true}) ||
-             !file.write(bytes) || file.replace(target) != PendingFile::Placed::Placed)
-        failure = file.failure() != 0 ? file.failure() : EIO;
-    if (failure != 0 && error)
-        *error = SystemErrorText(failure);
-    return failure == 0;
+        return failed(errno);
+    PendingFile::RemoveLeftovers(target);
+    PendingFile file;
+    if (!file.begin(target, {PendingFile::Naming::NamelessIfPossible, true, true}) ||
+        !file.write(bytes) || file.replace(target) != PendingFile::Placed::Placed)
+        return failed(file.failure());
+    return true;
 }
 
 } // namespace parcelo

@@ -1,5 +1,6 @@
 #include "export/output/MessageFileDraft.h"
 
+#include "platform/FileInDirectory.h"
 #include "platform/SystemErrorText.h"
 
 #include <QFile>
@@ -10,23 +11,27 @@ namespace parcelo {
 
 namespace {
 
-QByteArray DirectoryEntry(const QString& directory) {
+// The directory as the entry with no name in it, reached by its path: a file written once
+// needs no descriptor of its directory.
+FileInDirectory DirectoryEntry(const QString& directory) {
     QByteArray native = QFile::encodeName(directory);
     if (!native.endsWith('/'))
         native += '/';
-    return native;
+    return FileInDirectory::ByPath(native);
 }
 
 } // namespace
+
+void MessageFileDraft::RemoveLeftovers(const QString& directory) {
+    PendingFile::RemoveLeftovers(DirectoryEntry(directory));
+}
 
 int MessageFileDraft::start(const QString& directory, PendingFile::Naming naming,
                             const QByteArray& bytes) {
     file_.discard();
     identity_ = {};
-    if (!directory_.open(DirectoryEntry(directory)))
-        return errno;
     struct stat st;
-    if (!file_.begin(directory_, {naming, false, false}) || !file_.write(bytes) ||
+    if (!file_.begin(DirectoryEntry(directory), {naming, false, false}) || !file_.write(bytes) ||
         !file_.identify(&st)) {
         const int failure = file_.failure() != 0 ? file_.failure() : EIO;
         file_.discard();
@@ -47,35 +52,15 @@ bool MessageFileDraft::writeNameless(const QString& directory, const QByteArray&
     return start(directory, PendingFile::Naming::NamelessOnly, bytes) == 0;
 }
 
-bool MessageFileDraft::entryOf(const QString& path, FileInDirectory* entry, QString* error) const {
-    const QByteArray native = QFile::encodeName(path);
-    const qsizetype slash = native.lastIndexOf('/');
-    if (directory_.isOpen() && slash >= 0 &&
-        native.left(slash + 1) == directory_.directoryPath() + '/') {
-        *entry = directory_.withName(native.mid(slash + 1));
-        return true;
-    }
-    if (entry->open(native))
-        return true;
-    *error = path + QStringLiteral(": ") + SystemErrorText(errno);
-    return false;
-}
-
 PlaceResult MessageFileDraft::place(const QString& path, QString* error) {
-    FileInDirectory target;
-    if (!entryOf(path, &target, error))
-        return PlaceResult::Failed;
-    const PlaceResult placed = file_.placeNew(target);
+    const PlaceResult placed = file_.placeNew(FileInDirectory::ByPath(QFile::encodeName(path)));
     if (placed == PlaceResult::Failed)
         *error = path + QStringLiteral(": ") + SystemErrorText(file_.failure());
     return placed;
 }
 
 bool MessageFileDraft::replace(const QString& path, QString* error) {
-    FileInDirectory target;
-    if (!entryOf(path, &target, error))
-        return false;
-    if (file_.replace(target) == PlaceResult::Placed)
+    if (file_.replace(FileInDirectory::ByPath(QFile::encodeName(path))) == PlaceResult::Placed)
         return true;
     *error = path + QStringLiteral(": ") + SystemErrorText(file_.failure());
     file_.discard();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "export/output/FileIdentity.h"
-#include "platform/FileInDirectory.h"
 #include "platform/PendingFile.h"
 
 #include <QByteArray>
@@ -30,17 +29,18 @@ public:
     // on failure the old entry stays as it was.
     bool replace(const QString& path, QString* error);
 
+    // Removes the drafts that runs which are no longer alive left in the directory (see
+    // PendingFile::RemoveLeftovers).
+    static void RemoveLeftovers(const QString& directory);
+
     using Lacking = PendingFile::Lacking;
     static void pretendLacking(Lacking lacking) { PendingFile::pretendLacking(lacking); }
 
 private:
     // 0, or the errno of what failed.
     int start(const QString& directory, PendingFile::Naming naming, const QByteArray& bytes);
-    // The entry path names, through the draft's directory where it lies there.
-    bool entryOf(const QString& path, FileInDirectory* entry, QString* error) const;
 
     PendingFile file_;
-    FileInDirectory directory_; // the directory, with no name
     FileIdentity identity_;
 };
 

@@ -112,6 +112,10 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
                                                    const ExportedMessageKey& key,
                                                    MessageFileDraft* prepared) {
     const QString& dir = destination.directory;
+    if (!cleanedDirectories_.contains(dir)) {
+        MessageFileDraft::RemoveLeftovers(dir);
+        cleanedDirectories_.insert(dir);
+    }
     // Written complete before it gets its name: a real name never holds part of a message.
     QString error;
     MessageFileDraft draft;

@@ -122,6 +122,8 @@ private:
     StoreFolderId recordFolder_ = 0;
     std::vector<PlacedFile> folderFiles_;
     QSet<StoreMessageId> replacedInFolder_;
+    // Directories already cleared of temporary files left by dead runs.
+    QSet<QString> cleanedDirectories_;
 };
 
 } // namespace parcelo

@@ -24,8 +24,7 @@ struct FoundLock {
 
 FoundLock ReadLock(const FileInDirectory& file) {
     FoundLock lock;
-    const int fd =
-        ::openat(file.directory(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(file.directory(), file.entry(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return lock;
     lock.content.resize(256);
@@ -84,7 +83,7 @@ bool DotLock::acquire(QString* error) {
     if (fd_ >= 0)
         return true;
     const int dir = lock_.directory();
-    const char* name = lock_.name().constData();
+    const char* name = lock_.entry();
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -149,7 +148,7 @@ void DotLock::release() {
     if (fd_ < 0)
         return;
     if (stillHeld(nullptr))
-        ::unlinkat(lock_.directory(), lock_.name().constData(), 0);
+        ::unlinkat(lock_.directory(), lock_.entry(), 0);
     ::close(fd_);
     fd_ = -1;
 }

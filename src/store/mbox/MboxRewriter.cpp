@@ -35,7 +35,7 @@ bool IsPinnedPath(const QByteArray& path) {
 }
 
 void RemoveEntry(const FileInDirectory& file) {
-    ::unlinkat(file.directory(), file.name().constData(), 0);
+    ::unlinkat(file.directory(), file.entry(), 0);
 }
 
 bool SameTime(const timespec& a, const timespec& b) {
@@ -58,7 +58,7 @@ public:
     // Opens and locks the file, waiting a moment for a program that holds a lock briefly.
     bool open(QString* error) {
         const int dir = file_.directory();
-        const char* name = file_.name().constData();
+        const char* name = file_.entry();
         fd_ = ::openat(dir, name, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         short type = F_WRLCK;
         if (fd_ < 0 && errno == EACCES) {
@@ -311,8 +311,8 @@ bool AppendLateTail(int fd, const FileInDirectory& file, qint64 copied, bool onl
         return true;
     if (onlyPrefixWritten)
         copied = SkipEmptyLines(fd, copied, st.st_size);
-    const int target = ::openat(file.directory(), file.name().constData(),
-                                O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    const int target =
+        ::openat(file.directory(), file.entry(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     // The errno of the call that failed, taken before anything else can change it.
     int failure = target < 0 ? errno : 0;
     char buffer[65536];
