@@ -8,25 +8,35 @@
 
 namespace parcelo {
 
-RenameResult RenameNoReplace(const QString& from, const QString& to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
+namespace {
+
+RenameResult RenameAt(int fromDirectory, const char* from, int toDirectory, const char* to) {
+    if (::renameat2(fromDirectory, from, toDirectory, to, RENAME_NOREPLACE) == 0)
         return RenameResult::Renamed;
     if (errno == EEXIST)
         return RenameResult::Taken;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return RenameResult::Failed;
-    if (::link(source.constData(), target.constData()) != 0)
+    if (::linkat(fromDirectory, from, toDirectory, to, 0) != 0)
         return errno == EEXIST ? RenameResult::Taken : RenameResult::Failed;
-    if (::unlink(source.constData()) == 0)
+    if (::unlinkat(fromDirectory, from, 0) == 0)
         return RenameResult::Renamed;
     // Both names would hold the file: take the new one back.
     const int error = errno;
-    ::unlink(target.constData());
+    ::unlinkat(toDirectory, to, 0);
     errno = error;
     return RenameResult::Failed;
+}
+
+} // namespace
+
+RenameResult RenameNoReplace(const QString& from, const QString& to) {
+    return RenameAt(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                    QFile::encodeName(to).constData());
+}
+
+RenameResult RenameNoReplace(const FileInDirectory& from, const FileInDirectory& to) {
+    return RenameAt(from.directory(), from.entry(), to.directory(), to.entry());
 }
 
 } // namespace parcelo

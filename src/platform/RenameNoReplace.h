@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileInDirectory.h"
+
 #include <QString>
 
 namespace parcelo {
@@ -14,5 +16,6 @@ enum class RenameResult {
 // ever replaced. Where the file system lacks the no-replace rename, a hard link and an unlink
 // keep the same promise.
 RenameResult RenameNoReplace(const QString& from, const QString& to);
+RenameResult RenameNoReplace(const FileInDirectory& from, const FileInDirectory& to);
 
 } // namespace parcelo

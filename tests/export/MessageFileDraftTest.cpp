@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace parcelo;
 
@@ -18,6 +20,11 @@ struct PretendLacking {
     }
     ~PretendLacking() { MessageFileDraft::pretendLacking({}); }
 };
+
+mode_t ModeOf(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 QByteArray bytesOf(const QByteArray& body) {
     return "Subject: Hello\r\n\r\n" + body + "\r\n\r\n\r\n";
@@ -38,6 +45,9 @@ TEST(MessageFileDraft, EveryWayOfWritingGivesCompleteFilesUnderTheirNames) {
         {"no nameless files: hidden temporary files", {true, false}},
         {"nameless files named through /proc", {false, true}},
     };
+    constexpr mode_t kUmask = 027;
+    const mode_t previousMask = ::umask(kUmask);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { ::umask(previousMask); });
     for (const Case& c : cases) {
         QTemporaryDir dir;
         const PretendLacking lacking(c.lacking);
@@ -73,6 +83,9 @@ TEST(MessageFileDraft, EveryWayOfWritingGivesCompleteFilesUnderTheirNames) {
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
                   (QStringList{"Hello.eml", "Hello_1.eml", "Hello_2.eml", "Hello_3.eml"}))
             << c.label;
+        // A new file's mode is 0666 less the umask, as any program's.
+        for (const MessageFileResult* result : {&one, &two, &three})
+            EXPECT_EQ(ModeOf(result->path), 0666 & ~kUmask) << c.label;
         EXPECT_TRUE(output.confirmFolderFiles(1).empty()) << c.label;
     }
 }

@@ -377,8 +377,8 @@ TEST_F(MessageFileOutputTest, TemporaryFilesOfDeadRunsAreRemoved) {
         _exit(0);
     ASSERT_GT(child, 0);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
-    const QString dead = QStringLiteral(".parcelo-%1-0-0.part").arg(child);
-    const QString live = QStringLiteral(".parcelo-%1-0-0.part").arg(getppid());
+    const QString dead = QStringLiteral(".parcelo-%1-0").arg(child);
+    const QString live = QStringLiteral(".parcelo-%1-0").arg(getppid());
     const QString other = QStringLiteral(".parcelo-notes.part");
     for (const QString& name : {dead, live, other})
         ASSERT_TRUE(test::writeFile(path(QStringLiteral("Inbox/") + name), "part of a mess"));

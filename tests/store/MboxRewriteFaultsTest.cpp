@@ -12,8 +12,12 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,6 +202,29 @@ TEST(MboxRewriteFaults, AFileChangedDuringTheRewriteIsKeptAsItIs) {
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
 }
 
+// Another program that does not lock puts a new file under the mailbox's name while the copy
+// runs: the rename would destroy it, so the change is given up and the new file stays.
+TEST(MboxRewriteFaults, AMailboxReplacedDuringTheRewriteIsKeptAsItIs) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    ASSERT_TRUE(writeFile(path, kTwoMessages));
+    const QByteArray replacement = "From c Mon Jan  1 00:00:00 2001\nSubject: other\n\nz\n";
+    ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+        if (stage != MboxRewriteStage::Copied)
+            return;
+        const QString other = dir.filePath(QStringLiteral("other"));
+        ASSERT_TRUE(writeFile(other, replacement));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    });
+    HRESULT result = S_OK;
+    const QString error = DeleteFirst(path, &result);
+    EXPECT_LT(result, 0);
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_EQ(readFile(path), replacement);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+}
+
 TEST(MboxRewriteFaults, AnFcntlLockOfAnotherProgramBlocksTheChange) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Inbox"));
@@ -316,5 +343,143 @@ TEST(MboxRewriteFaults, ALiveOrForeignLockBlocksTheChangeAndIsNamed) {
         EXPECT_EQ(error, c.expected);
         EXPECT_EQ(readFile(path), kTwoMessages);
         EXPECT_EQ(readFile(lockPath), c.content);
+    }
+}
+
+// Age alone never breaks the lock of a live process of this host: its change may simply be
+// long. A lock that names no process here (empty, another host's) is broken by age only.
+TEST(MboxRewriteFaults, AnOldLockIsTakenOverOnlyWhenItNamesNoLiveProcessHere) {
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const QByteArray parent = QByteArray::number(qint64(::getppid()));
+    const QByteArray dead = QByteArray::number(DeadProcessId());
+    const struct {
+        QByteArray content;
+        int ageSeconds;
+        bool takenOver;
+    } cases[] = {
+        {parent + '\n', 3600, false},
+        {parent + ' ' + host + '\n', 3600, false},
+        {dead + '\n', 0, true},
+        {dead + ' ' + host + '\n', 0, true},
+        {parent + " some-other-host.example\n", 0, false},
+        {parent + " some-other-host.example\n", 3600, true},
+        {dead + " some-other-host.example\n", 0, false},
+        {"", 0, false},
+        {"", 3600, true},
+        {"not a process\n", 3600, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.toStdString() + " aged " + std::to_string(c.ageSeconds) + " s");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Inbox"));
+        const QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+        ASSERT_TRUE(writeFile(path, kTwoMessages));
+        ASSERT_TRUE(writeFile(QFile::decodeName(lockPath), c.content));
+        const struct timespec aged[2] = {{0, UTIME_OMIT}, {::time(nullptr) - c.ageSeconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, lockPath.constData(), aged, 0), 0);
+        HRESULT result = E_FAIL;
+        const QString error = DeleteFirst(path, &result);
+        if (c.takenOver) {
+            EXPECT_EQ(result, S_OK) << error.toStdString();
+            EXPECT_EQ(readFile(path), kFirstGone);
+            EXPECT_FALSE(QFile::exists(QFile::decodeName(lockPath)));
+        } else {
+            EXPECT_LT(result, 0);
+            EXPECT_TRUE(error.contains(QStringLiteral("locked"))) << error.toStdString();
+            EXPECT_EQ(readFile(path), kTwoMessages);
+            EXPECT_EQ(readFile(QFile::decodeName(lockPath)), c.content);
+        }
+    }
+}
+
+// A rewrite that takes long keeps its lock fresh, so that programs that judge a lock by its
+// age alone do not break it; a lock taken over by another program all the same stops the
+// change before the rename, and that program's lock stays.
+TEST(MboxRewriteFaults, TheLockIsKeptFreshAndALostLockStopsTheChange) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Inbox"));
+    const QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+    // More than one buffer of the copy.
+    QByteArray stored = kTwoMessages;
+    for (int i = 0; i < 40; ++i)
+        stored +=
+            "\nFrom c Mon Jan  1 00:00:00 2001\nSubject: long\n\n" + QByteArray(8000, 'x') + "\n";
+    const auto lockAge = [&] {
+        struct stat st;
+        return ::stat(lockPath.constData(), &st) == 0 ? ::time(nullptr) - st.st_mtime : -1;
+    };
+    const auto backdate = [&] {
+        const struct timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, lockPath.constData(), old, 0), 0);
+    };
+
+    ASSERT_TRUE(writeFile(path, stored));
+    qint64 ageWhenCopied = -1;
+    {
+        ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+            if (stage == MboxRewriteStage::Locked)
+                backdate(); // as if the copy had taken an hour so far
+            else if (stage == MboxRewriteStage::Copied)
+                ageWhenCopied = lockAge();
+        });
+        HRESULT result = E_FAIL;
+        const QString error = DeleteFirst(path, &result);
+        EXPECT_EQ(result, S_OK) << error.toStdString();
+    }
+    EXPECT_GE(ageWhenCopied, 0);
+    EXPECT_LT(ageWhenCopied, 300);
+    EXPECT_EQ(readFile(path), stored.mid(kTwoMessages.indexOf("From b")));
+
+    ASSERT_TRUE(writeFile(path, stored));
+    const QByteArray otherLock = "4242 some-other-host.example\n";
+    {
+        ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+            if (stage != MboxRewriteStage::Copied)
+                return;
+            // Another program broke the lock and took it.
+            ::unlink(lockPath.constData());
+            ASSERT_TRUE(writeFile(QFile::decodeName(lockPath), otherLock));
+        });
+        HRESULT result = S_OK;
+        const QString error = DeleteFirst(path, &result);
+        EXPECT_LT(result, 0);
+        EXPECT_TRUE(error.contains(QFile::decodeName(lockPath))) << error.toStdString();
+    }
+    EXPECT_EQ(readFile(path), stored);
+    EXPECT_EQ(readFile(QFile::decodeName(lockPath)), otherLock);
+    EXPECT_EQ(Leftovers(dir.path()), QStringList{QStringLiteral("Inbox.lock")});
+}
+
+// The rewritten mailbox keeps its mode, also bits the umask would take away, and its copy is
+// never readable by more users than the mailbox itself.
+TEST(MboxRewriteFaults, TheMailboxKeepsItsModeAndItsCopyIsNoMoreReadable) {
+    const mode_t previousMask = ::umask(022);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { ::umask(previousMask); });
+    for (const mode_t mode : {mode_t(0600), mode_t(0660)}) {
+        SCOPED_TRACE(mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Inbox"));
+        ASSERT_TRUE(writeFile(path, kTwoMessages));
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        const auto modeOf = [](const QString& file) {
+            struct stat st;
+            return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode & 07777
+                                                                         : mode_t(0);
+        };
+        mode_t copyMode = 0;
+        ScopedRewriteHook hook([&](MboxRewriteStage stage) {
+            const QStringList copies =
+                QDir(dir.path())
+                    .entryList({QStringLiteral(".Inbox.parcelo-*")}, QDir::Files | QDir::Hidden);
+            if (stage == MboxRewriteStage::Locked && copies.size() == 1)
+                copyMode = modeOf(dir.filePath(copies[0]));
+        });
+        HRESULT result = E_FAIL;
+        const QString error = DeleteFirst(path, &result);
+        EXPECT_EQ(result, S_OK) << error.toStdString();
+        EXPECT_EQ(readFile(path), kFirstGone);
+        EXPECT_EQ(copyMode, mode);
+        EXPECT_EQ(modeOf(path), mode);
     }
 }

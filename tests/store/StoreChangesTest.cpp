@@ -1,4 +1,4 @@
-#include "store/FileReplacement.h"
+#include "platform/PendingFile.h"
 #include "store/header/MessageHeader.h"
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
@@ -84,8 +84,8 @@ QStringList Leftovers(const QString& dir) {
 
 class FailureAfterBytes {
 public:
-    explicit FailureAfterBytes(qint64 bytes) { FileReplacement::SetFailureAfterBytes(bytes); }
-    ~FailureAfterBytes() { FileReplacement::SetFailureAfterBytes(-1); }
+    explicit FailureAfterBytes(qint64 bytes) { PendingFile::SetFailureAfterBytes(bytes); }
+    ~FailureAfterBytes() { PendingFile::SetFailureAfterBytes(-1); }
 };
 
 } // namespace
@@ -275,7 +275,8 @@ TEST(MboxChanges, LockedOrChangedMailboxIsNotTouched) {
     EXPECT_TRUE(readFile(path) == original);
     EXPECT_TRUE(QFile::exists(path + QStringLiteral(".lock")));
 
-    // A stale lock is taken over.
+    // A stale lock that names no process of this host is taken over.
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".lock"), "1 some-other-host.example\n"));
     struct utimbuf old = {1000, 1000};
     ASSERT_EQ(utime(QFile::encodeName(path + QStringLiteral(".lock")).constData(), &old), 0);
     folder = OpenFolderByPath(*store, QStringLiteral("Box"));

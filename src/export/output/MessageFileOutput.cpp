@@ -7,11 +7,11 @@
 #include "export/output/FileChecks.h"
 #include "export/output/MessageFileDraft.h"
 #include "export/output/ReadWholeFile.h"
-#include "export/output/WriteMessageFile.h"
 #include "platform/SystemErrorText.h"
 #include "store/CrlfCanonicalizer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -113,7 +113,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
                                                    MessageFileDraft* prepared) {
     const QString& dir = destination.directory;
     if (!cleanedDirectories_.contains(dir)) {
-        RemoveOrphanedTemporaryFiles(dir);
+        MessageFileDraft::RemoveLeftovers(dir);
         cleanedDirectories_.insert(dir);
     }
     // Written complete before it gets its name: a real name never holds part of a message.
@@ -180,9 +180,12 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         return resultOf(Status::Skipped, path);
 
     QString error;
-    FileIdentity identity;
-    if (!ReplaceMessageFile(path, bytes, &error, &identity))
+    MessageFileDraft draft;
+    if (!draft.write(QFileInfo(path).absolutePath(), bytes, &error))
+        return failure(path + QStringLiteral(": ") + error, path);
+    if (!draft.replace(path, &error))
         return failure(error, path);
+    const FileIdentity identity = draft.identity();
 
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend()) {

@@ -3,7 +3,6 @@
 #include "platform/SystemErrorText.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <cerrno>
 #include <csignal>
@@ -16,15 +15,24 @@ namespace parcelo {
 
 namespace {
 
-QByteArray ReadSmallFile(const QByteArray& path) {
-    QByteArray content(256, '\0');
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+// The lock file as found: what it holds and which file it is.
+struct FoundLock {
+    bool found = false;
+    QByteArray content;
+    struct stat st = {};
+};
+
+FoundLock ReadLock(const FileInDirectory& file) {
+    FoundLock lock;
+    const int fd = ::openat(file.directory(), file.entry(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return {};
-    const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
+        return lock;
+    lock.content.resize(256);
+    const ssize_t got = ::read(fd, lock.content.data(), size_t(lock.content.size()));
+    lock.content.truncate(got > 0 ? got : 0);
+    lock.found = ::fstat(fd, &lock.st) == 0;
     ::close(fd);
-    content.truncate(got > 0 ? got : 0);
-    return content;
+    return lock;
 }
 
 QByteArray HostName() {
@@ -48,6 +56,15 @@ qint64 LockOwner(const QByteArray& content) {
     return pid;
 }
 
+// Whether the lock may be broken: its process is gone, or, where it names none of this host,
+// it has not been refreshed for the stale age.
+bool Breakable(const FoundLock& lock) {
+    const qint64 owner = LockOwner(lock.content);
+    if (owner > 0)
+        return owner != ::getpid() && !ProcessExists(owner);
+    return std::time(nullptr) - lock.st.st_mtime > DotLock::kStaleSeconds;
+}
+
 } // namespace
 
 bool ProcessExists(qint64 pid) {
@@ -56,62 +73,84 @@ bool ProcessExists(qint64 pid) {
     return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
-DotLock::DotLock(const QString& mailboxPath) : lockPath_(mailboxPath + QStringLiteral(".lock")) {}
+DotLock::DotLock(const FileInDirectory& mailbox) : lock_(mailbox.sibling(".lock")) {}
 
 DotLock::~DotLock() {
     release();
 }
 
 bool DotLock::acquire(QString* error) {
-    if (held_)
+    if (fd_ >= 0)
         return true;
-    const QByteArray path = QFile::encodeName(lockPath_);
+    const int dir = lock_.directory();
+    const char* name = lock_.entry();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-            const bool written = ::write(fd, pid.constData(), pid.size()) == pid.size();
-            ::close(fd);
-            if (!written) {
-                ::unlink(path.constData());
+            const ssize_t written = ::write(fd, pid.constData(), size_t(pid.size()));
+            if (written != pid.size()) {
+                const int failure = written < 0 ? errno : ENOSPC;
+                ::close(fd);
+                ::unlinkat(dir, name, 0);
+                errno = failure;
                 break;
             }
-            held_ = true;
+            fd_ = fd;
             return true;
         }
         if (errno != EEXIST)
             break;
-        const QByteArray content = ReadSmallFile(path);
-        const qint64 owner = LockOwner(content);
-        const bool ownerGone = owner > 0 && owner != ::getpid() && !ProcessExists(owner);
-        struct stat st;
-        const bool old =
-            ::lstat(path.constData(), &st) == 0 && std::time(nullptr) - st.st_mtime > kStaleSeconds;
-        // Read again just before removing, so that a lock another program took over meanwhile
-        // is left alone.
-        if (attempt == 0 && (ownerGone || old) && ReadSmallFile(path) == content) {
-            ::unlink(path.constData());
-            continue;
+        const FoundLock found = ReadLock(lock_);
+        // Removed only if it is still the file that was judged, so that a lock another program
+        // took over meanwhile is left alone.
+        if (attempt == 0 && found.found && Breakable(found)) {
+            const FoundLock again = ReadLock(lock_);
+            if (again.found && SameFile(again.st, found.st) && again.content == found.content) {
+                ::unlinkat(dir, name, 0);
+                continue;
+            }
         }
         if (error) {
+            const qint64 owner = LockOwner(found.content);
             *error = owner > 0 ? QStringLiteral("the mailbox is locked by process %1 (%2)")
                                      .arg(owner)
-                                     .arg(lockPath_)
+                                     .arg(lock_.displayPath())
                                : QStringLiteral("the mailbox is locked by another program (%1)")
-                                     .arg(lockPath_);
+                                     .arg(lock_.displayPath());
         }
         return false;
     }
     if (error)
-        *error = QStringLiteral("cannot create %1: %2").arg(lockPath_, SystemErrorText(errno));
+        *error =
+            QStringLiteral("cannot create %1: %2").arg(lock_.displayPath(), SystemErrorText(errno));
+    return false;
+}
+
+void DotLock::refresh() {
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && std::time(nullptr) - st.st_mtime >= kRefreshSeconds)
+        ::futimens(fd_, nullptr);
+}
+
+bool DotLock::stillHeld(QString* error) const {
+    struct stat own;
+    struct stat named;
+    if (fd_ >= 0 && ::fstat(fd_, &own) == 0 && lock_.stat(&named) && SameFile(own, named))
+        return true;
+    if (error)
+        *error = QStringLiteral("another program took the lock %1 during the change")
+                     .arg(lock_.displayPath());
     return false;
 }
 
 void DotLock::release() {
-    if (held_) {
-        ::unlink(QFile::encodeName(lockPath_).constData());
-        held_ = false;
-    }
+    if (fd_ < 0)
+        return;
+    if (stillHeld(nullptr))
+        ::unlinkat(lock_.directory(), lock_.entry(), 0);
+    ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace parcelo

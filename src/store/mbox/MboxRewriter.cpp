@@ -1,11 +1,11 @@
 #include "store/mbox/MboxRewriter.h"
 
+#include "platform/FileInDirectory.h"
+#include "platform/PendingFile.h"
 #include "platform/SystemErrorText.h"
-#include "store/FileReplacement.h"
 #include "store/mbox/DotLock.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -28,6 +28,16 @@ void AtStage(MboxRewriteStage stage) {
         RewriteHook()(stage);
 }
 
+// A path of the form /proc/self/fd/N stands for a file opened before, links followed then.
+bool IsPinnedPath(const QByteArray& path) {
+    const QByteArray prefix = QByteArrayLiteral("/proc/self/fd/");
+    return path.startsWith(prefix) && !path.mid(prefix.size()).contains('/');
+}
+
+void RemoveEntry(const FileInDirectory& file) {
+    ::unlinkat(file.directory(), file.entry(), 0);
+}
+
 bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -37,7 +47,7 @@ bool SameTime(const timespec& a, const timespec& b) {
 // file in this process drops it.
 class LockedMailbox {
 public:
-    explicit LockedMailbox(const QString& path) : path_(path) {}
+    explicit LockedMailbox(const FileInDirectory& file) : file_(file), path_(file.displayPath()) {}
     ~LockedMailbox() {
         if (fd_ >= 0)
             ::close(fd_); // releases the lock
@@ -47,13 +57,14 @@ public:
 
     // Opens and locks the file, waiting a moment for a program that holds a lock briefly.
     bool open(QString* error) {
-        const QByteArray name = QFile::encodeName(path_);
-        fd_ = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        const int dir = file_.directory();
+        const char* name = file_.entry();
+        fd_ = ::openat(dir, name, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         short type = F_WRLCK;
         if (fd_ < 0 && errno == EACCES) {
             // A file we may not write can still be kept from growing: a read lock stops a
             // program that locks before writing.
-            fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+            fd_ = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
             type = F_RDLCK;
         }
         if (fd_ < 0) {
@@ -94,8 +105,24 @@ public:
 
 private:
     static constexpr int kAttempts = 10;
+    FileInDirectory file_;
     QString path_;
     int fd_ = -1;
+};
+
+// The dot-locks a change holds: the mailbox's, and its link's when it is reached through one.
+struct HeldLocks {
+    DotLock* mailbox;
+    DotLock* link; // null: none
+
+    void refresh() {
+        mailbox->refresh();
+        if (link)
+            link->refresh();
+    }
+    bool stillHeld(QString* error) const {
+        return mailbox->stillHeld(error) && (!link || link->stillHeld(error));
+    }
 };
 
 // One insertion or replacement inside a message's region.
@@ -107,11 +134,12 @@ struct Edit {
 
 class Copier {
 public:
-    Copier(int source, const QString& path, FileReplacement* target)
-        : source_(source), path_(path), target_(target) {}
+    Copier(int source, const QString& path, PendingFile* target, HeldLocks* locks)
+        : source_(source), path_(path), target_(target), locks_(locks) {}
 
     bool copy(qint64 from, qint64 to) {
         while (from < to) {
+            locks_->refresh();
             const ssize_t got =
                 ::pread(source_, buffer_.get(), size_t(std::min<qint64>(kBuffer, to - from)), from);
             if (got < 0 && errno == EINTR)
@@ -149,7 +177,8 @@ private:
     static constexpr qint64 kBuffer = 65536;
     int source_;
     QString path_;
-    FileReplacement* target_;
+    PendingFile* target_;
+    HeldLocks* locks_;
     QString error_;
     std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBuffer);
     qint64 written_ = 0;
@@ -200,8 +229,9 @@ std::vector<Edit> EditsOf(const MboxMessage& message, const MboxChange& change) 
 }
 
 bool EditInPlace(int fd, const QString& path, const MboxScan& scan,
-                 const std::vector<MboxChange>& changes, QString* error) {
+                 const std::vector<MboxChange>& changes, HeldLocks* locks, QString* error) {
     for (size_t i = 0; i < changes.size(); ++i) {
+        locks->refresh();
         const MboxMessage& message = scan.messages[i];
         // Each edit replaces exactly the bytes the scan found there, or the file changed.
         const MboxChange original{
@@ -274,7 +304,7 @@ bool CatchUp(int fd, const QString& path, qint64 prefixLength, Copier* copier, C
 
 // After the rename, bytes appended to the old file by a program that opened it before are
 // added to the new one.
-bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixWritten,
+bool AppendLateTail(int fd, const FileInDirectory& file, qint64 copied, bool onlyPrefixWritten,
                     QString* error) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || st.st_size <= copied)
@@ -282,7 +312,7 @@ bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixW
     if (onlyPrefixWritten)
         copied = SkipEmptyLines(fd, copied, st.st_size);
     const int target =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        ::openat(file.directory(), file.entry(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     // The errno of the call that failed, taken before anything else can change it.
     int failure = target < 0 ? errno : 0;
     char buffer[65536];
@@ -310,16 +340,25 @@ bool AppendLateTail(int fd, const QString& path, qint64 copied, bool onlyPrefixW
         ::close(target);
     if (failure != 0)
         *error = QStringLiteral("%1: a message appended during the rewrite could not be kept: %2")
-                     .arg(path, SystemErrorText(failure));
+                     .arg(file.displayPath(), SystemErrorText(failure));
     return failure == 0;
 }
 
-bool Rewrite(int fd, const QString& path, const MboxScan& scan,
-             const std::vector<MboxChange>& changes, Copied copied, QString* error) {
-    FileReplacement target(path);
-    if (!target.begin(error))
+bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
+             const std::vector<MboxChange>& changes, const struct stat& original, HeldLocks* locks,
+             QString* error) {
+    const QString path = file.displayPath();
+    Copied copied{original.st_size, original.st_mtim};
+    const auto failed = [&](const QString& text, int failure) {
+        *error = text.arg(path, SystemErrorText(failure));
         return false;
-    Copier copier(fd, path, &target);
+    };
+    PendingFile target;
+    if (!target.begin(file, {PendingFile::Naming::Temporary, true, true}))
+        return failed(QStringLiteral("cannot create a temporary file beside %1: %2"),
+                      target.failure());
+    AtStage(MboxRewriteStage::Locked);
+    Copier copier(fd, path, &target, locks);
     bool ok = copier.copy(0, scan.prefixLength);
     for (size_t i = 0; ok && i < scan.messages.size(); ++i) {
         const MboxMessage& message = scan.messages[i];
@@ -334,21 +373,30 @@ bool Rewrite(int fd, const QString& path, const MboxScan& scan,
     }
     if (!ok) {
         *error = copier.error();
-        target.abort();
         return false;
     }
     AtStage(MboxRewriteStage::Copied);
     // Catch up before the long flush and again just before the rename, so that the window in
-    // which an append can be missed is as short as it can be.
-    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !target.flush(error) ||
-        !CatchUp(fd, path, scan.prefixLength, &copier, &copied, error)) {
-        target.abort();
+    // which an append can be missed is as short as it can be. A lock another program broke and
+    // took meanwhile no longer keeps others out: the change is given up rather than renamed
+    // over what they may have written.
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error))
         return false;
+    if (!target.flush())
+        return failed(QStringLiteral("cannot write %1: %2"), target.failure());
+    if (!CatchUp(fd, path, scan.prefixLength, &copier, &copied, error) || !locks->stillHeld(error))
+        return false;
+    switch (target.replace(file, &original)) {
+    case PendingFile::Placed::Placed:
+        break;
+    case PendingFile::Placed::Taken:
+        *error = QStringLiteral("%1 was replaced by another file while it was rewritten").arg(path);
+        return false;
+    case PendingFile::Placed::Failed:
+        return failed(QStringLiteral("cannot write %1: %2"), target.failure());
     }
-    if (!target.commit(error))
-        return false;
     AtStage(MboxRewriteStage::Renamed);
-    return AppendLateTail(fd, path, copied.size, copier.written() == scan.prefixLength, error);
+    return AppendLateTail(fd, file, copied.size, copier.written() == scan.prefixLength, error);
 }
 
 } // namespace
@@ -393,39 +441,49 @@ bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
                                  [](const MboxChange& c) { return c.changesAnything(); });
     if (!any)
         return true;
-    // A linked mailbox is changed where it lives; the link is locked as well, for programs
-    // that know the mailbox by the link's name.
-    const QString linkPath = QFileInfo(path).absoluteFilePath();
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    const QString realPath = canonical.isEmpty() ? linkPath : canonical;
-    DotLock lock(realPath);
+    // The mailbox is found by the bytes of its names, from the path the scan read to the
+    // rename: a name that is not UTF-8, spelled as text and back, is another file's. A linked
+    // mailbox is changed where it lives; the link is locked as well, for programs that know the
+    // mailbox by the link's name.
+    const QByteArray given = QFile::encodeName(path);
+    const QByteArray resolved = ResolvedPath(given);
+    FileInDirectory real;
+    if (resolved.isEmpty() || !real.open(resolved)) {
+        *error = QStringLiteral("cannot open %1: %2").arg(path, SystemErrorText(errno));
+        return false;
+    }
+    FileInDirectory link;
+    struct stat entry;
+    const bool linked =
+        link.open(given) && link.stat(&entry) && S_ISLNK(entry.st_mode) && !IsPinnedPath(given);
+    DotLock lock(real);
     if (!lock.acquire(error))
         return false;
-    DotLock linkLock(linkPath);
-    if (realPath != linkPath && !linkLock.acquire(error))
+    DotLock linkLock(link);
+    if (linked && !linkLock.acquire(error))
         return false;
-    LockedMailbox mailbox(realPath);
+    LockedMailbox mailbox(real);
     if (!mailbox.open(error))
         return false;
     struct stat st;
     struct stat named;
-    if (::fstat(mailbox.fd(), &st) != 0 ||
-        ::stat(QFile::encodeName(realPath).constData(), &named) != 0 || named.st_ino != st.st_ino ||
-        !SameFileAsScanned(path, scan)) {
+    if (::fstat(mailbox.fd(), &st) != 0 || ::stat(given.constData(), &named) != 0 ||
+        !SameFile(named, st) || !SameFileAsScanned(path, scan)) {
         *error = QStringLiteral("%1 changed while it was open").arg(path);
         return false;
     }
-    FileReplacement::RemoveOrphans(realPath);
+    PendingFile::RemoveLeftovers(real);
     bool inPlace = true;
     for (size_t i = 0; inPlace && i < changes.size(); ++i)
         inPlace = ChangesInPlace(scan.messages[i], changes[i]);
-    const bool ok = inPlace ? EditInPlace(mailbox.fd(), realPath, scan, changes, error)
-                            : Rewrite(mailbox.fd(), realPath, scan, changes,
-                                      Copied{st.st_size, st.st_mtim}, error);
+    HeldLocks locks{&lock, linked ? &linkLock : nullptr};
+    const bool ok =
+        inPlace ? EditInPlace(mailbox.fd(), real.displayPath(), scan, changes, &locks, error)
+                : Rewrite(mailbox.fd(), real, scan, changes, st, &locks, error);
     if (ok) {
-        QFile::remove(linkPath + QStringLiteral(".msf"));
-        if (realPath != linkPath)
-            QFile::remove(realPath + QStringLiteral(".msf"));
+        RemoveEntry(real.sibling(".msf"));
+        if (linked)
+            RemoveEntry(link.sibling(".msf"));
     }
     return ok;
 }

@@ -25,19 +25,22 @@ struct MboxChange {
     }
 };
 
-// Applies the changes (one per scanned message) under the mailbox's dot-lock and an fcntl
-// write lock on the file, both held until the change is complete. When every change is an
-// X-Mozilla-Status edit the file is edited in place; otherwise it is rewritten once through a
-// temporary file, flushed and renamed over the original, with every byte of the other
-// messages kept. What a program that does not lock appends meanwhile is copied too. A mailbox
-// that is a symbolic link is rewritten where the link points, and the link stays. Fails
-// without touching the file when it changed since the scan, with the reason (and the lock
-// that blocked the change) in error. The folder's NAME.msf index is removed after a change.
+// Applies the changes (one per scanned message) under the mailbox's dot-lock (kept fresh
+// while the change runs) and an fcntl write lock on the file, both held until the change is
+// complete. When every change is an X-Mozilla-Status edit the file is edited in place;
+// otherwise it is rewritten once through a temporary file, flushed and renamed over the
+// original, with every byte of the other messages kept. What a program that does not lock
+// appends meanwhile is copied too. A mailbox that is a symbolic link is rewritten where the
+// link points, and the link stays. Fails without touching the file when it changed since the
+// scan, or when another program took the dot-lock or put another file under the name during
+// the rewrite, with the reason (and the lock that blocked the change) in error. The folder's
+// NAME.msf index is removed after a change.
 bool ApplyMboxChanges(const QString& path, const MboxScan& scan,
                       const std::vector<MboxChange>& changes, QString* error);
 
 // Test seam: called at these moments of every rewrite (null: none).
 enum class MboxRewriteStage {
+    Locked,  // the mailbox is locked, nothing copied yet
     Copied,  // every kept message is in the temporary file, nothing renamed yet
     Renamed, // the new file has the mailbox's name
 };
