@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
 #include "store/SkippedFolder.h"
 
 #include <QByteArray>
@@ -27,13 +28,6 @@ private:
     int fd_;
 };
 
-// What a file or directory is, as opposed to what it is called: links to one directory share it.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-
-    auto operator<=>(const FileIdentity&) const = default;
-};
 
 // A path as the store's file calls take it, and what keeps it usable.
 struct StorePath {

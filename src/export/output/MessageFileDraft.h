@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/output/FileIdentity.h"
+#include "platform/FileIdentity.h"
 #include "platform/PendingFile.h"
 
 #include <QByteArray>

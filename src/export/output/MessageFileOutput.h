@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/naming/MessageDestination.h"
-#include "export/output/FileIdentity.h"
+#include "platform/FileIdentity.h"
 #include "export/output/MessageFileDraft.h"
 #include "export/output/TakenNameNumbers.h"
 #include "store/StoreTypes.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHashFunctions>
+#include <compare>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -14,7 +15,7 @@ struct FileIdentity {
 
     static FileIdentity of(const struct stat& info) { return {info.st_dev, info.st_ino}; }
     bool known() const { return inode != 0; }
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    auto operator<=>(const FileIdentity&) const = default;
 };
 
 inline size_t qHash(const FileIdentity& identity, size_t seed = 0) {
