@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QListView>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 #include <gmock/gmock.h>
@@ -109,7 +110,7 @@ TEST_F(TextFitTest, SettingsPagesTextsFitAtTheirFirstAndTheirMinimumSize) {
     }
 }
 
-TEST_F(TextFitTest, FolderPickerTextsFitAtItsFirstAndItsMinimumSize) {
+TEST_F(TextFitTest, FolderPickerTextsFitAsItOpensAndAtItsMinimumSize) {
     for (const qreal scale : kFontScales) {
         SCOPED_TRACE(testing::Message() << "font scale " << scale);
         const ScaledFont font(scale);
@@ -118,10 +119,21 @@ TEST_F(TextFitTest, FolderPickerTextsFitAtItsFirstAndItsMinimumSize) {
         dialog.SetStartFolder(work.path());
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        for (const QSize size : {dialog.size(), dialog.minimumSize()}) {
-            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
-            resizeTo(dialog, size);
-            EXPECT_THAT(CutOffTexts(dialog), IsEmpty());
+        // The list at the top shows the path of the folder shown, which may be of any length.
+        const auto* path = dialog.findChild<QComboBox*>(QStringLiteral("lookInCombo"));
+        ASSERT_NE(path, nullptr);
+        EXPECT_THAT(CutOffTexts(dialog, {path}), IsEmpty());
+        // Each place in the list on the left shows its whole name beside its icon.
+        const auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+        ASSERT_NE(places, nullptr);
+        ASSERT_GT(places->model()->rowCount(), 0);
+        for (int row = 0; row < places->model()->rowCount(); ++row) {
+            const QString name = places->model()->index(row, 0).data().toString();
+            EXPECT_LE(places->fontMetrics().horizontalAdvance(name) + places->iconSize().width(),
+                      places->viewport()->width())
+                << name.toStdString();
         }
+        resizeTo(dialog, dialog.minimumSize());
+        EXPECT_THAT(CutOffTexts(dialog, {path}), IsEmpty());
     }
 }

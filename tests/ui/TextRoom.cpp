@@ -161,13 +161,13 @@ void checkSpinBox(const QAbstractSpinBox& box, QStringList& out) {
 
 } // namespace
 
-QStringList CutOffTexts(const QWidget& top) {
+QStringList CutOffTexts(const QWidget& top, const QList<const QWidget*>& dataFields) {
     QStringList out;
     QList<const QWidget*> widgets{&top};
     for (const QWidget* child : top.findChildren<QWidget*>())
         widgets << child;
     for (const QWidget* w : widgets) {
-        if (!w->isVisible() || (w->isWindow() && w != &top))
+        if (!w->isVisible() || (w->isWindow() && w != &top) || dataFields.contains(w))
             continue;
         if (const auto* combo = qobject_cast<const QComboBox*>(w))
             checkCombo(*combo, out);
