@@ -268,7 +268,6 @@ void FormParcelo::showInformation(const QString& text, int image) {
     infoText_->setText(shown);
     infoIcon_->setPixmap(image < 0 ? QPixmap() : TreeIconPixmap(image, 32));
     // The text below the tree takes as many lines as it needs.
-    fitMinimumSize();
     layoutControls();
 }
 
@@ -308,8 +307,8 @@ void FormParcelo::OnExportMessages() {
         QStringList summary{QStringLiteral("The export finished, but not everything was done:")};
         for (const auto& [kind, count] : result.ProblemCounts)
             summary.append(ExportProblemSummaryLine(kind, count, app_.FolderPath));
-        summary.append(
-            QStringLiteral("The list below is also in the log '%1'.").arg(app_.Paths.LogFile));
+        summary.append(QStringLiteral("The list below is also in the log '%1'.")
+                           .arg(app_.Paths.LogFile));
         ShowProblems(this, summary.join(QLatin1Char('\n')), result.Problems);
     }
     if (result.OpenIndex)

@@ -48,10 +48,6 @@ int composeHeight(const WindowMetrics& m) {
     return frameHeight(m) + 2 * m.row + m.gap;
 }
 
-int infoHeight(int width, const WindowMetrics& m) {
-    return std::max(m.icon, m.infoHeight(width));
-}
-
 } // namespace
 
 WindowLayout WindowLayout::Compute(int R, int S, const WindowMetrics& m) {
@@ -93,7 +89,11 @@ WindowLayout WindowLayout::Compute(int R, int S, const WindowMetrics& m) {
     const QRect& Q = l.source = edges(M, M, F.left() - M, S - M);
     const QRect Qi = inside(Q, m);
     const int infoLeft = Qi.left() + m.icon + M;
-    const int infoTop = bottom(Qi) - infoHeight(right(Qi) - infoLeft, m);
+    // The information takes the lines its text needs from the tree, down to the tree's least
+    // height.
+    const int info =
+        std::max(m.icon, std::min(m.infoHeight(right(Qi) - infoLeft), Qi.height() - g - m.tree));
+    const int infoTop = bottom(Qi) - info;
     l.infoIcon = edges(Qi.left(), infoTop, Qi.left() + m.icon, infoTop + m.icon);
     l.infoText = edges(infoLeft, infoTop, right(Qi), bottom(Qi));
     l.tree = edges(Qi.left(), Qi.top(), right(Qi), infoTop - g);
@@ -105,8 +105,7 @@ QSize WindowLayout::MinimumSize(const WindowMetrics& m) {
     const int g = m.gap;
     const int filters = frameHeight(m) + composeHeight(m) + 2 * g + m.list + 2 * g + m.row;
     const int column = M + filters + 2 * g + frameHeight(m) + m.row + 2 * g + m.row + M;
-    const int infoWidth = m.source - frameWidth(m) - m.icon - M;
-    const int source = M + frameHeight(m) + m.tree + g + infoHeight(infoWidth, m) + M;
+    const int source = M + frameHeight(m) + m.tree + g + std::max(m.icon, m.info) + M;
     return {M + m.source + M + columnWidth(m) + M, std::max(column, source)};
 }
 

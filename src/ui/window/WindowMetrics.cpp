@@ -85,6 +85,7 @@ WindowMetrics WindowMetrics::Measure(const FilterEditor::Controls& c, const QLin
     m.list = 3 * c.list->verticalHeader()->defaultSectionSize() + 2 * c.list->frameWidth();
     m.source = 11 * font.height();
     m.tree = 4 * font.height();
+    m.info = 3 * info.fontMetrics().lineSpacing();
     m.infoHeight = [&info](int width) { return info.heightForWidth(width); };
     return m;
 }

@@ -16,7 +16,7 @@ namespace parcelo::ui {
 struct WindowMetrics {
     int margin = 6; // from the window's edges and between frames
     int gap = 3;    // between neighbouring controls, and around a frame's contents
-    int row = 22;   // a line of controls
+    int row = 0;    // a line of controls
     QMargins frame; // a group box's frame and title around its contents
     int field = 0, op = 0, value = 0, add = 0, caseSensitive = 0;
     int moveDown = 0, moveUp = 0, edit = 0, remove = 0;
@@ -25,6 +25,7 @@ struct WindowMetrics {
     int source = 0; // the least width of the source pane
     int tree = 0;   // the least height of the folder tree
     int icon = 32;  // the information's image
+    int info = 0;   // the least height kept for the information: a name and two more lines
     // The height the information text takes at a width.
     std::function<int(int)> infoHeight = [](int) { return 0; };
 
