@@ -3,9 +3,15 @@
 #include "WindowFixture.h"
 #include "ui/controls/CStatusBarACT.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QHelpEvent>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
+#include <QToolTip>
 
 using namespace parcelo;
 using namespace parcelo::ui;
@@ -29,9 +35,11 @@ protected:
         return found;
     }
 
-    // A click on the item's check box, where the view's own delegate looks for it.
+    // A click on the item's check box, where the view's own delegate looks for it, once the
+    // item is current and scrolled to, as the keys would make it.
     void clickCheckBox(QTreeWidgetItem* target) {
-        tree->scrollToItem(target);
+        tree->setCurrentItem(target);
+        tree->scrollTo(tree->currentIndex());
         QStyleOptionViewItem option;
         option.initFrom(tree);
         option.rect = tree->visualItemRect(target);
@@ -40,7 +48,27 @@ protected:
         option.decorationSize = tree->iconSize();
         const QRect box =
             tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+        EXPECT_TRUE(tree->viewport()->rect().contains(box)) << target->text(0).toStdString();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
+    }
+
+    // An mbox store `levels` folders deep below the root "deep", each folder holding one
+    // mailbox of its name and the next folder; returns the tree paths of the mailboxes.
+    QStringList makeDeepStore(int levels) {
+        QStringList paths;
+        QString dir = work.filePath("deep");
+        QString path = "deep";
+        for (int level = 1; level <= levels; ++level) {
+            const QString name = QString("Level %1 of a long chain of folders").arg(level);
+            EXPECT_TRUE(QDir().mkpath(dir));
+            QFile mailbox(dir + "/" + name);
+            EXPECT_TRUE(mailbox.open(QIODevice::WriteOnly));
+            mailbox.write("From a@example.org Mon Jan  1 00:00:00 2024\nSubject: x\n\nbody\n");
+            dir += "/" + name + ".sbd";
+            path += "\\" + name;
+            paths << path;
+        }
+        return paths;
     }
 
     QString pane0() { return window->Status().PaneText(FormParcelo::kPaneChecked); }
@@ -96,4 +124,56 @@ TEST_F(FolderTreeWidgetTest, SelectionShowsStatisticsAndFoldersSwitchTheirIcon) 
     tree->collapseItem(projects);
     EXPECT_NE(projects->icon(0).cacheKey(), open);
     EXPECT_EQ(tree->EntryOf(projects)->Image, kImageFolderClosed);
+}
+
+TEST_F(FolderTreeWidgetTest, TheDeepestOfThirtyLevelsIsReachedSidewaysAndChecksWithAClick) {
+    const QStringList paths = makeDeepStore(30);
+    ASSERT_TRUE(window->OpenStore(work.filePath("deep")));
+    tree->expandAll();
+    QTreeWidgetItem* deepest = tree->ItemOf(paths.back(), kTreeMailbox);
+    ASSERT_NE(deepest, nullptr);
+    clickCheckBox(deepest);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(tree->horizontalScrollBar()->isVisible());
+    EXPECT_GT(tree->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(deepest->checkState(0), Qt::Checked);
+    EXPECT_EQ(pane0(), "One mailbox checked.");
+}
+
+TEST_F(FolderTreeWidgetTest, AnEntryCutOffAtThePanesEdgeShowsItsTreePathOnHover) {
+    const QStringList paths = makeDeepStore(6);
+    ASSERT_TRUE(window->OpenStore(work.filePath("deep")));
+    tree->expandAll();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto labelEnd = [this](QTreeWidgetItem* item) {
+        const QRect rect = tree->visualItemRect(item);
+        return QPoint(std::min(rect.right(), tree->viewport()->width()) - 4, rect.center().y());
+    };
+
+    // The root's short name is shown whole: it gets no tip.
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QHelpEvent onRoot(QEvent::ToolTip, labelEnd(root),
+                      tree->viewport()->mapToGlobal(labelEnd(root)));
+    QApplication::sendEvent(tree->viewport(), &onRoot);
+    EXPECT_FALSE(QToolTip::isVisible());
+
+    QTreeWidgetItem* cutOff = tree->ItemOf(paths[4], kTreeMailbox);
+    ASSERT_NE(cutOff, nullptr);
+    const QRect label = tree->visualItemRect(cutOff);
+    ASSERT_GT(label.left() + tree->fontMetrics().horizontalAdvance(cutOff->text(0)),
+              tree->viewport()->width());
+    QTest::mouseMove(tree->viewport(), labelEnd(cutOff));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }));
+    // A path wider than half the screen goes on several lines, each ending at a backslash.
+    const QStringList lines = QToolTip::text().split('\n');
+    EXPECT_GT(lines.size(), 1);
+    for (const QString& line : lines)
+        EXPECT_LE(QFontMetrics(QToolTip::font()).horizontalAdvance(line),
+                  tree->screen()->availableGeometry().width())
+            << line.toStdString();
+    EXPECT_EQ(lines.join(""),
+              "deep\\Level 1 of a long chain of folders\\Level 2 of a long chain of folders\\"
+              "Level 3 of a long chain of folders\\Level 4 of a long chain of folders\\"
+              "Level 5 of a long chain of folders");
 }

@@ -3,16 +3,23 @@
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QLocale>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTimer>
+#include <QTreeView>
 
 namespace parcelo {
 
 namespace {
 
 const QString kNone = QStringLiteral("[None]");
+// The file model's column of modification times.
+constexpr int kTimeColumn = 3;
 
 void hideChild(QWidget* dialog, const char* name) {
     if (QWidget* child = dialog->findChild<QWidget*>(QLatin1String(name)))
@@ -43,7 +50,23 @@ CSelectFolderDialog::CSelectFolderDialog(QWidget* parent) : QFileDialog(parent) 
         grid->addWidget(label, row, 0, 1, grid->columnCount());
         grid->addWidget(selection_, row + 1, 0, 1, grid->columnCount());
     }
-    resize(620, 440);
+    // The detail view's columns start as wide as their titles, the one of the times as wide as
+    // a time in the system's short format; the dialog as large as its controls need and 44 by
+    // 31 lines of text at least.
+    if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        for (int section = 0; section < header->count(); ++section)
+            header->resizeSection(
+                section, std::max(header->sectionSize(section), header->sectionSizeHint(section)));
+        const QString time = QLocale::system().toString(
+            QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat);
+        const int timeWidth = details->fontMetrics().horizontalAdvance(time) +
+                              2 * details->fontMetrics().averageCharWidth();
+        if (header->count() > kTimeColumn)
+            header->resizeSection(kTimeColumn,
+                                  std::max(header->sectionSize(kTimeColumn), timeWidth));
+    }
+    resize(sizeHint().expandedTo(QSize(44, 31) * fontMetrics().height()));
 
     // Qt's own dialog signals only some moves between folders (not back and forward), but each
     // one sets the root of its file model: the place shown, empty for one without a path.
@@ -100,6 +123,21 @@ void CSelectFolderDialog::showFolder(const QUrl& url) {
 void CSelectFolderDialog::updateSelectButton() {
     if (QPushButton* select = SelectButton())
         select->setEnabled(!current_.isEmpty());
+}
+
+void CSelectFolderDialog::showEvent(QShowEvent* event) {
+    QFileDialog::showEvent(event);
+    // The list of places on the left gets the width its names need, once the dialog is laid out.
+    auto* places = findChild<QListView*>(QStringLiteral("sidebar"));
+    auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"));
+    if (!places || !splitter || splitter->count() != 2)
+        return;
+    QList<int> sizes = splitter->sizes();
+    const int wanted = places->sizeHintForColumn(0) + places->width() - places->viewport()->width();
+    const int total = sizes[0] + sizes[1];
+    if (sizes[0] >= wanted || wanted > total / 2)
+        return;
+    splitter->setSizes({wanted, total - wanted});
 }
 
 void CSelectFolderDialog::accept() {

@@ -34,6 +34,9 @@ public Q_SLOTS:
     // "&Select" ends the dialog with the shown folder, never with a folder selected in the list.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void showFolder(const QUrl& url);
     void updateSelectButton();

@@ -21,6 +21,13 @@
 
 namespace parcelo {
 
+namespace {
+
+// The column leaves this much of the list's width free.
+constexpr int kColumnInset = 26;
+
+} // namespace
+
 FormCategoryNameList::FormCategoryNameList(const Texts& texts, CParceloApp& app, int& mode,
                                            QStringList& names, QString listFile, int category,
                                            QWidget* parent)
@@ -55,6 +62,11 @@ FormCategoryNameList::FormCategoryNameList(const Texts& texts, CParceloApp& app,
                          palette.color(QPalette::Inactive, QPalette::Text));
         view_->setPalette(palette);
     }
+
+    // Wide enough for the column's title beside a vertical scroll bar.
+    view_->setMinimumWidth(view_->horizontalHeader()->sectionSizeHint(0) + kColumnInset +
+                           2 * view_->frameWidth() +
+                           view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_));
 
     nameBox_ = new QLineEdit(group);
     add_ = new QPushButton(QStringLiteral("Add"), group);
@@ -158,7 +170,7 @@ void FormCategoryNameList::updateButtons() {
 }
 
 void FormCategoryNameList::fitColumn() {
-    view_->setColumnWidth(0, std::max(40, view_->viewport()->width() - 26));
+    view_->setColumnWidth(0, std::max(40, view_->viewport()->width() - kColumnInset));
 }
 
 void FormCategoryNameList::resizeEvent(QResizeEvent* event) {

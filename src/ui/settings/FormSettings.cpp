@@ -53,9 +53,15 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
     categories_ = new CListBoxST(this);
     const QList<QIcon> icons = CategoryIcons();
     categories_->SetImageList(icons, QSize(kCategoryIconSize, kCategoryIconSize));
-    for (int i = 0; i < 4; ++i)
+    int longest = 0;
+    for (int i = 0; i < 4; ++i) {
         categories_->AddString(QString::fromLatin1(kCategoryTexts[i]), i);
-    categories_->setFixedWidth(210);
+        longest = std::max(longest, categories_->fontMetrics().horizontalAdvance(
+                                        QString::fromLatin1(kCategoryTexts[i])));
+    }
+    // The list's delegate puts the icon in a column of its own, 6 pixels wider than the icon.
+    categories_->setFixedWidth(longest + kCategoryIconSize + 6 + 2 * categories_->frameWidth() +
+                               2 * categories_->fontMetrics().averageCharWidth());
     categoryLabel->setBuddy(categories_);
 
     // Created right after the list, so Tab moves from the list into the shown page.
@@ -71,7 +77,12 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
         frameLayout->addWidget(page, 0, 0);
         connect(page, &FormCategoryPage::ApplyButtonUpdate, this, &FormSettings::updateApplyButton);
     }
-    frame->setMinimumSize(430, 360);
+    // Room for the largest page, so that no page's text is cut off and the dialog keeps its
+    // size from page to page, and for a list of a dozen names.
+    QSize pageSize(0, 25 * fontMetrics().height());
+    for (const FormCategoryPage* page : pages_)
+        pageSize = pageSize.expandedTo(page->sizeHint());
+    frame->setMinimumSize(pageSize);
 
     apply_ = makeButton(QStringLiteral("&Apply"), this);
     reset_ = makeButton(QStringLiteral("&Reset"), this);

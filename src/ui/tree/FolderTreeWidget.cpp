@@ -6,7 +6,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QTreeWidgetItemIterator>
 
 namespace parcelo::ui {
@@ -20,6 +23,23 @@ Qt::CheckState checkState(bool checked) {
     return checked ? Qt::Checked : Qt::Unchecked;
 }
 
+// A deep tree path on lines no wider than `width`, each ending at a backslash.
+QString wrappedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    const QStringList names = path.split(QLatin1Char('\\'));
+    QString wrapped;
+    QString line = names.front();
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QString longer = line + QLatin1Char('\\') + names[i];
+        if (metrics.horizontalAdvance(longer) > width) {
+            wrapped += line + QStringLiteral("\\\n");
+            line = names[i];
+        } else {
+            line = longer;
+        }
+    }
+    return wrapped + line;
+}
+
 } // namespace
 
 FolderTreeWidget::FolderTreeWidget(FolderTreeModel& model, QWidget* parent)
@@ -29,10 +49,13 @@ FolderTreeWidget::FolderTreeWidget(FolderTreeModel& model, QWidget* parent)
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Deep entries and long names reach past the pane's edge: the column is as wide as its
+    // widest entry and the tree scrolls sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setIconSize(QSize(16, 16));
     setUniformRowHeights(true);
-    header()->setStretchLastSection(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     connect(this, &QTreeWidget::itemChanged, this, &FolderTreeWidget::onItemChanged);
     connect(this, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem* item) { onExpansion(item, true); });
@@ -85,6 +108,45 @@ QTreeWidgetItem* FolderTreeWidget::ItemOf(const QString& path, std::int32_t type
             return *it;
     }
     return nullptr;
+}
+
+void FolderTreeWidget::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // The view itself scrolls to the column's start whenever the column is wider than the
+    // pane, which would take a deep entry out of sight just as it is clicked.
+    QScrollBar* sideways = horizontalScrollBar();
+    const int offset = sideways->value();
+    QTreeWidget::scrollTo(index, hint);
+    sideways->setValue(offset);
+    QTreeWidgetItem* item = itemFromIndex(index);
+    if (!item)
+        return;
+    const int start = visualRect(index).left() - indentation();
+    const int textStart = labelRect(item).left() + 4 * fontMetrics().averageCharWidth();
+    if (start < 0 || textStart > viewport()->width())
+        sideways->setValue(offset + start);
+}
+
+bool FolderTreeWidget::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QTreeWidget::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QTreeWidgetItem* item = itemAt(help->pos());
+    const FolderTreeModel::Entry* entry = EntryOf(item);
+    if (entry && isCutOff(item))
+        QToolTip::showText(help->globalPos(),
+                           wrappedPath(entry->Record.Path, QFontMetrics(QToolTip::font()),
+                                       screen()->availableGeometry().width() / 2),
+                           viewport(), visualItemRect(item));
+    else
+        QToolTip::hideText();
+    return true;
+}
+
+bool FolderTreeWidget::isCutOff(QTreeWidgetItem* item) {
+    const QRect label = labelRect(item);
+    const int shownRight = std::min(label.left() + label.width(), viewport()->width());
+    return label.left() < 0 ||
+           label.left() + fontMetrics().horizontalAdvance(item->text(0)) > shownRight;
 }
 
 void FolderTreeWidget::showChecks(const std::vector<TreeEntryKey>& keys) {

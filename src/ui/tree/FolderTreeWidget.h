@@ -27,6 +27,10 @@ public:
     FolderTreeModel::Entry* EntryOf(const QTreeWidgetItem* item) const;
     QTreeWidgetItem* ItemOf(const QString& path, std::int32_t type) const;
 
+    // Scrolls up and down as the view does; sideways only when the entry's check box or the
+    // start of its text is out of sight, so that a deep entry stays in view.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 Q_SIGNALS:
     void CheckedCountChanged(const QString& text);
     void InformationChanged(const QString& text, int image);
@@ -35,10 +39,13 @@ Q_SIGNALS:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // An entry whose text is cut off at the pane's edge shows its tree path as a tip.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void popupAtSelection();
     QRect labelRect(QTreeWidgetItem* item);
+    bool isCutOff(QTreeWidgetItem* item);
     void addItems(QTreeWidgetItem* parent, const FolderTreeModel::Entry* entry);
     // Shows the check state the model holds for these entries, then the checked count.
     void showChecks(const std::vector<TreeEntryKey>& keys);

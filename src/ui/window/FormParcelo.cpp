@@ -20,6 +20,7 @@
 #include "ui/window/ScreenPlacement.h"
 #include "ui/window/WindowExportObserver.h"
 #include "ui/window/WindowLayout.h"
+#include "ui/window/WindowMetrics.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,6 +33,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -65,7 +67,6 @@ FormParcelo::FormParcelo(CParceloApp& app, const QString& storePath, QWidget* pa
     : QMainWindow(parent), app_(app), shellOpen_(&ShellOpen) {
     setWindowIcon(ProgramIcon());
     setWindowTitle(app_.ProductName + QStringLiteral(" :: ") + app_.ProductVersion);
-    setMinimumSize(700, 400);
     setMaximumSize(2000, 2000);
     menu_ = MainMenu::Build(menuBar(), this);
     createControls();
@@ -144,7 +145,11 @@ void FormParcelo::createControls() {
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
-    status_ = new CStatusBarACT({{kPaneChecked, 218}, {kPaneInfo, 0}}, this);
+    // The checked count's pane holds its longest text.
+    const int checkedWidth =
+        fontMetrics().horizontalAdvance(QStringLiteral("0000 mailboxes checked.")) +
+        2 * fontMetrics().averageCharWidth();
+    status_ = new CStatusBarACT({{kPaneChecked, checkedWidth}, {kPaneInfo, 0}}, this);
     setStatusBar(status_);
     status_->SetPaneText(kPaneChecked, QStringLiteral("No checked mailboxes."));
     status_->SetPaneTipText(kPaneChecked, QStringLiteral("Checked Mailboxes"));
@@ -158,6 +163,7 @@ void FormParcelo::createControls() {
             [this](int image) { infoIcon_->setPixmap(TreeIconPixmap(image, 32)); });
     connect(selectButton_, &QPushButton::clicked, this, &FormParcelo::onSelectFolder);
     connect(exportButton_, &QPushButton::clicked, this, &FormParcelo::OnExportMessages);
+    fitMinimumSize();
 }
 
 void FormParcelo::connectMenu() {
@@ -199,6 +205,26 @@ void FormParcelo::connectMenu() {
     connect(m.about, &QAction::triggered, this, [this] { AboutBox(this).exec(); });
 }
 
+void FormParcelo::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (status_ && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)) {
+        fitMinimumSize();
+        layoutControls();
+    }
+}
+
+WindowMetrics FormParcelo::measure() const {
+    return WindowMetrics::Measure(editor_->Widgets(), *destinationBox_, *selectButton_,
+                                  *exportButton_, *infoText_);
+}
+
+// The window never gets smaller than its controls need, whatever the font.
+void FormParcelo::fitMinimumSize() {
+    client_->setMinimumSize(WindowLayout::MinimumSize(measure()));
+    layout()->invalidate();
+    setMinimumSize(QSize(700, 400).expandedTo(layout()->minimumSize()));
+}
+
 bool FormParcelo::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ && event->type() == QEvent::Resize && !isMinimized())
         layoutControls();
@@ -206,7 +232,7 @@ bool FormParcelo::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormParcelo::layoutControls() {
-    const WindowLayout l = WindowLayout::Compute(client_->width(), client_->height());
+    const WindowLayout l = WindowLayout::Compute(client_->width(), client_->height(), measure());
     const FilterEditor::Controls& c = editor_->Widgets();
     c.filtersGroup->setGeometry(l.filters);
     c.composeGroup->setGeometry(l.compose);
@@ -241,6 +267,8 @@ void FormParcelo::showInformation(const QString& text, int image) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     infoText_->setText(shown);
     infoIcon_->setPixmap(image < 0 ? QPixmap() : TreeIconPixmap(image, 32));
+    // The text below the tree takes as many lines as it needs.
+    layoutControls();
 }
 
 QString FormParcelo::InformationText() const {

@@ -26,6 +26,7 @@ class CStatusBarACT;
 class FilterEditor;
 class FilterSetCommands;
 class FolderTreeWidget;
+struct WindowMetrics;
 
 // The main window: the folder tree on the left, the filter editor, the destination and the
 // export on the right, and a two-pane status bar.
@@ -69,12 +70,15 @@ Q_SIGNALS:
     void ExportFinished(int exported);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
     void connectMenu();
+    WindowMetrics measure() const;
+    void fitMinimumSize();
     void layoutControls();
     void setExportState(bool running);
     void showInformation(const QString& text, int image);
