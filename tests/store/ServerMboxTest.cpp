@@ -35,6 +35,8 @@ const Delivered kDelivered[] = {
 };
 
 QByteArray BodyOf(const QByteArray& source) {
+    if (source.startsWith("\r\n"))
+        return source.mid(2); // no header
     const qsizetype end = source.indexOf("\r\n\r\n");
     return end < 0 ? QByteArray() : source.mid(end + 4);
 }
@@ -341,5 +343,52 @@ TEST(ServerMbox, OnlyTheFirstMessageWithBothMarksIsTheServersInternalData) {
             EXPECT_EQ(left, c.mailbox.left(c.mailbox.indexOf(kMail)));
         else
             EXPECT_TRUE(left.isEmpty() || left == "\xEF\xBB\xBF") << left.toStdString();
+    }
+}
+
+// A length that ends nothing now, but would end its message where the next one starts once a
+// message between is gone, stops the change: that message would take in the ones after it.
+// Where the field that marking read adds to that next one moves its start, the length ends
+// nothing after the change either, which then goes ahead.
+TEST(ServerMbox, ALengthThatWouldTakeInTheNextMessagesStopsTheChange) {
+    const QByteArray third = "From c Mon Jan  5 10:00:00 2009\n\nbodyC\n";
+    const QByteArray mailbox = "From a Mon Jan  5 10:00:00 2009\nContent-Length: " +
+                               QByteArray::number(QByteArray("bodyA\n\n").size() + third.size()) +
+                               "\n\nbodyA\n\nFrom b Mon Jan  5 10:00:00 2009\n\nbodyBB\n\n" +
+                               third + "\nFrom d Mon Jan  5 10:00:00 2009\n\nbodyD\n";
+    for (const bool markThirdRead : {false, true}) {
+        SCOPED_TRACE(markThirdRead);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Box"));
+        ASSERT_TRUE(writeFile(path, mailbox));
+        ASSERT_EQ(ReadBox(dir.path()).props.size(), 4u);
+        auto store = OpenStore(dir.path());
+        ASSERT_TRUE(store);
+        auto box = OpenFolderByPath(*store, QStringLiteral("Box"));
+        ASSERT_TRUE(box);
+        EnumerateMessages(*box);
+        MESSAGEIDLIST ids;
+        ids.ids = {1};
+        EXPECT_EQ(box->DeleteMessages(ids), S_OK);
+        ids.ids = {2};
+        if (markThirdRead) {
+            EXPECT_EQ(box->MarkMessagesAsRead(true, ids), S_OK);
+        }
+        const HRESULT hr = box->Compact();
+        const QString error = box->LastError();
+        box->Close();
+        const Folder after = ReadBox(dir.path());
+        std::vector<QByteArray> bodies;
+        for (const QByteArray& source : after.sources)
+            bodies.push_back(BodyOf(source));
+        if (markThirdRead) {
+            EXPECT_EQ(hr, S_OK) << error.toStdString();
+            EXPECT_EQ(bodies, (std::vector<QByteArray>{"bodyA\r\n", "bodyC\r\n", "bodyD\r\n"}));
+        } else {
+            EXPECT_NE(hr, S_OK);
+            EXPECT_TRUE(error.contains("Content-Length")) << error.toStdString();
+            EXPECT_EQ(readFile(path), mailbox);
+            EXPECT_EQ(bodies.size(), 4u);
+        }
     }
 }

@@ -6,8 +6,10 @@
 namespace parcelo {
 
 // A mail server writes body lines starting "From " as they are and gives each message's body
-// length in a Content-Length field instead. Such a length ends the message only where the file
-// says so too: these decide it.
+// length in a Content-Length field instead: the body's bytes as stored, from after the empty
+// line that ends the header up to its last line end, without the empty line the server puts
+// after every message. Such a length ends the message only where the file says so too: these
+// decide it.
 
 // The length a Content-Length field's value gives (the bytes after the colon, line end
 // included or not), or -1 when it is no length.
