@@ -52,12 +52,4 @@ QString ClientProfile::hostName() {
     return QString::fromLocal8Bit(name);
 }
 
-qint64 ClientProfile::deadPid() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
 } // namespace parcelo::test

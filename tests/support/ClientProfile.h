@@ -24,8 +24,6 @@ public:
     void releaseParentLock();
 
     static QString hostName();
-    // The id of a process that has ended.
-    static qint64 deadPid();
 
 private:
     QString profile_;
