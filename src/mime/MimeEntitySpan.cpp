@@ -117,6 +117,16 @@ MimeEntitySpan MapEntity(std::string_view d, std::size_t begin, std::size_t end,
 
 } // namespace
 
+bool MimeEntitySpan::isSealed() const {
+    return type == "multipart/signed" || type == "multipart/encrypted" ||
+           type == "application/pkcs7-mime" || type == "application/x-pkcs7-mime";
+}
+
+std::string MimeEntitySpan::fileName() const {
+    std::string name = disposition.parameter("filename");
+    return name.empty() ? contentType.parameter("name") : name;
+}
+
 MimeEntitySpan MapMimeEntities(std::string_view message) {
     MimeEntitySpan span = MapEntity(message, 0, message.size(), 0, false);
     span.cutEnd = message.size();

@@ -35,6 +35,15 @@ struct MimeEntitySpan {
     std::vector<MimeEntitySpan> parts;
 
     bool isMultipart() const { return !parts.empty(); }
+    // Signed or encrypted (multipart/signed, multipart/encrypted, PKCS #7): never cut inside.
+    bool isSealed() const;
+    // Kept or left out only whole: sealed, or a multipart whose parts were not found.
+    bool isWhole() const {
+        return isSealed() || (type.starts_with("multipart/") && !isMultipart());
+    }
+    bool isAttachment() const { return disposition.token() == "attachment"; }
+    // The file name, else the name parameter; empty when it has neither.
+    std::string fileName() const;
     std::string_view body(std::string_view message) const {
         return message.substr(bodyBegin, end - bodyBegin);
     }

@@ -1,6 +1,7 @@
 #include "mime/ReducedMessage.h"
 
 #include "mime/CMimeHeader.h"
+#include "mime/MessageBody.h"
 #include "mime/MimeCoderRegistry.h"
 #include "mime/MimeEntitySpan.h"
 #include "mime/MimeString.h"
@@ -26,82 +27,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-bool IsSealed(const MimeEntitySpan& entity) {
-    return entity.type == "multipart/signed" || entity.type == "multipart/encrypted" ||
-           entity.type == "application/pkcs7-mime" || entity.type == "application/x-pkcs7-mime";
-}
-
-// Kept or left out only as a whole.
-bool IsUncut(const MimeEntitySpan& entity) {
-    return IsSealed(entity) || (entity.type.starts_with("multipart/") && !entity.isMultipart());
-}
-
-bool IsAttachment(const MimeEntitySpan& entity) {
-    return entity.disposition.token() == "attachment";
-}
-
-std::string FileName(const MimeEntitySpan& entity) {
-    std::string name = entity.disposition.parameter("filename");
-    return name.empty() ? entity.contentType.parameter("name") : name;
-}
-
-bool IsBodyText(const MimeEntitySpan& entity) {
-    return entity.type.starts_with("text/") &&
-           (entity.type == "text/plain" || entity.type == "text/html" || FileName(entity).empty());
-}
-
-bool HoldsText(const MimeEntitySpan& entity) {
-    if (IsAttachment(entity))
-        return false;
-    if (IsBodyText(entity))
-        return true;
-    return std::any_of(entity.parts.begin(), entity.parts.end(), HoldsText);
-}
-
-struct MessageBody {
-    const MimeEntitySpan* first = nullptr;
-    // A plain text right after an HTML one in the same multipart, or the other way round:
-    // the body in its other form, from a mailer that left out the multipart/alternative.
-    const MimeEntitySpan* otherForm = nullptr;
-
-    bool holds(const MimeEntitySpan& entity) const {
-        return &entity == first || &entity == otherForm;
-    }
-};
-
-bool AreTwoForms(const MimeEntitySpan& a, const MimeEntitySpan& b) {
-    const auto isForm = [](const MimeEntitySpan& e) {
-        return !IsAttachment(e) && FileName(e).empty() &&
-               (e.type == "text/plain" || e.type == "text/html");
-    };
-    return isForm(a) && isForm(b) && a.type != b.type;
-}
-
-// A message that is another message shows it; a multipart whose parts cannot be found holds
-// no text to show, unless it is all there is.
-MessageBody FindBody(const MimeEntitySpan& entity, bool top) {
-    if (top && (IsUncut(entity) || entity.type.starts_with("message/")))
-        return {&entity};
-    if (IsSealed(entity))
-        return IsAttachment(entity) ? MessageBody() : MessageBody{&entity};
-    if (IsUncut(entity) || IsAttachment(entity))
-        return {};
-    if (IsBodyText(entity) ||
-        ((entity.type == "multipart/alternative" || entity.type == "multipart/related") &&
-         HoldsText(entity)))
-        return {&entity};
-    const auto& parts = entity.parts;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        MessageBody body = FindBody(parts[i], false);
-        if (!body.first)
-            continue;
-        if (body.first == &parts[i] && i + 1 < parts.size() && AreTwoForms(parts[i], parts[i + 1]))
-            body.otherForm = &parts[i + 1];
-        return body;
-    }
-    return {};
-}
-
 std::string Decoded(std::string_view file, const MimeEntitySpan& entity) {
     std::string out;
     auto coder = CreateTransferCoder(entity.transferEncoding);
@@ -113,7 +38,10 @@ std::string Decoded(std::string_view file, const MimeEntitySpan& entity) {
 // An attached message's Subject as one line of text.
 std::string Subject(std::string_view file, const MimeEntitySpan& message) {
     CMimeHeader inner;
-    inner.Load(Decoded(file, message));
+    if (SameTransferCoder(message.transferEncoding, {}))
+        inner.Load(message.body(file)); // only its header is read
+    else
+        inner.Load(Decoded(file, message));
     std::string subject = DecodeHeaderText(inner.GetRawFieldValue("Subject")).utf8;
     std::erase_if(subject, [](char c) { return c == '\r' || c == '\n'; });
     const std::size_t first = subject.find_first_not_of(" \t");
@@ -122,7 +50,7 @@ std::string Subject(std::string_view file, const MimeEntitySpan& message) {
 }
 
 std::string AttachmentName(std::string_view file, const MimeEntitySpan& entity) {
-    std::string name = FileName(entity);
+    std::string name = entity.fileName();
     if (name.empty() && entity.type == "message/rfc822") {
         const std::string subject = Subject(file, entity);
         if (!subject.empty())
@@ -132,7 +60,7 @@ std::string AttachmentName(std::string_view file, const MimeEntitySpan& entity) 
 }
 
 void CollectText(std::string_view file, const MimeEntitySpan& entity, std::string& text) {
-    if (entity.isMultipart() && !IsSealed(entity)) {
+    if (entity.isMultipart() && !entity.isSealed()) {
         for (const MimeEntitySpan& part : entity.parts)
             CollectText(file, part, text);
     } else if (entity.type.starts_with("text/")) {
@@ -178,7 +106,7 @@ public:
             visitBody(entity, cuts);
             return true;
         }
-        if (IsUncut(entity) || !entity.isMultipart())
+        if (entity.isWhole() || !entity.isMultipart())
             return keepsAttachment(entity);
         // A multipart that keeps none of its parts goes whole: its parent cuts it.
         std::vector<Range> inner;
@@ -198,7 +126,7 @@ public:
 
 private:
     void visitBody(const MimeEntitySpan& entity, std::vector<Range>& cuts) {
-        if (IsUncut(entity) || !entity.isMultipart())
+        if (entity.isWhole() || !entity.isMultipart())
             return;
         if (entity.type != "multipart/related") {
             for (const MimeEntitySpan& part : entity.parts)
@@ -221,7 +149,7 @@ private:
                 (!part.contentId.empty() && linked.contains(Lower(part.contentId))) ||
                 (!part.contentLocation.empty() &&
                  text.find(part.contentLocation) != std::string::npos);
-            if (&part == root || referred)
+            if (&part == root || referred || HoldsBodyText(part))
                 visitBody(part, cuts);
             else if (!keepsAttachment(part))
                 cuts.emplace_back(part.cutBegin, part.cutEnd);
@@ -271,7 +199,7 @@ void CutFields(std::string_view file, std::size_t headerEnd, const MessageSelect
         std::string name;
         if (file[at] == ' ' || file[at] == '\t') {
             const std::size_t eol = file.find("\r\n", at);
-            next = eol == std::string_view::npos ? headerEnd : eol + 2;
+            next = eol == std::string_view::npos ? headerEnd : std::min(eol + 2, headerEnd);
             choosing = false;
         } else {
             CMimeHeaderField field;
@@ -297,7 +225,7 @@ ReducedMessageCounts ReduceMessageFile(std::string& file, const MessageSelection
     std::vector<Range> cuts;
     bool contentKept = true;
     if (selection.attachmentsMode != 2) {
-        contentKept = reduction.visit(top, FindBody(top, true), cuts);
+        contentKept = reduction.visit(top, FindMessageBody(top), cuts);
         if (!contentKept) {
             cuts.clear();
             cuts.emplace_back(top.bodyBegin, top.end);

@@ -19,31 +19,24 @@ struct MessageSelection {
 
 // What a reduction kept and left out of one message.
 struct ReducedMessageCounts {
-    int attachmentsKept = 0; // counted only when attachments are chosen
+    int attachmentsKept = 0; // counted only when attachments are not "All"
     int attachmentsLeftOut = 0;
     bool onlyHeader = false; // nothing of the content was kept
 };
 
 // Takes out of a message file (CR LF line ends) what the selection leaves out, in place; every
-// byte that stays is the file's own, in its order, so that whatever is kept reads as before,
-// signatures included.
+// byte that stays is the file's own, in its order, so whatever is kept reads as before,
+// signatures included (README, "Headers and attachments", has the rules in full).
 //
-// The header choice applies to the top-level header: the fields it names (ignoring case), and
-// always MIME-Version and the Content- fields, which the rest is read by.
-//
-// The body is never left out: the first text part that is not an attachment (or a plain or
-// HTML text even when named) or the first multipart/alternative or multipart/related, searched
-// depth first through the other multiparts; of a multipart/related, the parts its text refers
-// to by Content-ID or Content-Location. A signed or encrypted entity (multipart/signed,
-// multipart/encrypted, PKCS #7) and a multipart whose parts cannot be found are never cut
-// inside: where the body would be, they are the body.
-//
-// Every other leaf part, attached message and such entity is an attachment, named by its file
-// name, else its name parameter (RFC 2231 pieces joined, encoded words decoded), else, for an
-// attached message, its Subject and ".eml". Attachments "All" keeps them all; "Some" those
-// whose name is in the list (matched exactly); "None" none. One left out goes whole, with its
-// delimiter line, and a multipart left with no part goes as well. When nothing of the content
-// stays, the Content- fields go with it and the file is the header and its blank line.
+// The header choice applies to the top-level fields up to the first line that is no field;
+// MIME-Version and the Content- fields always stay. The body always stays: the first text
+// that is no attachment, or the multipart/alternative or multipart/related around it (of a
+// related one, its root, its texts and the parts they refer to), with an HTML or plain text
+// right beside a plain or HTML one. A signed or encrypted entity where the body would be is the
+// body, and so is the whole content when it is another message or a multipart whose parts
+// cannot be found. Every other leaf part, attached message and signed or encrypted entity is
+// an attachment, named by its file name, name, or Subject and ".eml"; one left out goes whole,
+// a multipart left with no part as well, and with no content left the Content- fields go too.
 ReducedMessageCounts ReduceMessageFile(std::string& file, const MessageSelection& selection);
 
 } // namespace parcelo

@@ -297,6 +297,103 @@ PK
 --o--
 )");
 
+// Plain and HTML side by side, as some mailers send them, then a list footer and a file.
+const std::string kTwoFormsInMixed = Crlf(R"(Subject: Two forms
+MIME-Version: 1.0
+Content-Type: multipart/mixed; boundary="t"
+
+--t
+Content-Type: text/plain
+
+Hello.
+--t
+Content-Type: text/html
+
+<p>Hello.</p>
+--t
+Content-Type: text/plain
+
+-- list footer
+--t
+Content-Type: application/zip; name="a.zip"
+
+PK
+--t--
+)");
+
+// The first part, the root when no start is named, is an image the later HTML refers to by its
+// location.
+const std::string kRelatedImageFirst = Crlf(R"(Subject: Page
+MIME-Version: 1.0
+Content-Type: multipart/related; type="text/html"; boundary="p"
+
+--p
+Content-Type: image/png
+Content-Location: image1
+
+iVBORw0KGgo=
+--p
+Content-Type: text/html
+
+<img src="image1">
+--p
+Content-Type: image/gif
+Content-Location: unused
+
+R0lG
+--p--
+)");
+
+// Delimiter lines right after each other open no part between them.
+const std::string kAdjacentDelimiters = Crlf(R"(Subject: Adjacent
+MIME-Version: 1.0
+Content-Type: multipart/mixed; boundary="x"
+
+--x
+--x
+Content-Type: text/plain
+
+text
+--x
+--x
+Content-Type: application/zip; name="a.zip"
+
+PK
+--x--
+)");
+
+// Neither multipart is closed: the outer delimiter ends the inner one.
+const std::string kNestedUnclosed = Crlf(R"(Subject: Unclosed twice
+MIME-Version: 1.0
+Content-Type: multipart/mixed; boundary="1"
+
+--1
+Content-Type: multipart/mixed; boundary="2"
+
+--2
+Content-Type: text/plain
+
+one
+--2
+Content-Type: application/zip; name="a.zip"
+
+PK
+--1
+Content-Type: application/zip; name="b.zip"
+
+PK
+)");
+
+const std::string kForwardedWhole = Crlf(R"(Subject: Fwd
+MIME-Version: 1.0
+Content-Type: message/rfc822
+
+Subject: Inner
+From: x@example.com
+
+The forwarded text.
+)");
+
 struct CutCase {
     const char* what;
     const std::string& source;
@@ -356,6 +453,28 @@ TEST(ReducedMessage, LeavesOutWholePartsAndKeepsEveryOtherByte) {
          {Crlf("--o\nContent-Type: multipart/mixed; boundary=\"i\"\n\n--i\n"
                "Content-Type: application/zip; name=\"a.zip\"\n\nPK\n--i\n"
                "Content-Type: application/zip; name=\"b.zip\"\n\nPK\n--i--\n")}},
+        {"a plain and an HTML text side by side are one body in two forms; a second plain is not",
+         kTwoFormsInMixed,
+         Selection(2, {}, 0, {}),
+         {Crlf("--t\nContent-Type: text/plain\n\n-- list footer\n"),
+          Crlf("--t\nContent-Type: application/zip; name=\"a.zip\"\n\nPK\n")}},
+        {"a related body keeps its texts and what they refer to, whichever part is the root",
+         kRelatedImageFirst,
+         Selection(2, {}, 0, {}),
+         {Crlf("--p\nContent-Type: image/gif\nContent-Location: unused\n\nR0lG\n")}},
+        {"a cut takes the delimiter lines before its part along",
+         kAdjacentDelimiters,
+         Selection(2, {}, 0, {}),
+         {Crlf("--x\n--x\nContent-Type: application/zip; name=\"a.zip\"\n\nPK\n")}},
+        {"cuts at the ends of unclosed multiparts leave the text its one line end",
+         kNestedUnclosed,
+         Selection(2, {}, 0, {}),
+         {Crlf("--2\nContent-Type: application/zip; name=\"a.zip\"\n\nPK\n--1\n"
+               "Content-Type: application/zip; name=\"b.zip\"\n\nPK\n\n\n")}},
+        {"a message that is another message shows it",
+         kForwardedWhole,
+         Selection(0, {}, 0, {}),
+         {"Subject: Fwd\r\n"}},
     };
     for (const CutCase& c : cases)
         EXPECT_EQ(Reduced(c.source, c.selection), WholeFileWithout(c.source, c.cuts)) << c.what;
@@ -381,6 +500,27 @@ caf=C3=A9
         WholeFileWithout(source, {"Received: from a by b\r\n",
                                   "From: Carol <carol@example.net>\r\n", "To: sam@example.com\r\n",
                                   "Subject: Figures\r\n", "X-Mailer: test\r\n"}));
+}
+
+TEST(ReducedMessage, HeaderChoiceEndsAtALineThatIsNoField) {
+    // Readers differ on whether the body begins at such a line: it and all after it stay.
+    const std::string source = Crlf(R"(From: a@example.com
+Subject: s
+X Bad Name: v
+To: b@example.com
+MIME-Version: 1.0
+Content-Type: text/plain
+
+body
+)");
+    EXPECT_EQ(Reduced(source, Selection(1, {"Subject"}, 0, {})),
+              WholeFileWithout(source, {"From: a@example.com\r\n"}));
+    // A line without a colon (a stray envelope line) is written as a field without a name,
+    // which no list names.
+    EXPECT_EQ(Reduced("From sam Sun Jun 16 2013\r\nSubject: s\r\n\r\nbody\r\n",
+                      Selection(1, {"Subject"}, 0, {})),
+              "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"utf-8\"\r\nSubject: "
+              "s\r\n\r\nbody\r\n\r\n\r\n");
 }
 
 TEST(ReducedMessage, AMessageThatIsOneAttachmentKeepsItsHeader) {
