@@ -1,25 +1,26 @@
 #!/usr/bin/env python3
-"""Reads the message files of exports with reduced headers or attachments with Python's email
-package and checks each against the source message it came from, by the package's own reading of
-mail: EmailMessage.get_body() for the readable body, walk() for the leaf parts and their decoded
-bytes, get_filename() for attachment names.
+"""Reads the message files of exports with header or attachment choices with Python's email
+package and checks each against the file the whole export wrote for the same message, by the
+package's own reading of mail: get_body() for the readable bodies, walk() for the leaf parts and
+their decoded bytes, get_filename() for attachment names.
 
 Two ways to run it:
 
-  --store DIR --dest DIR ...   the files of one export of an mbox tree (the sample store), found
-                               by their Subject and From; every file must pass.
-  --corpus DIR --cli PATH      every message of the outside corpus, each put alone into a mail
-                               folder of a Maildir, exported with attachments "None" and with
-                               headers "Some:" and attachments "All" (and a run with both "All"
-                               to compare with); prints the share of messages that keep their
-                               bodies and their leaf parts, and fails below --min-share.
+  --whole DIR --dest DIR ...   two exports of one store, the first with both choices "All";
+                               files are paired by their paths; every file must pass.
+  --corpus DIR --cli PATH      every message of the outside corpus, each alone in a mail folder of
+                               a Maildir, exported whole, with attachments "None", with headers
+                               "Some" and attachments "All", and (given --attachment-names) with
+                               attachments "Some"; prints the share of messages that pass each,
+                               and fails below --min-share.
 
-A file passes when it parses without defects its source does not have; its top-level fields are
-the source's, in order, those the header choice names plus MIME-Version and the Content- fields;
-under attachments "All" its leaf parts are the source's, each of the same type and decoded bytes;
-otherwise its leaf parts are some of the source's, unchanged, its readable plain and HTML bodies
-(get_body) are the source's, and under "Some:" every part named in the list is kept, and no other
-named part is kept unless a text part of the file refers to it by its Content-ID.
+A file passes when it parses without defects the whole file does not have; its top-level
+fields are those of the whole file, in order, that the header choice names, and MIME-Version and
+the Content- fields (unless nothing of the content stayed); under attachments "All" its leaf
+parts are the whole file's, each of the same type and decoded bytes. Otherwise its leaf parts are
+some of the whole file's, unchanged, and its plain and HTML bodies are the whole file's; under
+"Some" every part named in the list is kept (signed and encrypted entities count whole, as
+RFC 1847 makes them), and an unlisted named part only when attachments "None" keep it too.
 """
 import argparse
 import email
@@ -79,16 +80,16 @@ def field_names(msg):
     return [name.lower() for name, _ in msg.raw_items()]
 
 
-def expected_names(source, headers, names):
+def expected_names(whole, headers, names):
     wanted = {n.lower() for n in names}
-    return [n for n in field_names(source)
+    return [n for n in field_names(whole)
             if headers == 2 or n == "mime-version" or n.startswith("content-")
             or (headers == 1 and n in wanted)]
 
 
-def header_problems(exported, source, args):
+def header_problems(exported, whole, args):
     got = field_names(exported)
-    want = expected_names(source, args.headers, args.header_names)
+    want = expected_names(whole, args.headers, args.header_names)
     # A file that kept nothing of the content has no Content- fields to describe it.
     if not leaves(exported):
         want = [n for n in want if not n.startswith("content-")]
@@ -136,28 +137,28 @@ def multiset_contains(big, small):
     return True
 
 
-def problems_against(exported, source, args, without_attachments=None):
+def problems_against(exported, whole, args, without_attachments=None):
     problems = []
-    new_defects = defects(exported) - defects(source)
+    new_defects = defects(exported) - defects(whole)
     if new_defects:
         problems.append("defects %s" % sorted(new_defects))
-    problems += header_problems(exported, source, args)
+    problems += header_problems(exported, whole, args)
     if args.attachments == 2:
-        if leaves(exported) != leaves(source):
+        if leaves(exported) != leaves(whole):
             problems.append("leaf parts %r, expected %r" % (
-                [t for t, _ in leaves(exported)], [t for t, _ in leaves(source)]))
+                [t for t, _ in leaves(exported)], [t for t, _ in leaves(whole)]))
         return problems
-    if not multiset_contains(leaves(source), leaves(exported)):
-        problems.append("leaf parts %r are not some of the source's %r" % (
-            [t for t, _ in leaves(exported)], [t for t, _ in leaves(source)]))
-    got, want = readable(exported), readable(source)
+    if not multiset_contains(leaves(whole), leaves(exported)):
+        problems.append("leaf parts %r are not some of the whole file's %r" % (
+            [t for t, _ in leaves(exported)], [t for t, _ in leaves(whole)]))
+    got, want = readable(exported), readable(whole)
     for kind in ("plain", "html", "preferred"):
         if got[kind] != want[kind]:
             problems.append("%s body lost" % kind)
     if args.attachments == 1:
         listed = set(args.attachment_names)
         kept = {n for n, _ in names_in(exported)}
-        for name, _ in names_in(source):
+        for name, _ in names_in(whole):
             if name in listed and name not in kept:
                 problems.append("attachment %r left out" % name)
         # Unlisted, a part stays only as what attachments "None" keeps: the body.
