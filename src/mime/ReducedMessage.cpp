@@ -193,25 +193,15 @@ bool KeepsField(std::string_view name, const MessageSelection& selection, bool c
 // readers differ on whether the body begins there, so it and what follows stay.
 void CutFields(std::string_view file, std::size_t headerEnd, const MessageSelection& selection,
                bool contentKept, std::vector<Range>& cuts) {
-    bool choosing = true;
     for (std::size_t at = 0; at < headerEnd && file[at] != '\r' && file[at] != 0;) {
-        std::size_t next = headerEnd;
-        std::string name;
-        if (file[at] == ' ' || file[at] == '\t') {
-            const std::size_t eol = file.find("\r\n", at);
-            next = eol == std::string_view::npos ? headerEnd : std::min(eol + 2, headerEnd);
-            choosing = false;
-        } else {
-            CMimeHeaderField field;
-            const std::ptrdiff_t length = field.Load(file.data() + at, headerEnd - at);
-            if (length <= 0)
-                return;
-            next = std::min(at + static_cast<std::size_t>(length), headerEnd);
-            name = field.GetName();
-            choosing = choosing && IsFieldName(name);
-        }
-        const bool describesContent = StartsWithNoCase(name, "Content-");
-        if (choosing ? !KeepsField(name, selection, contentKept) : describesContent && !contentKept)
+        if (file[at] == ' ' || file[at] == '\t')
+            return;
+        CMimeHeaderField field;
+        const std::ptrdiff_t length = field.Load(file.data() + at, headerEnd - at);
+        if (length <= 0 || !IsFieldName(field.GetName()))
+            return;
+        const std::size_t next = std::min(at + static_cast<std::size_t>(length), headerEnd);
+        if (!KeepsField(field.GetName(), selection, contentKept))
             cuts.emplace_back(at, next);
         at = next;
     }
