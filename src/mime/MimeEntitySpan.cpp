@@ -42,8 +42,8 @@ std::vector<Delimiter> FindDelimiters(std::string_view d, std::size_t from, std:
                                       const std::string& boundary) {
     std::vector<Delimiter> found;
     const std::string dash = "--" + boundary;
-    for (std::size_t hit = d.find(dash, from); hit != npos && hit + dash.size() <= to;
-         hit = d.find(dash, hit + 1)) {
+    d = d.substr(0, to); // a search that finds nothing stops at the end of this body
+    for (std::size_t hit = d.find(dash, from); hit != npos; hit = d.find(dash, hit + 1)) {
         if (hit != from && !(hit >= from + 2 && d[hit - 2] == '\r' && d[hit - 1] == '\n'))
             continue;
         std::size_t rest = hit + dash.size();
