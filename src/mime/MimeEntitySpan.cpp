@@ -66,8 +66,12 @@ MimeEntitySpan MapEntity(std::string_view d, std::size_t begin, std::size_t end,
     MimeEntitySpan span;
     span.begin = begin;
     span.end = end;
+    // A part that is only a header ends at the line end of the next delimiter, which ends its
+    // last field too.
+    const std::size_t headerLimit =
+        end + 2 <= d.size() && d.compare(end, 2, "\r\n") == 0 ? end + 2 : end;
     CMimeHeader header;
-    const std::ptrdiff_t headerLength = header.Load(d.data() + begin, end - begin);
+    const std::ptrdiff_t headerLength = header.Load(d.data() + begin, headerLimit - begin);
     span.bodyBegin =
         headerLength > 0 ? std::min(begin + static_cast<std::size_t>(headerLength), end) : end;
 

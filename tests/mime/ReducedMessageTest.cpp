@@ -344,6 +344,20 @@ R0lG
 --p--
 )");
 
+// A part that is only a header: the next delimiter's line end ends its field.
+const std::string kHeaderOnlyPart = Crlf(R"(Subject: Header only
+MIME-Version: 1.0
+Content-Type: multipart/mixed; boundary="h"
+
+--h
+Content-Type: image/gif
+--h
+Content-Type: text/plain
+
+text
+--h--
+)");
+
 // Delimiter lines right after each other open no part between them.
 const std::string kAdjacentDelimiters = Crlf(R"(Subject: Adjacent
 MIME-Version: 1.0
@@ -462,6 +476,10 @@ TEST(ReducedMessage, LeavesOutWholePartsAndKeepsEveryOtherByte) {
          kRelatedImageFirst,
          Selection(2, {}, 0, {}),
          {Crlf("--p\nContent-Type: image/gif\nContent-Location: unused\n\nR0lG\n")}},
+        {"a part that is only a header is read by that header",
+         kHeaderOnlyPart,
+         Selection(2, {}, 0, {}),
+         {Crlf("--h\nContent-Type: image/gif\n")}},
         {"a cut takes the delimiter lines before its part along",
          kAdjacentDelimiters,
          Selection(2, {}, 0, {}),
