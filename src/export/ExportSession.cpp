@@ -92,6 +92,7 @@ int ExportSession::RunExport() {
     scanned_ = 0;
     problems_.clear();
     problemCounts_.clear();
+    attachmentTally_ = {};
     logReported_ = false;
     indexReported_ = false;
     clientLock_.clear();
@@ -115,8 +116,10 @@ int ExportSession::RunExport() {
     observer_.SetProgress(100);
     if (!problems_.isEmpty())
         CheckLogWrite(log_.writeProblems(problems_));
-    CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
-                                       settings_.ExportHeaders, settings_.ExportAttachments}));
+    CheckLogWrite(
+        log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
+                             settings_.ExportHeaders, settings_.ExportAttachments,
+                             settings_.HeaderList, settings_.AttachmentList, attachmentTally_}));
     FlushIndexPage();
     writer_.reset();
     index_.reset();
@@ -393,23 +396,25 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     // Each copy of a message is let go as soon as the next one exists, so a huge message
     // needs about twice its size, never four times.
     std::string fileBytes;
-    if (selection.keepsWholeMessage()) {
-        ReleaseSource(source);
-        if (!spareBuffers_.empty()) {
-            fileBytes = std::move(spareBuffers_.back());
-            spareBuffers_.pop_back();
-        }
-        if (!MessageFileBytes(*message, fileBytes)) {
-            FinishPendingWrites();
-            ReportProblem(MessageText(run, props) +
+    ReleaseSource(source);
+    if (!spareBuffers_.empty()) {
+        fileBytes = std::move(spareBuffers_.back());
+        spareBuffers_.pop_back();
+    }
+    if (!MessageFileBytes(*message, fileBytes)) {
+        FinishPendingWrites();
+        ReportProblem(MessageText(run, props) +
                           QStringLiteral(" was left out: it could not be converted into a "
                                          "message file"),
-                          ExportProblemKind::MessageLeftOut);
-            return;
-        }
-    } else {
-        fileBytes = ReducedMessageBytes(source, selection);
-        ReleaseSource(source);
+                      ExportProblemKind::MessageLeftOut);
+        return;
+    }
+    if (!selection.keepsWholeMessage()) {
+        const ReducedMessageCounts counts = ReduceMessageFile(fileBytes, selection);
+        attachmentTally_.kept += counts.attachmentsKept;
+        attachmentTally_.leftOut += counts.attachmentsLeftOut;
+        attachmentTally_.messagesReduced += counts.attachmentsLeftOut > 0 ? 1 : 0;
+        attachmentTally_.onlyHeader += counts.onlyHeader ? 1 : 0;
     }
     message.reset();
     const QString sentDateText = SentDateText(props.ftSent);

@@ -155,6 +155,7 @@ private:
     int scanned_ = 0;
     QStringList problems_;
     ExportProblemCounts problemCounts_;
+    AttachmentTally attachmentTally_; // what the attachment choice left out
     bool logReported_ = false;
     bool indexReported_ = false;
     QString clientLock_; // the running mail client's lock; no store change while set

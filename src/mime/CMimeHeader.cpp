@@ -26,6 +26,17 @@ std::string CMimeHeader::GetFieldValue(std::string_view name) const {
     return field ? field->GetValue() : std::string();
 }
 
+std::string CMimeHeader::GetRawFieldValue(std::string_view name) const {
+    const CMimeHeaderField* field = FindField(name);
+    if (!field)
+        return {};
+    const std::string& source = field->GetSource();
+    const std::size_t colon = source.find(':');
+    if (colon == std::string::npos)
+        return field->GetValue();
+    return source.substr(colon + 1);
+}
+
 void CMimeHeader::SetField(std::string_view name, std::string_view value,
                            std::string_view charset) {
     if (CMimeHeaderField* field = FindField(name)) {
