@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the Debian package from this tree (as it is, uncommitted changes included), runs the
+# test suite in its build, and checks the result with lintian.
+# Usage: scripts/package.sh [--no-check]   (--no-check: neither builds nor runs the tests)
+# The .deb and its .changes end up in build/package/.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+options="${DEB_BUILD_OPTIONS:-}"
+case "${1:-}" in
+    --no-check) options="$options nocheck" ;;
+    "") ;;
+    *) echo "usage: $0 [--no-check]" >&2; exit 2 ;;
+esac
+
+"$root/scripts/install-packages.sh"
+"$root/scripts/build-depends.py" --check
+
+version="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
+out="$root/build/package"
+tree="$out/parcelo-$version"
+# dpkg-buildpackage writes beside the tree it builds: a copy under build/ keeps it all there.
+rm -rf "$out"
+mkdir -p "$tree"
+if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git -C "$root" ls-files -z --cached --others --exclude-standard |
+        tar -C "$root" --null --no-recursion --ignore-failed-read -T - -cf - | tar -xf - -C "$tree"
+else
+    tar -C "$root" --exclude=./build -cf - . | tar -xf - -C "$tree"
+fi
+
+# The outside test corpus, where it lies beside the tree, serves the tests of the copy too.
+if [ -z "${PARCELO_CORPUS:-}" ] && [ -d "$root/../shared/corpus" ]; then
+    PARCELO_CORPUS="$(cd "$root/../shared/corpus" && pwd)"
+    export PARCELO_CORPUS
+fi
+(cd "$tree" && DEB_BUILD_OPTIONS="$options parallel=$(nproc)" dpkg-buildpackage -b -us -uc)
+
+changes="$(ls "$out"/parcelo_"$version"_*.changes)"
+lintian --fail-on error,warning --display-info "$changes"
+echo "Built: $(ls "$out"/*.deb)"
