@@ -6,9 +6,9 @@
 # The .deb and its .changes end up in build/package/.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-options="${DEB_BUILD_OPTIONS:-}"
+read -ra options <<<"${DEB_BUILD_OPTIONS:-}"
 case "${1:-}" in
-    --no-check) options="$options nocheck" ;;
+    --no-check) options+=(nocheck) ;;
     "") ;;
     *) echo "usage: $0 [--no-check]" >&2; exit 2 ;;
 esac
@@ -34,8 +34,9 @@ if [ -z "${PARCELO_CORPUS:-}" ] && [ -d "$root/../shared/corpus" ]; then
     PARCELO_CORPUS="$(cd "$root/../shared/corpus" && pwd)"
     export PARCELO_CORPUS
 fi
-(cd "$tree" && DEB_BUILD_OPTIONS="$options parallel=$(nproc)" dpkg-buildpackage -b -us -uc)
+options+=("parallel=$(nproc)")
+(cd "$tree" && DEB_BUILD_OPTIONS="${options[*]}" dpkg-buildpackage -b -us -uc)
 
 changes="$(ls "$out"/parcelo_"$version"_*.changes)"
 lintian --fail-on error,warning --display-info "$changes"
-echo "Built: $(ls "$out"/*.deb)"
+echo "Built: $(ls "$out"/parcelo_"$version"_*.deb)"
