@@ -37,6 +37,19 @@ fi
 options+=("parallel=$(nproc)")
 (cd "$tree" && DEB_BUILD_OPTIONS="${options[*]}" dpkg-buildpackage -b -us -uc)
 
-changes="$(ls "$out"/parcelo_"$version"_*.changes)"
-lintian --fail-on error,warning --display-info "$changes"
-echo "Built: $(ls "$out"/parcelo_"$version"_*.deb)"
+deb="$(ls "$out"/parcelo_"$version"_*.deb)"
+# The package holds every file that the build installed, as installed (manual pages gzipped).
+contents="$(dpkg-deb -c "$deb" | sed -E 's|^([^ ]+ +){5}\.||')"
+missing=()
+while IFS= read -r path; do
+    path="${path#"$tree/debian/parcelo"}"
+    case "$path" in /usr/share/man/*) path="$path.gz" ;; esac
+    grep -qxF -- "$path" <<<"$contents" || missing+=("$path")
+done <"$tree/obj-$(dpkg-architecture -qDEB_HOST_GNU_TYPE)/install_manifest.txt"
+if [ ${#missing[@]} -gt 0 ]; then
+    printf 'not in the package as installed: %s\n' "${missing[@]}" >&2
+    exit 1
+fi
+
+lintian --fail-on error,warning --display-info "$out"/parcelo_"$version"_*.changes
+echo "Built: $deb"
