@@ -41,7 +41,7 @@ deb="$(ls "$out"/parcelo_"$version"_*.deb)"
 # The package holds every file that the build installed, as installed (manual pages gzipped).
 contents="$(dpkg-deb -c "$deb" | sed -E 's|^([^ ]+ +){5}\.||')"
 missing=()
-while IFS= read -r path; do
+while IFS= read -r path || [ -n "$path" ]; do
     path="${path#"$tree/debian/parcelo"}"
     case "$path" in /usr/share/man/*) path="$path.gz" ;; esac
     grep -qxF -- "$path" <<<"$contents" || missing+=("$path")
