@@ -16,7 +16,7 @@ namespace parcelo {
 class IndexPageWriter {
 public:
     IndexPageWriter(QString path, QDateTime now = QDateTime::currentDateTime(),
-                    QString homePage = kHomePageUrl);
+                    QString homePage = kProductHomePage);
     ~IndexPageWriter();
 
     // False, with the reason in error, when the page cannot be created or written; the entries

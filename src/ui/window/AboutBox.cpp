@@ -18,7 +18,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     auto* texts = new QLabel(this);
     texts->setTextFormat(Qt::PlainText);
     texts->setText(kProductName + QStringLiteral(" ") + kProductVersion + QStringLiteral("\n\n") +
-                   kProductDescription + QStringLiteral("\n") + kProductCopyright);
+                   kProductDescription + QStringLiteral("\n") + kProductCopyright +
+                   QStringLiteral("\n\n") + kProductLicense);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* row = new QHBoxLayout;

@@ -4,7 +4,8 @@
 
 namespace parcelo::ui {
 
-// The About box: the program's picture, product name and version, description and copyright.
+// The About box: the program's picture, product name and version, description, copyright and
+// licence.
 class AboutBox : public QDialog {
     Q_OBJECT
 public:
