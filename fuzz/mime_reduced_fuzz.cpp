@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reduces arbitrary bytes, as they are and as the message file the export writes for them,
 // under a header and attachment choice taken from the first byte. What stays must be the
 // input's own bytes in their order, all of them when both choices are "All" and all of the body

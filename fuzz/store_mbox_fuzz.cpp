@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scans arbitrary bytes as an mbox file. The index must cover the file in order, every message
 // must stream exactly its announced size and match a plain line-by-line conversion, reading
 // from a message's own start must find it as the whole scan did (and stream it alike from

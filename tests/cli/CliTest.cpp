@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "../export/ScopedFileSizeLimit.h"
 #include "cli/CliRun.h"
 #include "filters/DescribeFilters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A mailbox written by a mail server (tests/store/data/server.mbox, see the README there),
 // exported and deleted by parcelo-cli: one file for each delivered message, read back by
 // Python's email package as it was delivered, and the server's internal data left in the

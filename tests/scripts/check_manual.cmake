@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The user's manual reads as well-formed HTML whose links lead somewhere and which loads nothing
 # from outside its folder.
 find_package(Python3 COMPONENTS Interpreter)

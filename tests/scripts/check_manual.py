@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks the user's manual as a browser would read it, with Python's own HTML parser.
 
 Every element is closed where it was opened, ids are unique, every link inside the page leads to

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the message files of exports with header or attachment choices with Python's email
 package and checks each against the file the whole export wrote for the same message, by the
 package's own reading of mail: get_body() for the readable bodies, walk() for the leaf parts and

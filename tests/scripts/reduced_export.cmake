@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every message of the outside corpus exported with header and attachment choices, read back by
 # Python's email package against the whole export: bodies and leaf parts that must stay.
 find_package(Python3 COMPONENTS Interpreter)

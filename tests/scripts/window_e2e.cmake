@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real window under Xvfb, driven with xdotool's mouse and keys: F1, the folder picker, a
 # ticked mailbox, an export, then the files, settings and index page it left, read by Python.
 find_package(Python3 COMPONENTS Interpreter)

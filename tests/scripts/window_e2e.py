@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Drives the real window `parcelo` under Xvfb as a user would, with xdotool's mouse and keys.
 
 The program is installed into a temporary prefix first (so the installed manual is what F1

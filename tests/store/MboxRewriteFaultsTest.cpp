@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rewrites of an mbox that meet other programs: appends during the copy, locks, links and
 // the leftovers of a process killed in the middle of a rewrite.
 #include "../export/ScopedFileSizeLimit.h"

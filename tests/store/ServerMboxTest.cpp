@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mailboxes as a mail server writes them: body lines starting "From " left as they are, each
 // message's body length in its Content-Length field, and the folder's internal-data message
 // first. data/server.mbox was written by the server itself (see data/README.md); the bodies

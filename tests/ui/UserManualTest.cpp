@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowFixture.h"
 #include "ui/settings/CListBoxST.h"
 #include "ui/settings/FormSettings.h"
