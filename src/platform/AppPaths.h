@@ -11,6 +11,7 @@ struct AppPaths {
     QString LogFile;
     QString FilterSetFile;
     QString IndexPage;
+    QString IndexCsvFile;
     QString HeaderListFile;
     QString AttachmentListFile;
 

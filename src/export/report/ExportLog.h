@@ -13,6 +13,8 @@ struct FolderLogBlock {
     int exported = 0;
     bool markedRead = false; // ActionMarkRead was on
     bool deleted = false;    // ActionDelete was on
+    int skipped = -1;        // messages exported before; -1 when the run exported every one
+    QStringList duplicates{}; // the messages that were copies of one exported earlier in the run
 };
 
 struct RunLogFooter {
@@ -21,6 +23,7 @@ struct RunLogFooter {
     int scanned = 0;
     int exportHeaders = 2; // the modes the run applied
     int exportAttachments = 2;
+    int skipped = -1; // as in FolderLogBlock
 };
 
 // How the log names a header or attachment mode: "All", "Some" or "None".
