@@ -570,19 +570,13 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
 
 PreparedCsvRow ExportSession::CsvRow(const CMimeMessage& message, const MESSAGEPROPS& props,
                                      const FolderRun& run, const std::string& fileBytes) const {
-    // A file with a selection of the attachments is counted as written.
-    int attachments = 0;
-    const MessageSelection selection{settings_.ExportHeaders, settings_.HeaderList,
-                                     settings_.ExportAttachments, settings_.AttachmentList};
-    if (selection.keepsWholeMessage()) {
-        attachments = CountAttachments(message);
-    } else {
-        CMimeMessage written;
-        written.Load(fileBytes.data(), fileBytes.size());
-        attachments = CountAttachments(written);
-    }
+    // The attachments are counted in the file as written: it may hold a selection of them, and
+    // the parsed source is not split into its parts.
+    CMimeMessage written;
+    written.Load(fileBytes.data(), fileBytes.size());
     return PrepareCsvRow(CsvEntryOfMessage(message, props, run.TreePath,
-                                           static_cast<qint64>(fileBytes.size()), attachments));
+                                           static_cast<qint64>(fileBytes.size()),
+                                           CountAttachments(written)));
 }
 
 void ExportSession::MessageLeftOut(FolderRun& run) {

@@ -48,7 +48,9 @@ bool IsAttachment(const CMimeBody& part) {
     const CMimeHeaderField* disposition = part.FindField("Content-Disposition");
     if (disposition) {
         QByteArray type = QByteArray::fromStdString(disposition->GetValue());
-        type = type.left(type.indexOf(';')).trimmed().toLower();
+        if (const qsizetype semicolon = type.indexOf(';'); semicolon >= 0)
+            type.truncate(semicolon);
+        type = type.trimmed().toLower();
         if (type == "attachment" || !disposition->GetParameter("filename").empty())
             return true;
     }

@@ -3,7 +3,8 @@
 namespace parcelo {
 
 QByteArray IndexCsvHeading() {
-    return QByteArrayLiteral("Sent,Sender name,Sender address,Recipients,Subject,Folder,File,"
+    return QByteArrayLiteral("\xEF\xBB\xBF"
+                             "Sent,Sender name,Sender address,Recipients,Subject,Folder,File,"
                              "Size,Attachments,Read,Flagged,Message-ID\r\n");
 }
 

@@ -20,7 +20,9 @@ struct IndexCsvEntry {
     QString messageId;
 };
 
-// The column names, written as the first row of a new index; with its CR LF.
+// What a new index starts with: the UTF-8 byte order mark, by which spreadsheets (LibreOffice
+// Calc, Excel) take the file for UTF-8 whatever the user's locale, and the column names, with
+// their CR LF.
 QByteArray IndexCsvHeading();
 
 // A row's UTF-8 bytes made before its file has a name: the fields before the file's path and

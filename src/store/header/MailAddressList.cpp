@@ -38,7 +38,9 @@ QByteArray Display(const Mailbox& box) {
     return DecodeEncodedWords(Collapse(box.address));
 }
 
-QList<Mailbox> ParseMailboxes(const QByteArray& raw) {
+// splitAfterAddress: words after an address in angle brackets start the next mailbox, as when
+// a comma between them is missing ("Ann <a@example.com> b@example.com").
+QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
     QList<Mailbox> boxes;
     Mailbox box;
     auto finish = [&]() {
@@ -95,6 +97,9 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw) {
             finish();
             ++i;
         } else {
+            if (box.angle && splitAfterAddress && c != ' ' && c != '\t' && c != '\r' &&
+                c != '\n')
+                finish();
             if (!box.angle)
                 box.phrase.append(c);
             ++i;
@@ -108,7 +113,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw) {
 
 QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
     QList<QByteArray> names;
-    for (const Mailbox& box : ParseMailboxes(raw)) {
+    for (const Mailbox& box : ParseMailboxes(raw, false)) {
         const QByteArray text = Display(box);
         if (!text.isEmpty())
             names.append(text);
@@ -118,7 +123,7 @@ QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
 
 QList<MailAddress> MailAddresses(const QByteArray& raw) {
     QList<MailAddress> addresses;
-    for (const Mailbox& box : ParseMailboxes(raw)) {
+    for (const Mailbox& box : ParseMailboxes(raw, true)) {
         MailAddress address;
         const QByteArray phrase = Collapse(box.phrase);
         const QByteArray comment = Collapse(box.comment);

@@ -16,7 +16,8 @@ struct MailAddress {
 };
 
 // The mailboxes of an address list field, group members included, in their order. A bare
-// address takes a comment after it ("ann@example.com (Ann)") as its name.
+// address takes a comment after it ("ann@example.com (Ann)") as its name; words after an
+// address in angle brackets are the next mailbox, as if a comma stood between them.
 QList<MailAddress> MailAddresses(const QByteArray& rawValue);
 
 } // namespace parcelo
