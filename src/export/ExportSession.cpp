@@ -160,6 +160,18 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, ReasonText(store_.LastError())),
                       ExportProblemKind::FolderUnread);
     }
+    // Its state is taken before it is read: a change meanwhile has it read again next time.
+    SourceFingerprint folderKey{};
+    QString stamp;
+    if (MayLeaveOutUnchangedFolders()) {
+        QString directory;
+        store_.GetDirectory(&directory);
+        folderKey = ExportManifest::FolderKey(directory, run.TreePath);
+        stamp = store_.FolderChangeStamp(id);
+        if (!stamp.isEmpty() && LeaveOutUnchangedFolder(run, folderKey, stamp))
+            return;
+    }
+    const qsizetype problemsBefore = problems_.size();
     std::unique_ptr<IStoreFolder> folder;
     if (!Succeeded(store_.OpenFolder(id, &folder)) || !folder) {
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read: %2")
@@ -199,6 +211,15 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, run.ReadDoubt),
                       ExportProblemKind::FolderUnread);
 
+    // Every message was exported or found exported, and nothing went wrong: unchanged, the
+    // folder need not be read again.
+    if (!stamp.isEmpty() && Succeeded(hr) && problems_.size() == problemsBefore &&
+        lockWarning.isEmpty() && run.ReadDoubt.isEmpty() &&
+        run.ExportedInFolder + run.SkippedInFolder == run.Enumerated) {
+        QString error;
+        if (!manifest_->noteFolderRead(folderKey, stamp, run.Enumerated, &error))
+            ReportManifestProblem(error);
+    }
     const bool actionsRun = SourceActionsRun() && StoreMayChange();
     if (actionsRun || !run.ReadDoubt.isEmpty())
         ReportUnconfirmedFiles(run);
@@ -272,6 +293,35 @@ bool ExportSession::OpenManifest(QString* message) {
         return false;
     }
     manifest_ = std::move(manifest);
+    return true;
+}
+
+bool ExportSession::MayLeaveOutUnchangedFolders() const {
+    const bool everyMessage = settings_.Filters.suspended() || settings_.Filters.items.isEmpty();
+    return manifest_ && everyMessage && !ChangesStore(settings_);
+}
+
+bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
+                                            const QString& stamp) {
+    std::optional<qint64> messages;
+    QString error;
+    if (!manifest_->findFolderRead(key, stamp, &messages, &error)) {
+        ReportManifestProblem(error);
+        return false;
+    }
+    if (!messages)
+        return false;
+    run.SkippedInFolder = static_cast<int>(*messages);
+    skipped_ += run.SkippedInFolder;
+    scanned_ += run.SkippedInFolder;
+    if (checked_.TotalMessages > 0)
+        observer_.SetProgress(static_cast<int>(
+            std::min<long long>(100, static_cast<long long>(scanned_) * 100 /
+                                         checked_.TotalMessages)));
+    observer_.SetStatusText(StatusText(run));
+    observer_.SetStatusText(CompletedText(exported_, skipped_));
+    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, 0, false, false,
+                                         run.SkippedInFolder, {}}));
     return true;
 }
 

@@ -125,6 +125,12 @@ private:
     bool SkipExported(const SourceFingerprint& fingerprint, const MESSAGEPROPS& props,
                       FolderRun& run);
     void CloseManifest();
+    // Whether a folder read completely before may be left out while it is unchanged: only new
+    // messages are exported, every message passes, nothing changes the store.
+    bool MayLeaveOutUnchangedFolders() const;
+    // Leaves the folder out when its stamp is the one noted when it was read completely.
+    bool LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
+                                 const QString& stamp);
     // The CSV index's row of a message about to be written.
     PreparedCsvRow CsvRow(const CMimeMessage& message, const MESSAGEPROPS& props,
                           const FolderRun& run, const std::string& fileBytes) const;

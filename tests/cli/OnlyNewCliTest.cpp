@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace parcelo;
 
@@ -130,6 +132,36 @@ TEST_P(OnlyNewCliTest, RunsAfterTheFirstExportOnlyWhatArrivedSince) {
     EXPECT_EQ(ids, (QStringList{"<new1@example.com>", "<new2@example.com>", "<new3@example.com>",
                                 "<new4@example.com>", "<new5@example.com>"}));
     EXPECT_EQ(exportOnlyNew().out, none.arg(all + 5));
+}
+
+TEST_P(OnlyNewCliTest, AMessageChangedInPlaceWithItsFilesSizeAndTimeKeptIsExportedAgain) {
+    ASSERT_EQ(exportOnlyNew().exitCode, 0);
+    const QString none("Task completed. Zero messages exported, %1 skipped as exported before.\n");
+    const int all = exported().size();
+    ASSERT_EQ(exportOnlyNew().out, none.arg(all));
+
+    // One letter of a body, in the mbox file or in a message file, is written over in place and
+    // the file's time is set back: only its change time tells.
+    const QString path = maildir() ? store + "/cur/" + QDir(store + "/cur").entryList(QDir::Files)[0]
+                                   : store + "/Inbox";
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+    QByteArray bytes = test::readFile(path);
+    const qsizetype body = bytes.lastIndexOf("\n\n") - 1;
+    ASSERT_GT(body, 0);
+    bytes[body] = bytes[body] == 'x' ? 'y' : 'x';
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+
+    const test::CliProcessResult changed = exportOnlyNew();
+    EXPECT_EQ(changed.exitCode, 0) << changed.err.toStdString();
+    EXPECT_EQ(changed.out,
+              QString("Task completed. One messages exported, %1 skipped as exported before.\n")
+                  .arg(all - 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleStores, OnlyNewCliTest,

@@ -216,6 +216,9 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     place(killed, "placed", "placed.eml");
     place(killed, "replaced", "replaced.eml");
     place(killed, "never placed", "never placed.eml");
+    QString error;
+    const SourceFingerprint folder = ExportManifest::FolderKey("/store", "Local Folders\\Inbox");
+    ASSERT_TRUE(killed.noteFolderRead(folder, "stamp", 4, &error));
     place(killed, "torn", "torn.eml");
     const QString copy = ExportManifest::FolderOf(other.path());
     ASSERT_TRUE(QDir().mkpath(copy));
@@ -234,7 +237,6 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     ASSERT_TRUE(test::writeFile(list, bytes.left(bytes.size() - 10)));
 
     ExportManifest next;
-    QString error;
     ASSERT_TRUE(next.open(other.path(), QDateTime::currentDateTimeUtc(), &error))
         << error.toStdString();
     std::optional<ExportManifest::Found> found;
@@ -248,4 +250,44 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     ASSERT_TRUE(next.find(fingerprint("placed"), &found, &error));
     ASSERT_TRUE(found);
     EXPECT_EQ(found->path, other.filePath("placed.eml"));
+    // The folder that run found complete held a message withdrawn now: it is read again.
+    std::optional<qint64> messages;
+    ASSERT_TRUE(next.findFolderRead(folder, "stamp", &messages, &error));
+    EXPECT_EQ(messages, std::nullopt);
+}
+
+TEST_F(ExportManifestTest, AFolderReadCompletelyCountsWhileItsStampIsTheSame) {
+    const SourceFingerprint inbox = ExportManifest::FolderKey("/store", "Local Folders\\Inbox");
+    QString error;
+    {
+        ExportManifest manifest;
+        ASSERT_TRUE(open(manifest));
+        ASSERT_TRUE(manifest.noteFolderRead(inbox, "first", 3, &error));
+        ASSERT_TRUE(manifest.noteFolderRead(inbox, "second", 7, &error));
+        manifest.close();
+    }
+    ExportManifest manifest;
+    ASSERT_TRUE(open(manifest));
+    struct Case {
+        SourceFingerprint folder;
+        const char* stamp;
+        std::optional<qint64> messages;
+    };
+    const Case cases[] = {
+        {inbox, "second", 7},
+        {inbox, "first", std::nullopt},
+        {ExportManifest::FolderKey("/other store", "Local Folders\\Inbox"), "second",
+         std::nullopt},
+        {ExportManifest::FolderKey("/store", "Local Folders\\Sent"), "second", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stamp);
+        std::optional<qint64> messages;
+        ASSERT_TRUE(manifest.findFolderRead(c.folder, c.stamp, &messages, &error));
+        EXPECT_EQ(messages, c.messages);
+    }
+    // A folder is no message.
+    std::optional<ExportManifest::Found> found;
+    ASSERT_TRUE(manifest.find(inbox, &found, &error));
+    EXPECT_EQ(found, std::nullopt);
 }

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -222,4 +223,54 @@ TEST_F(OnlyNewExportTest, AMessageWhoseFileCouldNotBeWrittenIsExportedByTheNextR
     EXPECT_EQ(second.Exported, 1);
     EXPECT_EQ(second.Skipped, 4);
     EXPECT_EQ(filesByBody()["body of big"].size(), 1);
+}
+
+TEST_F(OnlyNewExportTest, AFolderReadCompletelyIsLeftOutWhileItsStoreSaysItIsUnchanged) {
+    store.folders.at(a).changeStamp = "a, first state";
+    store.folders.at(b).changeStamp = "b, first state";
+    // B's message cannot be read: B is read again next time.
+    store.folders.at(b).messages.front().failOpen = true;
+    ASSERT_EQ(run().Exported, 3);
+    store.folders.at(b).messages.front().failOpen = false;
+    const ExportCommandResult second = run();
+    EXPECT_EQ(second.Exported, 1);
+    EXPECT_EQ(second.Skipped, 3);
+    EXPECT_EQ(store.folders.at(a).opened, 1);
+    EXPECT_EQ(store.folders.at(b).opened, 2);
+    EXPECT_TRUE(log().contains("Mailbox: A\r\nNumber of Scanned Messages: 3\r\n"
+                               "Number of Exported Messages: Zero\r\n"
+                               "Number of Skipped Messages (exported before): 3\r\n"));
+    EXPECT_EQ(observer.status.back(),
+              "Task completed. One messages exported, 3 skipped as exported before.");
+
+    // A message arrives in A; the store says A changed.
+    add(a, "a4");
+    store.folders.at(a).changeStamp = "a, second state";
+    EXPECT_EQ(run().Exported, 1);
+    EXPECT_EQ(store.folders.at(a).opened, 2);
+
+    // Filters, or actions that change the store, have every folder read.
+    struct Case {
+        const char* label;
+        std::function<void()> set;
+        std::function<void()> unset;
+    };
+    const Case cases[] = {
+        {"a filter",
+         [&] { app.Filters.items.append(STR_FILTER_ITEM{}); },
+         [&] { app.Filters.items.clear(); }},
+        {"marking read", [&] { app.ActionMarkRead = 1; }, [&] { app.ActionMarkRead = 0; }},
+        {"compacting", [&] { app.CompactMailboxes = 1; }, [&] { app.CompactMailboxes = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const int before = store.folders.at(a).opened;
+        c.set();
+        run();
+        c.unset();
+        EXPECT_EQ(store.folders.at(a).opened, before + 1);
+    }
+    const int before = store.folders.at(a).opened;
+    EXPECT_EQ(run().Skipped, 5);
+    EXPECT_EQ(store.folders.at(a).opened, before);
 }

@@ -78,6 +78,7 @@ bool ExportManifest::open(const QString& root, const QDateTime& runStart, QStrin
     logPath_ = QFile::encodeName(FileOf(root));
     exportedAt_ = runStart.toMSecsSinceEpoch();
     broken_ = false;
+    foldersForgotten_ = 0;
     const QByteArray folder = QFile::encodeName(FolderOf(root));
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
         *error = SystemReason(folder);
@@ -225,6 +226,8 @@ bool ExportManifest::checkLog(QString* error) {
                 ++records;
                 if (record.kind == ManifestRecord::Kind::RunStarted)
                     lastRun = offset;
+                else if (record.kind == ManifestRecord::Kind::FoldersForgotten)
+                    foldersForgotten_ = offset;
                 return true;
             },
             &end, &torn, error))
@@ -246,6 +249,7 @@ bool ExportManifest::checkLog(QString* error) {
             kHeaderSize,
             [&](const ManifestRecord& record, qint64 offset) {
                 return record.kind == ManifestRecord::Kind::RunStarted ||
+                       record.kind == ManifestRecord::Kind::FoldersForgotten ||
                        index(record, offset, error);
             },
             &end, &torn, error))
@@ -275,6 +279,13 @@ bool ExportManifest::checkLog(QString* error) {
         withdrawn.fingerprint = fingerprint;
         qint64 at = 0;
         if (!append(withdrawn, &at, error) || !index(withdrawn, at, error))
+            return false;
+    }
+    // A folder that run found complete may hold a message withdrawn now: each is read again.
+    if (!unplaced.empty()) {
+        ManifestRecord forgotten;
+        forgotten.kind = ManifestRecord::Kind::FoldersForgotten;
+        if (!append(forgotten, &foldersForgotten_, error))
             return false;
     }
     return true;
@@ -448,6 +459,45 @@ bool ExportManifest::withdraw(const SourceFingerprint& fingerprint, qint64 offse
         broken_ = true;
         return false;
     }
+    return true;
+}
+
+SourceFingerprint ExportManifest::FolderKey(const QString& storeDirectory,
+                                           const QString& treePath) {
+    const QByteArray key = "folder\n" + storeDirectory.toUtf8() + '\n' + treePath.toUtf8();
+    return Sha256::of(std::string_view(key.constData(), static_cast<size_t>(key.size())));
+}
+
+bool ExportManifest::noteFolderRead(const SourceFingerprint& folder, const QString& stamp,
+                                    qint64 messages, QString* error) {
+    ManifestRecord record;
+    record.kind = ManifestRecord::Kind::FolderRead;
+    record.fingerprint = folder;
+    record.exportedAt = exportedAt_;
+    record.size = messages;
+    record.path = stamp.toUtf8();
+    std::lock_guard lock(mutex_);
+    qint64 offset = 0;
+    if (!append(record, &offset, error))
+        return false;
+    if (!index(record, offset, error)) {
+        broken_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool ExportManifest::findFolderRead(const SourceFingerprint& folder, const QString& stamp,
+                                    std::optional<qint64>* messages, QString* error) {
+    messages->reset();
+    std::lock_guard lock(mutex_);
+    qint64 offset = -1;
+    ManifestRecord record;
+    if (!findLocked(folder, &offset, &record, error))
+        return false;
+    if (offset > foldersForgotten_ && record.kind == ManifestRecord::Kind::FolderRead &&
+        record.path == stamp.toUtf8())
+        *messages = record.size;
     return true;
 }
 

@@ -55,6 +55,17 @@ public:
     // a later record of it was noted meanwhile.
     bool withdraw(const SourceFingerprint& fingerprint, qint64 offset, QString* error);
 
+    // Notes that every message of a mail folder, whose state was the change stamp before it was
+    // read, was exported or found exported; until it changes, a run may leave the folder out.
+    bool noteFolderRead(const SourceFingerprint& folder, const QString& stamp, qint64 messages,
+                        QString* error);
+    // The number of messages of the folder when it was read last, if its stamp was the same
+    // then; else nullopt. False, with why, when the list cannot be read.
+    bool findFolderRead(const SourceFingerprint& folder, const QString& stamp,
+                        std::optional<qint64>* messages, QString* error);
+    // What a folder is known by: the store's directory and the folder's tree path.
+    static SourceFingerprint FolderKey(const QString& storeDirectory, const QString& treePath);
+
     // Whether the file of a record is there as it was written: a regular file under its path,
     // the same file (inode), of its size. Else why not, in words.
     static bool FileStands(const QString& path, const ManifestRecord& record, QString* why);
@@ -79,6 +90,7 @@ private:
     int logFd_ = -1;
     qint64 logSize_ = 0;
     qint64 runStart_ = 0; // records from here on were appended by this run
+    qint64 foldersForgotten_ = 0; // folder records before this offset no longer count
     qint64 exportedAt_ = 0;
     bool broken_ = false; // an append failed: the list is left for the next run to check
     ManifestIndex index_;

@@ -72,7 +72,7 @@ ManifestRecord::Decoded ManifestRecord::decode(QByteArrayView bytes, ManifestRec
         return Decoded::Damaged;
     const char* p = data + kPrefixSize;
     const auto kind = static_cast<unsigned char>(*p++);
-    if (kind < 1 || kind > 3)
+    if (kind < 1 || kind > 5)
         return Decoded::Damaged;
     ManifestRecord r;
     r.kind = static_cast<Kind>(kind);

@@ -13,7 +13,12 @@ struct ManifestRecord {
     enum class Kind : quint8 {
         Placed = 1,    // the message's file is about to get (or got) the path
         Withdrawn = 2, // the file of the message's latest Placed record never got its path
-        RunStarted = 3 // an export run began appending; only its time is set
+        RunStarted = 3, // an export run began appending; only its time is set
+        // Every message of a mail folder was exported or found exported: the fingerprint is
+        // that of the folder (see ExportManifest::FolderKey), the path its change stamp, the
+        // size the count of its messages.
+        FolderRead = 4,
+        FoldersForgotten = 5 // the folders read before are to be read again
     };
     Kind kind = Kind::Placed;
     SourceFingerprint fingerprint{};
