@@ -11,6 +11,7 @@ QString UsageText() {
         "  parcelo-cli tree   --store DIR\n"
         "  parcelo-cli export --store DIR [--dest DIR] [--folder TREEPATH]... [--filters FILE]\n"
         "                     [--set KEY=VALUE]... [--app-folder DIR] [--open-index]\n"
+        "                     [--only-new] [--index-csv]\n"
         "  parcelo-cli --help | --version\n"
         "\n"
         "tree     prints the folder tree of the store, one entry a line.\n"
@@ -24,7 +25,11 @@ QString UsageText() {
         "  --filters FILE      the filter set to apply instead of Filters.xml\n"
         "  --set KEY=VALUE     overrides a key of the sections Settings and Filters for this run\n"
         "  --app-folder DIR    where the log, the index page and the lists live\n"
-        "  --open-index        opens the index page after the run\n");
+        "  --open-index        opens the index page after the run\n"
+        "  --only-new          exports only messages not exported to the destination before\n"
+        "                      (--set OnlyNew=1)\n"
+        "  --index-csv         also appends a row for each message file to Index.csv\n"
+        "                      (--set IndexCsv=1)\n");
 }
 
 bool ParseCliOptions(const QStringList& arguments, CliOptions* options, QString* error) {
@@ -60,6 +65,15 @@ bool ParseCliOptions(const QStringList& arguments, CliOptions* options, QString*
             option == QLatin1String("--set") || option == QLatin1String("--app-folder");
         if (option == QLatin1String("--open-index") && isExport) {
             options->openIndex = true;
+            continue;
+        }
+        // Each stands for its setting, in its place among the --set options.
+        if (option == QLatin1String("--only-new") && isExport) {
+            options->settings.emplace_back(QStringLiteral("OnlyNew"), QStringLiteral("1"));
+            continue;
+        }
+        if (option == QLatin1String("--index-csv") && isExport) {
+            options->settings.emplace_back(QStringLiteral("IndexCsv"), QStringLiteral("1"));
             continue;
         }
         if (!takesValue || (!isExport && option != QLatin1String("--store")))

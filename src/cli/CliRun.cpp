@@ -146,8 +146,7 @@ int runExport(const CliContext& cli, const CliOptions& options) {
         cli.printErr(result.ValidationMessage);
         return kExitUsage;
     }
-    cli.printOut(QStringLiteral("Task completed. ") + CountText(result.Exported) +
-                 QStringLiteral(" messages exported."));
+    cli.printOut(CompletedText(result.Exported, result.Skipped));
     if (result.OpenIndex && options.openIndex && !ShellOpen(app.Paths.IndexPage))
         cli.printErr(QStringLiteral("cannot open the index page '%1'").arg(app.Paths.IndexPage));
     // Each problem was one warning line as it happened; the status tells scripts about them.

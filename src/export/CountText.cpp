@@ -11,4 +11,13 @@ QString CountText(int count) {
     return QString::number(count);
 }
 
+QString CompletedText(int exported, int skipped) {
+    QString text = QStringLiteral("Task completed. ") + CountText(exported) +
+                   QStringLiteral(" messages exported");
+    if (skipped >= 0)
+        text += QStringLiteral(", ") + CountText(skipped) +
+                QStringLiteral(" skipped as exported before");
+    return text + u'.';
+}
+
 } // namespace parcelo

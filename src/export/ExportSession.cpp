@@ -3,10 +3,13 @@
 
 #include "export/CountText.h"
 #include "export/dates/SentDateText.h"
+#include "export/manifest/RecordedCopyCheck.h"
+#include "export/manifest/SourceFingerprint.h"
 #include "export/naming/MessageDestination.h"
 #include "export/output/AntiDateFile.h"
 #include "export/output/BackgroundFileWriter.h"
 #include "export/output/FileChecks.h"
+#include "export/report/CsvEntryOfMessage.h"
 #include "export/report/IndexPageWriter.h"
 #include "filters/DescribeFilters.h"
 #include "filters/MatchFilters.h"
@@ -62,6 +65,7 @@ ExportSession::ExportSession(const ExportSettings& settings, IStoreNamespace& st
 
 ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
     ExportCommandResult result;
+    actedOn_ = 0;
     tree.SetExportRunning(true);
     checked_.Clear();
     if (tree.Root())
@@ -71,32 +75,45 @@ ExportCommandResult ExportSession::OnExportMessages(FolderTreeModel& tree) {
         result.ValidationMessage = QStringLiteral("Please check at least one mailfolder.");
     } else if (!DirectoryExists(settings_.FolderPath)) {
         result.ValidationMessage = QStringLiteral("Please specify the root folder.");
+    } else if (settings_.OnlyNew == 1 && !OpenManifest(&result.ValidationMessage)) {
+        // A list that cannot be read would have every message exported again.
     } else {
         result.Exported = RunExport();
+        result.Skipped = settings_.OnlyNew == 1 ? skipped_ : -1;
         result.Problems = problems_;
         result.ProblemCounts = problemCounts_;
     }
     tree.SetExportRunning(false);
 
-    if (result.Exported > 0) {
-        if (settings_.ActionDelete == 1) {
-            tree.PopulateFolderTree(store_);
-            result.TreeRebuilt = true;
-        }
-        result.OpenIndex = true;
+    // Messages exported before may have been deleted even when none was exported now.
+    if (settings_.ActionDelete == 1 && (result.Exported > 0 || actedOn_ > 0)) {
+        tree.PopulateFolderTree(store_);
+        result.TreeRebuilt = true;
     }
+    result.OpenIndex = result.Exported > 0;
     return result;
 }
 
 int ExportSession::RunExport() {
     exported_ = 0;
     scanned_ = 0;
+    skipped_ = 0;
+    actedOn_ = 0;
     problems_.clear();
     problemCounts_.clear();
     attachmentTally_ = {};
     logReported_ = false;
     indexReported_ = false;
+    csvReported_ = false;
+    manifestReported_ = false;
     clientLock_.clear();
+    if (settings_.OnlyNew == 1 && !manifest_) {
+        QString message;
+        if (!OpenManifest(&message)) {
+            ReportProblem(message);
+            return 0;
+        }
+    }
     if (ChangesStore(settings_))
         StoreMayChange();
     output_ = std::make_unique<MessageFileOutput>(
@@ -109,21 +126,27 @@ int ExportSession::RunExport() {
         },
         SourceActionsRun());
     index_ = std::make_unique<IndexPageWriter>(settings_.Paths.IndexPage);
-    writer_ = std::make_unique<BackgroundFileWriter>(*output_, *index_);
+    if (settings_.IndexCsv == 1)
+        csv_ = std::make_unique<IndexCsvWriter>(settings_.Paths.IndexCsvFile);
+    writer_ =
+        std::make_unique<BackgroundFileWriter>(*output_, *index_, csv_.get(), manifest_.get());
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
         ExportFolder(checked_.CheckedFolderIds[i], checked_.CheckedFolderPaths[i]);
     observer_.SetProgress(100);
+    CloseManifest(); // every file was written: the writing thread waits for none
     if (!problems_.isEmpty())
         CheckLogWrite(log_.writeProblems(problems_));
     CheckLogWrite(
         log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
                              settings_.ExportHeaders, settings_.ExportAttachments,
-                             settings_.HeaderList, settings_.AttachmentList, attachmentTally_}));
+                             settings_.HeaderList, settings_.AttachmentList, attachmentTally_,
+                             settings_.OnlyNew == 1 ? skipped_ : -1}));
     FlushIndexPage();
     writer_.reset();
     index_.reset();
+    csv_.reset();
     output_.reset();
     return exported_;
 }
@@ -141,6 +164,18 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, ReasonText(store_.LastError())),
                       ExportProblemKind::FolderUnread);
     }
+    // Its state is taken before it is read: a change meanwhile has it read again next time.
+    SourceFingerprint folderKey{};
+    QString stamp;
+    if (MayLeaveOutUnchangedFolders()) {
+        QString directory;
+        store_.GetDirectory(&directory);
+        folderKey = ExportManifest::FolderKey(directory, run.TreePath);
+        stamp = store_.FolderChangeStamp(id);
+        if (!stamp.isEmpty() && LeaveOutUnchangedFolder(run, folderKey, stamp))
+            return;
+    }
+    const qsizetype problemsBefore = problems_.size();
     std::unique_ptr<IStoreFolder> folder;
     if (!Succeeded(store_.OpenFolder(id, &folder)) || !folder) {
         ReportProblem(QStringLiteral("the mail folder '%1' could not be read: %2")
@@ -180,21 +215,31 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
                           .arg(run.TreePath, run.ReadDoubt),
                       ExportProblemKind::FolderUnread);
 
+    // Every message was exported or found exported, and nothing went wrong: unchanged, the
+    // folder need not be read again.
+    if (!stamp.isEmpty() && Succeeded(hr) && problems_.size() == problemsBefore &&
+        lockWarning.isEmpty() && run.ReadDoubt.isEmpty() &&
+        run.ExportedInFolder + run.SkippedInFolder == run.Enumerated) {
+        QString error;
+        if (!manifest_->noteFolderRead(folderKey, stamp, run.Enumerated, &error))
+            ReportManifestProblem(error);
+    }
     const bool actionsRun = SourceActionsRun() && StoreMayChange();
     if (actionsRun || !run.ReadDoubt.isEmpty())
         ReportUnconfirmedFiles(run);
     if (actionsRun) {
+        ConfirmRecordedCopies(run);
         ApplySourceActions(*folder, run);
         if (settings_.ActionDelete == 1)
             output_->sourceMessagesDeleted(run.Id);
     }
     FlushIndexPage();
-    observer_.SetStatusText(QStringLiteral("Task completed. ") + CountText(exported_) +
-                            QStringLiteral(" messages exported."));
+    observer_.SetStatusText(CompletedText(exported_, settings_.OnlyNew == 1 ? skipped_ : -1));
     const bool actions = SourceActionsRun();
-    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, run.ExportedInFolder,
-                                         actions && settings_.ActionMarkRead == 1,
-                                         actions && settings_.ActionDelete == 1}));
+    CheckLogWrite(log_.writeFolderBlock(
+        {run.Name, run.StoreMessageCount, run.ExportedInFolder,
+         actions && settings_.ActionMarkRead == 1, actions && settings_.ActionDelete == 1,
+         settings_.OnlyNew == 1 ? run.SkippedInFolder : -1, run.Duplicates}));
     QString changeError;
     if (CompactRuns() && StoreMayChange() && !Succeeded(folder->Compact()))
         changeError = ReasonText(folder->LastError());
@@ -221,6 +266,76 @@ void ExportSession::FlushIndexPage() {
     QString error;
     if (index_ && !index_->flush(&error))
         ReportIndexProblem(error);
+    if (csv_ && !csv_->flush(&error))
+        ReportCsvProblem(error);
+}
+
+void ExportSession::ReportCsvProblem(const QString& error) {
+    if (csvReported_)
+        return;
+    csvReported_ = true;
+    ReportProblem(QStringLiteral("the CSV index '%1' could not be completed: %2")
+                      .arg(settings_.Paths.IndexCsvFile, ReasonText(error)));
+}
+
+void ExportSession::ReportManifestProblem(const QString& error) {
+    if (manifestReported_)
+        return;
+    manifestReported_ = true;
+    ReportProblem(QStringLiteral("the list of exported messages '%1' could not be completed; the "
+                                 "next export into the folder checks it: %2")
+                      .arg(ExportManifest::FileOf(settings_.FolderPath), ReasonText(error)));
+}
+
+bool ExportSession::OpenManifest(QString* message) {
+    auto manifest = std::make_unique<ExportManifest>();
+    QString error;
+    if (!manifest->open(settings_.FolderPath, QDateTime::currentDateTimeUtc(), &error)) {
+        *message = QStringLiteral("The list of the messages exported to this folder, '%1', "
+                                  "cannot be used: %2.")
+                       .arg(ExportManifest::FileOf(settings_.FolderPath), error);
+        return false;
+    }
+    manifest_ = std::move(manifest);
+    return true;
+}
+
+bool ExportSession::MayLeaveOutUnchangedFolders() const {
+    const bool everyMessage = settings_.Filters.suspended() || settings_.Filters.items.isEmpty();
+    return manifest_ && everyMessage && !ChangesStore(settings_);
+}
+
+bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
+                                            const QString& stamp) {
+    std::optional<qint64> messages;
+    QString error;
+    if (!manifest_->findFolderRead(key, stamp, &messages, &error)) {
+        ReportManifestProblem(error);
+        return false;
+    }
+    if (!messages)
+        return false;
+    run.SkippedInFolder = static_cast<int>(*messages);
+    skipped_ += run.SkippedInFolder;
+    scanned_ += run.SkippedInFolder;
+    if (checked_.TotalMessages > 0)
+        observer_.SetProgress(static_cast<int>(
+            std::min<long long>(100, static_cast<long long>(scanned_) * 100 /
+                                         checked_.TotalMessages)));
+    observer_.SetStatusText(StatusText(run));
+    observer_.SetStatusText(CompletedText(exported_, skipped_));
+    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, 0, false, false,
+                                         run.SkippedInFolder, {}}));
+    return true;
+}
+
+void ExportSession::CloseManifest() {
+    if (!manifest_)
+        return;
+    QString error;
+    if (!manifest_->close(&error))
+        ReportManifestProblem(error);
+    manifest_.reset();
 }
 
 void ExportSession::ReportIndexProblem(const QString& error) {
@@ -305,10 +420,17 @@ void ExportSession::MessageDone(FolderRun& run, int scanned, int enumerated) {
         const long long percent = static_cast<long long>(scanned) * 100 / checked_.TotalMessages;
         observer_.SetProgress(static_cast<int>(std::clamp<long long>(percent, 0, 100)));
     }
-    observer_.SetStatusText(run.Name + QStringLiteral(" - Exported messages count: ") +
-                            CountText(run.ExportedInFolder));
+    observer_.SetStatusText(StatusText(run));
     observer_.Pause();
     observer_.PumpEvents();
+}
+
+QString ExportSession::StatusText(const FolderRun& run) const {
+    QString text =
+        run.Name + QStringLiteral(" - Exported messages count: ") + CountText(run.ExportedInFolder);
+    if (settings_.OnlyNew == 1)
+        text += QStringLiteral(", skipped as exported before: ") + CountText(run.SkippedInFolder);
+    return text;
 }
 
 bool ExportSession::ReadMessageSource(IStoreFolder& folder, StoreMessageId id, std::string* source,
@@ -365,6 +487,12 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
                       ExportProblemKind::MessageUnread);
         return;
     }
+    std::optional<SourceFingerprint> fingerprint;
+    if (manifest_) {
+        fingerprint = FingerprintMessageSource(source, sourceHash_);
+        if (SkipExported(*fingerprint, props, run))
+            return;
+    }
     if (const char* reason = CompleteBodylessSource(source)) {
         FinishPendingWrites();
         ReportProblem(MessageText(run, props) + QStringLiteral(" was left out: ") +
@@ -372,7 +500,46 @@ void ExportSession::ProcessMessage(IStoreFolder& folder, const MESSAGEPROPS& pro
                       ExportProblemKind::MessageLeftOut);
         return;
     }
-    WriteMessage(source, props, facts, run);
+    WriteMessage(source, props, facts, run, fingerprint);
+}
+
+bool ExportSession::SkipExported(const SourceFingerprint& fingerprint, const MESSAGEPROPS& props,
+                                 FolderRun& run) {
+    // A copy of a message still being written is found once its file has its name (or not).
+    if (std::any_of(pending_.begin(), pending_.end(), [&](const PendingWrite& pending) {
+            return pending.fingerprint == fingerprint;
+        }))
+        FinishPendingWrites();
+    std::optional<ExportManifest::Found> found;
+    QString error;
+    if (!manifest_->find(fingerprint, &found, &error)) {
+        // Exported again it might be there twice: it stays in the store for the next run.
+        FinishPendingWrites();
+        ReportProblem(MessageText(run, props) +
+                          QStringLiteral(" was left out: the list of exported messages could not "
+                                         "be read: ") +
+                          ReasonText(error),
+                      ExportProblemKind::MessageLeftOut);
+        return true;
+    }
+    if (!found)
+        return false;
+    if (SourceActionsRun()) {
+        // Its source may go only while its file stands as written; a file deleted, replaced or
+        // moved since is written again.
+        QString why;
+        if (!found->thisRun && !ExportManifest::FileStands(found->path, found->record, &why))
+            return false;
+        run.RecordedCopies.push_back(
+            {props.dwMessageId, found->path, found->record, MessageText(run, props)});
+    }
+    ++skipped_;
+    ++run.SkippedInFolder;
+    if (found->thisRun)
+        run.Duplicates.append(
+            MessageText(run, props) +
+            QStringLiteral(" is a copy of the message exported as '%1'").arg(found->path));
+    return true;
 }
 
 void ExportSession::ReleaseSource(std::string& source) {
@@ -382,7 +549,8 @@ void ExportSession::ReleaseSource(std::string& source) {
 }
 
 void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
-                                 const MessageFilterFacts& facts, FolderRun& run) {
+                                 const MessageFilterFacts& facts, FolderRun& run,
+                                 const std::optional<SourceFingerprint>& fingerprint) {
     std::unique_ptr<CMimeMessage> message = parse_(source);
     if (!message) {
         FinishPendingWrites(); // problems are told in the order of the messages
@@ -417,6 +585,11 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
         attachmentTally_.messagesReduced += counts.attachmentsLeftOut > 0 ? 1 : 0;
         attachmentTally_.onlyHeader += counts.onlyHeader ? 1 : 0;
     }
+    const PreparedCsvRow csvRow = csv_ ? CsvRow(*message, props, run, fileBytes) : PreparedCsvRow();
+    std::optional<BackgroundFileWriter::Job::ManifestNote> manifestNote;
+    if (fingerprint)
+        manifestNote = {*fingerprint,
+                        QByteArray::fromStdString(message->GetFieldValue("Message-ID")).trimmed()};
     message.reset();
     const QString sentDateText = SentDateText(props.ftSent);
     const MessageDestination destination = DestinationOfMessage(
@@ -428,6 +601,7 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     const bool huge = fileBytes.size() > kOverlappedWriteLimit;
     PendingWrite pending{&run,           props.dwMessageId, props.ftSent,
                          run.Enumerated, scanned_,          props.pszNormalSubject};
+    pending.fingerprint = fingerprint;
     // While the writing thread is behind, this one writes the file's bytes too (nameless, so
     // names still follow the order of the messages): the two share the file system's work.
     MessageFileDraft draft;
@@ -441,11 +615,24 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
                     {run.Id, props.dwMessageId},
                     PrepareIndexEntry({QString(), facts.sender, values.From, facts.subject,
                                        values.To, values.CC, values.BCC, sentDateText}),
-                    std::move(draft)});
+                    std::move(draft),
+                    csvRow,
+                    std::move(manifestNote)});
     pending_.push_back(std::move(pending));
     // A huge message is not held while the next is read: memory stays at what one needs.
     if (huge)
         FinishPendingWrites();
+}
+
+PreparedCsvRow ExportSession::CsvRow(const CMimeMessage& message, const MESSAGEPROPS& props,
+                                     const FolderRun& run, const std::string& fileBytes) const {
+    // The attachments are counted in the file as written: it may hold a selection of them, and
+    // the parsed source is not split into its parts.
+    CMimeMessage written;
+    written.Load(fileBytes.data(), fileBytes.size());
+    return PrepareCsvRow(CsvEntryOfMessage(message, props, run.TreePath,
+                                           static_cast<qint64>(fileBytes.size()),
+                                           CountAttachments(written)));
 }
 
 void ExportSession::MessageLeftOut(FolderRun& run) {
@@ -497,6 +684,8 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
                                   const BackgroundFileWriter::Outcome& outcome) {
     const MessageFileResult& result = outcome.file;
     FolderRun& run = *pending.run;
+    if (!outcome.manifestError.isEmpty())
+        ReportManifestProblem(outcome.manifestError);
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
             ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +
@@ -509,6 +698,8 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
         AntiDateFile(result.path, pending.sent);
     if (!outcome.indexed)
         ReportIndexProblem(outcome.indexError);
+    if (!outcome.csvIndexed)
+        ReportCsvProblem(outcome.csvError);
     if (result.replaced && result.replaced->folderId == run.Id)
         std::erase(run.ExportedIdList, result.replaced->messageId);
     ++exported_;
@@ -528,6 +719,7 @@ void ExportSession::NoteReadDoubt(const IStoreFolder& folder, FolderRun& run) {
     run.ReadDoubt = folder.ReadDoubt(&from);
     if (run.ReadDoubt.isEmpty())
         return;
+    run.DoubtFrom = from;
     FinishPendingWrites(); // the files are remembered by the writing side
     output_->doubtFolderFiles(run.Id, from,
                               QStringLiteral("its message was read while the mail folder changed"));
@@ -545,7 +737,30 @@ void ExportSession::ReportUnconfirmedFiles(FolderRun& run) {
     }
 }
 
+void ExportSession::ConfirmRecordedCopies(FolderRun& run) {
+    RecordedCopyCheck check;
+    for (const FolderRun::RecordedCopy& copy : run.RecordedCopies) {
+        QString why;
+        if (!run.ReadDoubt.isEmpty() && copy.messageId >= run.DoubtFrom)
+            why = QStringLiteral("its message was read while the mail folder changed");
+        else
+            check.confirm(copy.path, copy.record, &why);
+        if (why.isEmpty()) {
+            run.ExportedIdList.push_front(copy.messageId);
+            run.MessageTexts[copy.messageId] = copy.text;
+            continue;
+        }
+        ReportProblem(QStringLiteral("the message file '%1' is not confirmed as a copy of its "
+                                     "message (%2); its message stays in the mail folder '%3'")
+                              .arg(copy.path, why, run.TreePath) +
+                          LocationText(run, copy.messageId),
+                      ExportProblemKind::FileUnsure);
+    }
+    run.RecordedCopies.clear();
+}
+
 void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
+    actedOn_ += static_cast<int>(run.ExportedIdList.size());
     for (StoreMessageId id : run.ExportedIdList) {
         MESSAGEIDLIST list;
         list.ids.push_back(id);

@@ -5,6 +5,7 @@
 #include "export/ExportObserver.h"
 #include "export/ExportProblemKind.h"
 #include "export/ExportSettings.h"
+#include "export/manifest/ExportManifest.h"
 #include "export/output/BackgroundFileWriter.h"
 #include "export/output/MessageFileOutput.h"
 #include "export/report/ExportLog.h"
@@ -26,6 +27,7 @@ namespace parcelo {
 
 struct ExportCommandResult {
     int Exported = 0;
+    int Skipped = -1;          // exported before (OnlyNew); -1 when every message was exported
     QString ValidationMessage; // one of the two message-box texts, or empty
     bool TreeRebuilt = false;  // the tree was rebuilt after a deleting run
     bool OpenIndex = false;    // something was exported: the front end opens the index page
@@ -47,6 +49,7 @@ public:
     CheckedFolderSet& Checked() { return checked_; }
     int ScannedCount() const { return scanned_; }
     int ExportedCount() const { return exported_; }
+    int SkippedCount() const { return skipped_; }
     const QStringList& Problems() const { return problems_; }
 
     static constexpr std::uint32_t kReadChunk = 4095;
@@ -78,6 +81,17 @@ private:
         std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
         const IStoreFolder* Folder = nullptr; // says where a message lies, while it is open
         QString ReadDoubt; // why messages read from the folder may not be as it holds them
+        StoreMessageId DoubtFrom = 0; // the first message in doubt, once ReadDoubt is set
+        int SkippedInFolder = 0;      // exported before
+        QStringList Duplicates;       // copies of messages exported earlier in this run
+        // Messages exported before whose files are to be confirmed for the source actions.
+        struct RecordedCopy {
+            StoreMessageId messageId = 0;
+            QString path;
+            ManifestRecord record;
+            QString text; // how a problem names the message
+        };
+        std::vector<RecordedCopy> RecordedCopies;
     };
 
     void ExportFolder(StoreFolderId id, const QString& treePath);
@@ -91,6 +105,8 @@ private:
         int scanned = 0;    // the run's count of messages looked at, with this one
         QByteArray normalSubject;
         bool written = true; // false: a message left out, told done in its turn
+        // While the list of exported messages is kept: which message is being written.
+        std::optional<SourceFingerprint> fingerprint{};
     };
     // Messages bigger than this are written before the next one is read.
     static constexpr size_t kOverlappedWriteLimit = 8 << 20;
@@ -101,7 +117,25 @@ private:
     // Takes the source over: it is released once the message file's bytes exist. The file is
     // written in the background; FinishOldestWrite completes it later, in order.
     void WriteMessage(std::string& source, const MESSAGEPROPS& props,
-                      const MessageFilterFacts& facts, FolderRun& run);
+                      const MessageFilterFacts& facts, FolderRun& run,
+                      const std::optional<SourceFingerprint>& fingerprint);
+    // Opens the destination's list of exported messages; false, with a sentence for the user.
+    bool OpenManifest(QString* message);
+    // Whether the message was exported before, and so is not exported again: counted as
+    // skipped, kept for the source actions where its file still stands.
+    bool SkipExported(const SourceFingerprint& fingerprint, const MESSAGEPROPS& props,
+                      FolderRun& run);
+    void CloseManifest();
+    // Whether a folder read completely before may be left out while it is unchanged: only new
+    // messages are exported, every message passes, nothing changes the store.
+    bool MayLeaveOutUnchangedFolders() const;
+    // Leaves the folder out when its stamp is the one noted when it was read completely.
+    bool LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
+                                 const QString& stamp);
+    // The CSV index's row of a message about to be written.
+    PreparedCsvRow CsvRow(const CMimeMessage& message, const MESSAGEPROPS& props,
+                          const FolderRun& run, const std::string& fileBytes) const;
+    QString StatusText(const FolderRun& run) const;
     // Lets a message source's memory go when it was big.
     static void ReleaseSource(std::string& source);
     // Tells the observer of a message that was not written, after those before it.
@@ -118,6 +152,8 @@ private:
     // Names the folder's message files that cannot be confirmed as copies of their messages,
     // which are then kept from the source actions.
     void ReportUnconfirmedFiles(FolderRun& run);
+    // Adds the messages exported before whose files still stand to those the actions apply to.
+    void ConfirmRecordedCopies(FolderRun& run);
     void ApplySourceActions(IStoreFolder& folder, FolderRun& run);
     void ReportProblem(const QString& text, ExportProblemKind kind = ExportProblemKind::Other);
     // The log and the index page are reported once a run: their next writes fail alike.
@@ -125,6 +161,8 @@ private:
     // Index page entries are written in batches; its problem, too, is reported once a run.
     void FlushIndexPage();
     void ReportIndexProblem(const QString& error);
+    void ReportCsvProblem(const QString& error);
+    void ReportManifestProblem(const QString& error);
     // Marking read or deleting runs after each folder: exported messages are remembered.
     bool SourceActionsRun() const;
     bool CompactRuns() const;
@@ -145,6 +183,9 @@ private:
     ExportLog log_;
     std::unique_ptr<MessageFileOutput> output_;
     std::unique_ptr<IndexPageWriter> index_;
+    std::unique_ptr<IndexCsvWriter> csv_;
+    std::unique_ptr<ExportManifest> manifest_; // while only new messages are exported
+    Sha256 sourceHash_;
     std::unique_ptr<BackgroundFileWriter> writer_;
     std::deque<PendingWrite> pending_; // oldest first
     // Message buffers kept between messages, so that most messages need no new ones.
@@ -154,11 +195,15 @@ private:
     static constexpr size_t kKeptSourceSize = 1 << 20;
     int exported_ = 0;
     int scanned_ = 0;
+    int skipped_ = 0;
+    int actedOn_ = 0; // messages whose sources the actions were applied to
     QStringList problems_;
     ExportProblemCounts problemCounts_;
     AttachmentTally attachmentTally_; // what the attachment choice left out
     bool logReported_ = false;
     bool indexReported_ = false;
+    bool csvReported_ = false;
+    bool manifestReported_ = false;
     QString clientLock_; // the running mail client's lock; no store change while set
 };
 

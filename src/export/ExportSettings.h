@@ -25,6 +25,11 @@ struct ExportSettings {
     int CompactMailboxes = 0;
     int ActionMarkRead = 0;
     int ActionDelete = 0;
+    // Export only messages that no earlier run exported into the same destination root (see
+    // ExportManifest); with it, a message in two folders is exported once.
+    int OnlyNew = 0;
+    // Append a row for each message file to Index.csv as well.
+    int IndexCsv = 0;
 
     // The filter list and the two flags of section "Filters".
     FilterState Filters;

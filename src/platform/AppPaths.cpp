@@ -63,6 +63,7 @@ AppPaths AppPaths::ForFolder(const QString& folder) {
     paths.LogFile = paths.AppFolder + QStringLiteral("Parcelo.log");
     paths.FilterSetFile = paths.AppFolder + QStringLiteral("Filters.xml");
     paths.IndexPage = paths.AppFolder + QStringLiteral("Index.htm");
+    paths.IndexCsvFile = paths.AppFolder + QStringLiteral("Index.csv");
     paths.HeaderListFile = paths.AppFolder + QStringLiteral("Headers.lst");
     paths.AttachmentListFile = paths.AppFolder + QStringLiteral("Attachments.lst");
     return paths;

@@ -13,6 +13,7 @@ struct AppPaths {
     QString LogFile;
     QString FilterSetFile;
     QString IndexPage;
+    QString IndexCsvFile;
     QString HeaderListFile;
     QString AttachmentListFile;
 

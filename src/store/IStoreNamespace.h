@@ -34,6 +34,14 @@ public:
     // The directories that reading the tree left out (too deep, or a path too long), whose
     // folders are therefore missing from it.
     virtual std::vector<SkippedFolder> SkippedFolders() const { return {}; }
+
+    // A text that stays the same while nothing that holds the folder's messages changes (which
+    // file or directory it is, its size and times), taken without reading the folder; empty
+    // when the store cannot tell.
+    virtual QString FolderChangeStamp(StoreFolderId id) const {
+        (void)id;
+        return {};
+    }
 };
 
 // Opens the store at path: a Maildir (cur/ or Maildir++ folders), an mbox tree, or one

@@ -2,6 +2,7 @@
 #include "store/LocalStoreNamespace.h"
 
 #include "platform/MailClientProfile.h"
+#include "platform/Sha256.h"
 #include "store/EmptyStoreFolder.h"
 #include "store/RegularFile.h"
 #include "store/maildir/MaildirFileName.h"
@@ -11,7 +12,14 @@
 #include "store/mbox/MboxScanner.h"
 #include "store/mork/MailFolderIndex.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace parcelo {
 
@@ -82,6 +90,78 @@ HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* 
     props->cUnread = counts.unread;
     props->szName = node.name;
     return S_OK;
+}
+
+namespace {
+
+void AddFileState(Sha256& hash, const struct stat& st) {
+    const std::int64_t state[] = {static_cast<std::int64_t>(st.st_dev),
+                                  static_cast<std::int64_t>(st.st_ino),
+                                  static_cast<std::int64_t>(st.st_size),
+                                  static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                                  static_cast<std::int64_t>(st.st_mtim.tv_nsec),
+                                  static_cast<std::int64_t>(st.st_ctim.tv_sec),
+                                  static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
+    hash.add(std::string_view(reinterpret_cast<const char*>(state), sizeof state));
+}
+
+// Each file of the directory by name and state: a message file written over in place, against
+// the Maildir rules, changes the stamp too.
+bool AddDirectoryState(Sha256& hash, const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir)
+        return errno == ENOENT;
+    struct stat st {};
+    bool ok = ::fstat(::dirfd(dir), &st) == 0;
+    if (ok)
+        AddFileState(hash, st);
+    while (ok) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            ok = errno == 0;
+            break;
+        }
+        if (entry->d_name[0] == '.')
+            continue;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile: the directory's times have changed anyway
+        hash.add(std::string_view(entry->d_name, std::strlen(entry->d_name) + 1));
+        AddFileState(hash, st);
+    }
+    ::closedir(dir);
+    return ok;
+}
+
+} // namespace
+
+QString LocalStoreNamespace::FolderChangeStamp(StoreFolderId id) const {
+    if (id == kRootFolderId || id >= folders_.size())
+        return {};
+    const MailFolderNode& node = folders_[id];
+    Sha256 hash;
+    if (node.kind == MailFolderNode::Kind::Maildir) {
+        if (!AddDirectoryState(hash, node.mailPath + QStringLiteral("/cur")) ||
+            !AddDirectoryState(hash, node.mailPath + QStringLiteral("/new")))
+            return {};
+    } else if (node.kind == MailFolderNode::Kind::Mbox) {
+        // The index too: the mail client may mark a message deleted there alone.
+        for (const QString& path : {node.mailPath, node.mailPath + QStringLiteral(".msf")}) {
+            struct stat st {};
+            if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+                AddFileState(hash, st);
+            else if (errno != ENOENT || path == node.mailPath)
+                return {};
+            else
+                hash.add("-");
+        }
+    } else {
+        return {};
+    }
+    const Sha256Digest digest = hash.finish();
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(digest.data()), digest.size()).toHex());
 }
 
 HRESULT LocalStoreNamespace::GetFirstSubFolder(StoreFolderId parent, FOLDERPROPS* props,

@@ -27,6 +27,10 @@ public:
     HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
     QString LastError() const override { return error_; }
     std::vector<SkippedFolder> SkippedFolders() const override { return skipped_; }
+    // Of the mbox file and its index, or of the Maildir's cur/ and new/ and each file in them:
+    // device, inode, size and the times of the last change of content and of status (which no
+    // program can set back), hashed.
+    QString FolderChangeStamp(StoreFolderId id) const override;
 
 private:
     struct Counts {

@@ -18,7 +18,7 @@ import tempfile
 
 BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
 EXPORT_OPTIONS = {"--store", "--dest", "--folder", "--filters", "--set", "--app-folder",
-                  "--open-index"}
+                  "--open-index", "--only-new", "--index-csv"}
 
 
 def split_words(line):

@@ -202,8 +202,14 @@ HRESULT FakeStore::OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* f
     auto it = folders.find(id);
     if (it == folders.end() || it->second.failOpen)
         return fail(E_FAIL, QStringLiteral("folder %1").arg(id));
+    ++it->second.opened;
     *folder = std::make_unique<FakeFolder>(*this, it->second);
     return S_OK;
+}
+
+QString FakeStore::FolderChangeStamp(StoreFolderId id) const {
+    const auto it = folders.find(id);
+    return it == folders.end() ? QString() : it->second.changeStamp;
 }
 
 } // namespace parcelo::test

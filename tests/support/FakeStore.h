@@ -34,6 +34,8 @@ public:
         int compacted = 0;
         int reportedCount = -1; // cMessage override, -1 = real count
         QString location;       // when set, where a message lies: it, "#" and the message's id
+        QString changeStamp;    // what FolderChangeStamp says of it
+        int opened = 0;         // how many times it was opened
     };
 
     QString directory = QStringLiteral("/home/user/mail/Local Folders");
@@ -56,6 +58,7 @@ public:
     HRESULT GetFolderProperties(StoreFolderId id, FOLDERPROPS* props) override;
     HRESULT OpenFolder(StoreFolderId id, std::unique_ptr<IStoreFolder>* folder) override;
     QString LastError() const override { return lastError_; }
+    QString FolderChangeStamp(StoreFolderId id) const override;
 
     std::vector<StoreFolderId> ChildrenOf(StoreFolderId parent) const;
     void FillProps(const Folder& folder, FOLDERPROPS* props) const;

@@ -288,3 +288,29 @@ TEST_F(SettingsDialogTest, FocusRectangleFramesTheWholeFocusedEntry) {
     EXPECT_GT(framed, row.width() / 8); // dots along the top edge
     EXPECT_EQ(QColor(image.pixel(row.left() + 1, row.center().y())).rgb(), highlight);
 }
+
+TEST_F(SettingsDialogTest, MiscPageShowsAndAppliesWhichMessagesAnExportTakesAndTheCsvIndex) {
+    WriteSettingInt("Settings", "OnlyNew", 1);
+    app.ReadStartupSettings();
+    ASSERT_EQ(app.OnlyNew, 1);
+    ASSERT_EQ(app.IndexCsv, 0);
+    FormSettings dialog(app, FormSettings::Misc);
+    dialog.show();
+    auto* misc = static_cast<FormCategoryMisc*>(dialog.Page(FormSettings::Misc));
+    EXPECT_TRUE(misc->OnlyNewBox()->isChecked());
+    EXPECT_FALSE(misc->IndexCsvBox()->isChecked());
+    QTest::mouseClick(misc->IndexCsvBox(), Qt::LeftButton);
+    QTest::mouseClick(dialog.ApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(app.IndexCsv, 1);
+    EXPECT_EQ(ReadSettingInt("Settings", "IndexCsv", 0), 1);
+    EXPECT_EQ(ReadSettingInt("Settings", "OnlyNew", 0), 1);
+
+    QTest::mouseClick(dialog.ResetButton(), Qt::LeftButton);
+    EXPECT_FALSE(misc->OnlyNewBox()->isChecked());
+    EXPECT_FALSE(misc->IndexCsvBox()->isChecked());
+    QTest::mouseClick(dialog.ApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(app.OnlyNew, 0);
+    EXPECT_EQ(app.IndexCsv, 0);
+    EXPECT_EQ(ReadSettingInt("Settings", "OnlyNew", 1), 0);
+    EXPECT_EQ(ReadSettingInt("Settings", "IndexCsv", 1), 0);
+}

@@ -22,8 +22,9 @@ bool SpinUntilAtLeast(const std::atomic<size_t>& count, size_t wanted) {
 
 } // namespace
 
-BackgroundFileWriter::BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index)
-    : output_(output), index_(index), thread_([this] { run(); }) {}
+BackgroundFileWriter::BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index,
+                                           IndexCsvWriter* csv, ExportManifest* manifest)
+    : output_(output), index_(index), csv_(csv), manifest_(manifest), thread_([this] { run(); }) {}
 
 BackgroundFileWriter::~BackgroundFileWriter() {
     {
@@ -83,9 +84,27 @@ void BackgroundFileWriter::run() {
         Job& job = outcome.job;
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
-        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key, &job.draft);
-        if (outcome.file.written())
+        std::optional<qint64> noted; // where the list noted the file last
+        MessageFileOutput::PlacingNote note;
+        if (manifest_ && job.manifestNote) {
+            note = [&](const QString& path, const FileIdentity& file, qint64 size, QString* error) {
+                qint64 offset = 0;
+                if (!manifest_->notePlacing(job.manifestNote->fingerprint, path, size, file,
+                                            job.manifestNote->messageId, &offset, error))
+                    return false;
+                noted = offset;
+                return true;
+            };
+        }
+        outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key, &job.draft,
+                                     note ? &note : nullptr);
+        if (noted && !outcome.file.written())
+            manifest_->withdraw(job.manifestNote->fingerprint, *noted, &outcome.manifestError);
+        if (outcome.file.written()) {
             outcome.indexed = index_.append(job.entry, outcome.file.path, &outcome.indexError);
+            if (csv_)
+                outcome.csvIndexed = csv_->append(job.csvRow, outcome.file.path, &outcome.csvError);
+        }
         const size_t size = job.bytes.size();
         if (job.bytes.capacity() > kKeptBufferSize)
             std::string().swap(job.bytes);

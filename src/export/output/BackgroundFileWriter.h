@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "export/manifest/ExportManifest.h"
 #include "export/output/MessageFileOutput.h"
+#include "export/report/IndexCsvWriter.h"
 #include "export/report/IndexPageWriter.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,11 +30,21 @@ public:
         ExportedMessageKey key;
         PreparedIndexEntry entry;
         MessageFileDraft draft; // the bytes written already, when the caller did it
+        PreparedCsvRow csvRow{}; // the CSV index's row, when there is one
+        // What the list of exported messages notes of the file, when there is one.
+        struct ManifestNote {
+            SourceFingerprint fingerprint{};
+            QByteArray messageId;
+        };
+        std::optional<ManifestNote> manifestNote{};
     };
     struct Outcome {
         MessageFileResult file;
         bool indexed = true; // false when the index page could not take the file's entry
         QString indexError;  // and why
+        bool csvIndexed = true; // the same for the CSV index
+        QString csvError;
+        QString manifestError; // why a file not placed could not be taken off the list
         // The job handed back, its bytes emptied: its memory is the caller's to use again or
         // let go, which is cheaper on the thread that took it. Bytes bigger than
         // kKeptBufferSize are let go here, so that results waiting to be taken stay small.
@@ -43,9 +56,11 @@ public:
     static constexpr size_t kMaxBytes = 2 << 20;
     static constexpr size_t kKeptBufferSize = 64 << 10;
 
-    // The index page gets the entry of each file written; it is the caller's again whenever no
-    // result is outstanding.
-    BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index);
+    // The index page (and the CSV index, when given) gets the entry of each file written; it is
+    // the caller's again whenever no result is outstanding. The list of exported messages, when
+    // given, notes each file before it gets its name.
+    BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index,
+                         IndexCsvWriter* csv = nullptr, ExportManifest* manifest = nullptr);
     ~BackgroundFileWriter();
     BackgroundFileWriter(const BackgroundFileWriter&) = delete;
     BackgroundFileWriter& operator=(const BackgroundFileWriter&) = delete;
@@ -68,6 +83,8 @@ private:
 
     MessageFileOutput& output_;
     IndexPageWriter& index_;
+    IndexCsvWriter* csv_;
+    ExportManifest* manifest_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;

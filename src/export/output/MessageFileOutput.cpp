@@ -83,7 +83,7 @@ MessageFileDraft MessageFileOutput::prepare(const MessageDestination& destinatio
 MessageFileResult MessageFileOutput::write(const MessageDestination& destination,
                                            const QString& messageDate, const QByteArray& bytes,
                                            const ExportedMessageKey& key,
-                                           MessageFileDraft* prepared) {
+                                           MessageFileDraft* prepared, const PlacingNote* note) {
     QString error;
     if (destination.root.isEmpty())
         return failure(QStringLiteral("no destination folder is set"));
@@ -102,16 +102,17 @@ MessageFileResult MessageFileOutput::write(const MessageDestination& destination
         if (FileExists(firstPath)) {
             if (messageOption_ == MessageSkip)
                 return resultOf(Status::Skipped, firstPath);
-            return replaceIfNewer(firstPath, messageDate, bytes, key);
+            return replaceIfNewer(firstPath, messageDate, bytes, key, note);
         }
     }
-    return placeNumbered(destination, bytes, key, prepared);
+    return placeNumbered(destination, bytes, key, prepared, note);
 }
 
 MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& destination,
                                                    const QByteArray& bytes,
                                                    const ExportedMessageKey& key,
-                                                   MessageFileDraft* prepared) {
+                                                   MessageFileDraft* prepared,
+                                                   const PlacingNote* note) {
     const QString& dir = destination.directory;
     if (!cleanedDirectories_.contains(dir)) {
         MessageFileDraft::RemoveLeftovers(dir);
@@ -142,6 +143,8 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
+        if (!path.isEmpty() && note && !(*note)(path, draft.identity(), bytes.size(), &error))
+            return failure(error, path);
         const PlaceResult placed = path.isEmpty() ? PlaceResult::Failed : draft.place(path, &error);
         // Someone took the name: try the next one. A directory of that name leaves the
         // message without a file, as it always did.
@@ -166,7 +169,8 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
 
 MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const QString& messageDate,
                                                     const QByteArray& bytes,
-                                                    const ExportedMessageKey& key) {
+                                                    const ExportedMessageKey& key,
+                                                    const PlacingNote* note) {
     // A link or anything but a regular file gives no date, so it is never read or replaced.
     const QString existingDate =
         dateOfFile_ ? dateOfFile_(withCrlfLineEnds(ReadWholeFile(path))) : QString();
@@ -184,6 +188,8 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     MessageFileDraft draft;
     if (!draft.write(QFileInfo(path).absolutePath(), bytes, &error))
         return failure(path + QStringLiteral(": ") + error, path);
+    if (note && !(*note)(path, draft.identity(), bytes.size(), &error))
+        return failure(error, path);
     if (!draft.replace(path, &error))
         return failure(error, path);
     const FileIdentity identity = draft.identity();

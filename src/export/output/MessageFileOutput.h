@@ -59,13 +59,20 @@ public:
     // confirmFolderFiles; a run without them keeps only the latest file, for doubtFolderFiles.
     MessageFileOutput(int messageOption, FileDateReader dateOfFile, bool confirmFiles = true);
 
+    // Told of each file right before it gets a name (or takes the place of a file): its path,
+    // which file it is and its size. A false return (with why in error) leaves the message
+    // without a file. A name that turns out to be taken is followed by a note of the next.
+    using PlacingNote = std::function<bool(const QString& path, const FileIdentity& file,
+                                           qint64 size, QString* error)>;
+
     // Creates the sub-folder, settles the name and writes the bytes (the stored message and
     // its closing CR LF CR LF) completely or not at all. messageDate is the message's own
     // Date field value, compared under MessageOption 1.
     // prepared: the bytes already written where they go (see prepare), or null.
     MessageFileResult write(const MessageDestination& destination, const QString& messageDate,
                             const QByteArray& bytes, const ExportedMessageKey& key,
-                            MessageFileDraft* prepared = nullptr);
+                            MessageFileDraft* prepared = nullptr,
+                            const PlacingNote* note = nullptr);
 
     // Writes the bytes as a nameless file in the destination's directory, ahead of write(),
     // where the file is going to be written whatever names are taken; else an empty draft.
@@ -97,10 +104,12 @@ private:
     };
 
     MessageFileResult replaceIfNewer(const QString& path, const QString& messageDate,
-                                     const QByteArray& bytes, const ExportedMessageKey& key);
+                                     const QByteArray& bytes, const ExportedMessageKey& key,
+                                     const PlacingNote* note);
 
     MessageFileResult placeNumbered(const MessageDestination& destination, const QByteArray& bytes,
-                                    const ExportedMessageKey& key, MessageFileDraft* prepared);
+                                    const ExportedMessageKey& key, MessageFileDraft* prepared,
+                                    const PlacingNote* note);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key,
                 FileIdentity identity);
     // Forgets the files of the folder before, for those of this one.

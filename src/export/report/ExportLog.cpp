@@ -46,6 +46,12 @@ QString FolderBlockText(const FolderLogBlock& block) {
         QStringLiteral("Mailbox: ") + block.folderName + kCrLf +
         QStringLiteral("Number of Scanned Messages: ") + CountText(block.storeMessageCount) +
         kCrLf + QStringLiteral("Number of Exported Messages: ") + CountText(block.exported) + kCrLf;
+    if (block.skipped >= 0)
+        text += QStringLiteral("Number of Skipped Messages (exported before): ") +
+                CountText(block.skipped) + kCrLf;
+    for (QString duplicate : block.duplicates)
+        text += QStringLiteral("Duplicate: ") +
+                duplicate.replace(u'\r', u' ').replace(u'\n', u' ') + kCrLf;
     if (block.markedRead)
         text += QStringLiteral("Source Messages: Marked as Read");
     if (block.deleted)
@@ -79,8 +85,13 @@ QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
            SelectionLogText(footer.exportHeaders, footer.headerNames) + kCrLf +
            QStringLiteral("Exported Attachments: ") + AttachmentsLogText(footer) + kCrLf +
            QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
-           kCrLf + QStringLiteral("Total number of scanned messages: ") +
-           CountText(footer.scanned) + kCrLf + QString(41, u'=');
+           kCrLf +
+           (footer.skipped >= 0 ? QStringLiteral("Total number of skipped messages (exported "
+                                                 "before): ") +
+                                      CountText(footer.skipped) + kCrLf
+                                : QString()) +
+           QStringLiteral("Total number of scanned messages: ") + CountText(footer.scanned) +
+           kCrLf + QString(41, u'=');
 }
 
 bool ExportLog::writeRunHeader(const QDateTime& now) const {

@@ -14,6 +14,8 @@ struct FolderLogBlock {
     int exported = 0;
     bool markedRead = false; // ActionMarkRead was on
     bool deleted = false;    // ActionDelete was on
+    int skipped = -1;        // messages exported before; -1 when the run exported every one
+    QStringList duplicates{}; // the messages that were copies of one exported earlier in the run
 };
 
 // What the attachment choice of a run did to the messages it wrote.
@@ -33,6 +35,7 @@ struct RunLogFooter {
     QStringList headerNames = {}; // the lists a mode "Some" applied
     QStringList attachmentNames = {};
     AttachmentTally attachments = {};
+    int skipped = -1; // as in FolderLogBlock
 };
 
 // How the log names a header or attachment mode: "All", "None", or "Some: " and the names.

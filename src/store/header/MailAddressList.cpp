@@ -39,17 +39,14 @@ QByteArray Display(const Mailbox& box) {
     return DecodeEncodedWords(Collapse(box.address));
 }
 
-} // namespace
-
-QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
-    QList<QByteArray> names;
+// splitAfterAddress: words after an address in angle brackets start the next mailbox, as when
+// a comma between them is missing ("Ann <a@example.com> b@example.com").
+QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
+    QList<Mailbox> boxes;
     Mailbox box;
     auto finish = [&]() {
-        if (!Collapse(box.phrase).isEmpty() || !box.address.isEmpty() || !box.comment.isEmpty()) {
-            const QByteArray text = Display(box);
-            if (!text.isEmpty())
-                names.append(text);
-        }
+        if (!Collapse(box.phrase).isEmpty() || !box.address.isEmpty() || !box.comment.isEmpty())
+            boxes.append(box);
         box = Mailbox{};
     };
     qsizetype i = 0;
@@ -101,13 +98,50 @@ QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
             finish();
             ++i;
         } else {
+            if (box.angle && splitAfterAddress && c != ' ' && c != '\t' && c != '\r' &&
+                c != '\n')
+                finish();
             if (!box.angle)
                 box.phrase.append(c);
             ++i;
         }
     }
     finish();
+    return boxes;
+}
+
+} // namespace
+
+QList<QByteArray> AddressDisplayNames(const QByteArray& raw) {
+    QList<QByteArray> names;
+    for (const Mailbox& box : ParseMailboxes(raw, false)) {
+        const QByteArray text = Display(box);
+        if (!text.isEmpty())
+            names.append(text);
+    }
     return names;
+}
+
+QList<MailAddress> MailAddresses(const QByteArray& raw) {
+    QList<MailAddress> addresses;
+    for (const Mailbox& box : ParseMailboxes(raw, true)) {
+        MailAddress address;
+        const QByteArray phrase = Collapse(box.phrase);
+        const QByteArray comment = Collapse(box.comment);
+        if (box.angle) {
+            address.address = Collapse(box.address);
+            address.name = DecodeEncodedWords(phrase.isEmpty() ? comment : phrase);
+        } else {
+            // Without angle brackets the words are the address, and a comment its name.
+            address.address = phrase;
+            address.address.replace(" ", "");
+            address.name = DecodeEncodedWords(comment);
+        }
+        address.name = Collapse(address.name);
+        if (!address.address.isEmpty() || !address.name.isEmpty())
+            addresses.append(address);
+    }
+    return addresses;
 }
 
 } // namespace parcelo

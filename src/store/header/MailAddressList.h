@@ -11,4 +11,14 @@ namespace parcelo {
 // Group names are dropped, their members kept.
 QList<QByteArray> AddressDisplayNames(const QByteArray& rawValue);
 
+struct MailAddress {
+    QByteArray name;    // the display name, encoded words decoded (UTF-8); may be empty
+    QByteArray address; // the address as written, without angle brackets
+};
+
+// The mailboxes of an address list field, group members included, in their order. A bare
+// address takes a comment after it ("ann@example.com (Ann)") as its name; words after an
+// address in angle brackets are the next mailbox, as if a comma stood between them.
+QList<MailAddress> MailAddresses(const QByteArray& rawValue);
+
 } // namespace parcelo

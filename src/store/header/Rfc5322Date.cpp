@@ -128,7 +128,7 @@ int WidenYear(View token) {
 
 } // namespace
 
-QDateTime ParseRfc5322Date(const QByteArray& text) {
+QDateTime ParseRfc5322Date(const QByteArray& text, int* offsetSeconds) {
     // Comments go and commas separate words.
     QVarLengthArray<char, 256> cleaned;
     int depth = 0;
@@ -172,6 +172,8 @@ QDateTime ParseRfc5322Date(const QByteArray& text) {
     }
     if (day == 0 || month == 0 || year < 0 || !haveTime)
         return {};
+    if (offsetSeconds)
+        *offsetSeconds = offset.value_or(0);
     return Compose(year, month, day, time, offset.value_or(0));
 }
 
