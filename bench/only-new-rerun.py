@@ -30,9 +30,9 @@ TARGET_SHARE = 1 / 3
 
 
 def export_speed():
-    spec = importlib.util.spec_from_file_location("export_speed", ROOT / "bench/export-speed.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("export_speed", ROOT / "bench/export-speed.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
