@@ -40,7 +40,7 @@ public:
     bool set(quint64 key, qint64 offset, const Matches& matches, QString* error);
 
     qint64 entries() const { return entries_; }
-    qint64 slots() const { return slots_; }
+    qint64 slotCount() const { return slots_; }
 
     // The key of a fingerprint: its first eight bytes, never 0 (an empty slot).
     static quint64 keyOf(const unsigned char* fingerprint);
