@@ -57,9 +57,8 @@ Listed& ListOf(std::int64_t count) {
             qFatal("%s", qPrintable(error));
         for (std::int64_t n = 0; n < count; ++n) {
             qint64 offset = 0;
-            const QString path = QStringLiteral("%1/Inbox/Message %2.eml")
-                                     .arg(listed->root.path())
-                                     .arg(n);
+            const QString path =
+                QStringLiteral("%1/Inbox/Message %2.eml").arg(listed->root.path()).arg(n);
             if (!filling.notePlacing(MessageNumber(n), path, 9000, {1, static_cast<ino_t>(n + 1)},
                                      "<" + QByteArray::number(n) + "@example.com>", &offset,
                                      &error))

@@ -128,6 +128,8 @@ int ExportSession::RunExport() {
         csv_ = std::make_unique<IndexCsvWriter>(settings_.Paths.IndexCsvFile);
     writer_ =
         std::make_unique<BackgroundFileWriter>(*output_, *index_, csv_.get(), manifest_.get());
+    if (manifest_)
+        manifest_->expect(checked_.TotalMessages);
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -315,13 +317,12 @@ bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerpr
     skipped_ += run.SkippedInFolder;
     scanned_ += run.SkippedInFolder;
     if (checked_.TotalMessages > 0)
-        observer_.SetProgress(static_cast<int>(
-            std::min<long long>(100, static_cast<long long>(scanned_) * 100 /
-                                         checked_.TotalMessages)));
+        observer_.SetProgress(static_cast<int>(std::min<long long>(
+            100, static_cast<long long>(scanned_) * 100 / checked_.TotalMessages)));
     observer_.SetStatusText(StatusText(run));
     observer_.SetStatusText(CompletedText(exported_, skipped_));
-    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, 0, false, false,
-                                         run.SkippedInFolder, {}}));
+    CheckLogWrite(log_.writeFolderBlock(
+        {run.Name, run.StoreMessageCount, 0, false, false, run.SkippedInFolder, {}}));
     return true;
 }
 
@@ -678,8 +679,13 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
                                   const BackgroundFileWriter::Outcome& outcome) {
     const MessageFileResult& result = outcome.file;
     FolderRun& run = *pending.run;
-    if (!outcome.manifestError.isEmpty())
-        ReportManifestProblem(outcome.manifestError);
+    if (outcome.noted) {
+        // From now on a copy of the message is found exported, or not.
+        QString error;
+        if (!manifest_->settle(outcome.job.manifestNote->fingerprint, *outcome.noted,
+                               result.written(), &error))
+            ReportManifestProblem(error);
+    }
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
             ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +

@@ -23,9 +23,11 @@ struct StatusObserver : IExportObserver {
 };
 
 std::string message(const std::string& subject, const std::string& fields = {}) {
-    return fields + "From: Ann <ann@example.com>\nSubject: " + subject +
-           "\nMessage-ID: <" + subject + "@example.com>\nDate: Mon, 05 Jan 2009 10:00:00 +0000"
-           "\n\nbody of " + subject + "\n";
+    return fields + "From: Ann <ann@example.com>\nSubject: " + subject + "\nMessage-ID: <" +
+           subject +
+           "@example.com>\nDate: Mon, 05 Jan 2009 10:00:00 +0000"
+           "\n\nbody of " +
+           subject + "\n";
 }
 
 class OnlyNewExportTest : public ::testing::Test {
@@ -256,8 +258,7 @@ TEST_F(OnlyNewExportTest, AFolderReadCompletelyIsLeftOutWhileItsStoreSaysItIsUnc
         std::function<void()> unset;
     };
     const Case cases[] = {
-        {"a filter",
-         [&] { app.Filters.items.append(STR_FILTER_ITEM{}); },
+        {"a filter", [&] { app.Filters.items.append(STR_FILTER_ITEM{}); },
          [&] { app.Filters.items.clear(); }},
         {"marking read", [&] { app.ActionMarkRead = 1; }, [&] { app.ActionMarkRead = 0; }},
         {"compacting", [&] { app.CompactMailboxes = 1; }, [&] { app.CompactMailboxes = 0; }},
