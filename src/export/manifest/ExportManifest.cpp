@@ -297,7 +297,9 @@ bool ExportManifest::close(QString* error) {
     bool ok = true;
     QString reason;
     if (!broken_) {
-        ok = ::fdatasync(logFd_) == 0;
+        // The message files reach the disk before the list that says they are there: after a
+        // power failure, a list marked whole names no file that was lost.
+        ok = ::syncfs(logFd_) == 0 && ::fdatasync(logFd_) == 0;
         if (!ok)
             reason = SystemReason(logPath_);
         // A table not marked clean is made again by the next run.

@@ -38,7 +38,8 @@ public:
     // Opens the root's list, creating it when there is none, for this run alone. False, with
     // why in words, when it cannot be used.
     bool open(const QString& root, const QDateTime& runStart, QString* error);
-    // Flushes the list to disk and lets it go; false when that failed.
+    // Flushes the destination's file system (the files the list names, the list itself) to disk
+    // and lets the list go; false when that failed.
     bool close(QString* error = nullptr);
     bool isOpen() const { return logFd_ >= 0; }
 
