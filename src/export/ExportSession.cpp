@@ -527,8 +527,8 @@ bool ExportSession::SkipExported(const SourceFingerprint& fingerprint, const MES
         QString why;
         if (!found->thisRun && !ExportManifest::FileStands(found->path, found->record, &why))
             return false;
-        run.RecordedCopies.push_back(
-            {props.dwMessageId, found->path, found->record, MessageText(run, props)});
+        run.RecordedCopies.push_back({props.dwMessageId, found->path, found->record.size,
+                                      found->record.identity.inode, MessageText(run, props)});
     }
     ++skipped_;
     ++run.SkippedInFolder;
@@ -744,7 +744,7 @@ void ExportSession::ConfirmRecordedCopies(FolderRun& run) {
         if (!run.ReadDoubt.isEmpty() && copy.messageId >= run.DoubtFrom)
             why = QStringLiteral("its message was read while the mail folder changed");
         else
-            check.confirm(copy.path, copy.record, &why);
+            check.confirm(copy.path, copy.size, copy.inode, &why);
         if (why.isEmpty()) {
             run.ExportedIdList.push_front(copy.messageId);
             run.MessageTexts[copy.messageId] = copy.text;
