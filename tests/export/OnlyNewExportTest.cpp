@@ -86,6 +86,7 @@ protected:
 } // namespace
 
 TEST_F(OnlyNewExportTest, ASecondRunExportsOnlyWhatArrivedSinceWhateverTheFilesAreCalledNow) {
+    app.IndexCsv = 1; // a row for each file written, none for a message skipped
     ExportCommandResult first = run();
     EXPECT_EQ(first.Exported, 4);
     EXPECT_EQ(first.Skipped, 0);
@@ -121,6 +122,7 @@ TEST_F(OnlyNewExportTest, ASecondRunExportsOnlyWhatArrivedSinceWhateverTheFilesA
                              "Number of Skipped Messages (exported before): 3\r\n"));
     EXPECT_TRUE(log.contains("Total number of exported messages: 2\r\n"
                              "Total number of skipped messages (exported before): 4\r\n"));
+    EXPECT_EQ(test::readFile(app.Paths.IndexCsvFile).count("\r\n"), 1 + 6);
 }
 
 TEST_F(OnlyNewExportTest, ACopyOfAMessageIsExportedOnceAndNamedInTheLog) {
