@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Time of `parcelo-cli export --set ActionDelete=1` over many one-message mboxes in one folder.
 
 Usage: bench/delete-siblings.py [--cli PATH] [--counts 2000 8000] [--tmp DIR]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Whole-run speed of `parcelo-cli export` against three peers on the same generated mbox.
 
 Usage: bench/export-speed.py [--messages N ...] [--rounds R] [--only NAMES] [--cli PATH]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pieces an export does for every message, each on its own: reading an mbox, the header
 // properties, the conversion of a message to its file's bytes, its name and its index entry.
 #include "export/dates/SentDateText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a mail folder's index (NAME.msf) as an mbox folder does: the file named by
 // PARCELO_FOLDER_INDEX, e.g. one written by bench/make-folder-index.py. Run it under
 // /usr/bin/time -v with --benchmark_min_time=0 for the peak memory of one read.

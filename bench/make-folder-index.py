@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a mail folder index (NAME.msf, Mork text) in the mail client's style, for timing the
 reader: a column dictionary, the value atoms in dictionaries, the message table with ~20 cells a
 row (atoms by reference, short values inline), a thread table per thread, then later groups that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the content codecs on 1 MiB of mixed text and of binary data.
 #include "mime/CMimeCodeBase64.h"
 #include "mime/CMimeCodeQP.h"

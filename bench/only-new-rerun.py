@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Time of `parcelo-cli export --only-new` run again over a store it exported before, against a
 whole export of the same store.
 

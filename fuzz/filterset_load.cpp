@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads arbitrary bytes as a filter-set file, then saves, reloads, describes and matches the
 // set: whatever was read must survive its own save unchanged.
 #include "filters/DescribeFilters.h"

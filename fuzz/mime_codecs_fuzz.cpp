@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every codec over arbitrary bytes. Transfer codecs must decode what they encoded; field
 // codecs must stay within their estimates and never put a bare line break into a header.
 #include "mime/CMimeCodeBase64.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary bytes as a message and as a message source, stores the result and loads
 // it again; the size estimate must hold and the stored form must load.
 #include "mime/MessageConversion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads arbitrary bytes as a message header and summarizes it, alone and after a separator
 // line as the mbox store does. The texts must be UTF-8 whatever the header's bytes, the
 // subject must be free of reply prefixes for good, the dates UTC, the priority one of three,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary bytes as a Maildir file name, decoded as the store decodes the names it
 // lists (bytes that are not UTF-8 become U+FFFD). The parts must give the name back, and a
 // name with a flag added must read back with that flag, the same unique part and separator

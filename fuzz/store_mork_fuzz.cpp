@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads arbitrary bytes as a mail folder index. Reading twice must give the same entries, every
 // entry with an offset must be found at it (first in table order when several share it), an
 // offset taken from the key must equal the key, and an aborted group put in after the header

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary text with XmlDoc, reads every element and edits the document, checking
 // after each step that the element index still points at the elements of the text.
 #include "filters/XmlDoc.h"

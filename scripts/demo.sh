@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and opens the window on a copy of the sample store when a
 # display is there; otherwise exports that copy with parcelo-cli.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Export throughput of parcelo-cli on a generated mbox of mixed messages.
 
 Usage: scripts/export-throughput.py [--messages N] [--runs R] [--cli PATH] [--baseline PATH]

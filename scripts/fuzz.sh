@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds every libFuzzer target of fuzz/ with clang and runs each for a bounded time.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target name ...]
 # Each target keeps its corpus in build/fuzz/corpus/<target>; crashes go to build/fuzz/artifacts.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the sample store in examples/ (an mbox tree and a Maildir), deterministically.
 
     scripts/make-sample-store.py [--out DIR]   rewrite DIR/Local Folders and DIR/Maildir

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Peak memory of parcelo-cli exports of a generated mbox and of one ten times larger.
 
 Usage: scripts/memory-check.py [--messages N] [--cli PATH]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test through CTest.
 # Usage: scripts/test.sh [preset]   (default; asan for the address sanitizer build; tsan for the
 # export tests under ThreadSanitizer)

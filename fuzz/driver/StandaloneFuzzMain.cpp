@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over the files named on the command line, so the targets build and can
 // replay saved inputs without libFuzzer.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliRun.h"
 
 #include "app/CParceloApp.h"
@@ -7,6 +8,7 @@
 #include "export/CountText.h"
 #include "export/ExportSession.h"
 #include "filters/FilterSetFile.h"
+#include "platform/ProductInfo.h"
 #include "platform/ShellOpen.h"
 #include "store/IStoreNamespace.h"
 #include "store/tree/FolderTreeModel.h"
@@ -167,7 +169,7 @@ int RunCli(const QStringList& arguments, const StoreOpener& openStore, const Cli
         std::fputs(UsageText().toLocal8Bit().constData(), io.out);
         return kExitOk;
     case CliOptions::Command::Version:
-        cli.printOut(QStringLiteral("parcelo-cli ") + QStringLiteral(PARCELO_VERSION));
+        std::fputs(VersionText(QStringLiteral("parcelo-cli")).toLocal8Bit().constData(), io.out);
         return kExitOk;
     case CliOptions::Command::Tree:
         return runTree(cli, options);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ExportSession.h"
 
 #include "export/CountText.h"
@@ -100,6 +101,7 @@ int ExportSession::RunExport() {
     actedOn_ = 0;
     problems_.clear();
     problemCounts_.clear();
+    attachmentTally_ = {};
     logReported_ = false;
     indexReported_ = false;
     csvReported_ = false;
@@ -138,9 +140,11 @@ int ExportSession::RunExport() {
     CloseManifest(); // every file was written: the writing thread waits for none
     if (!problems_.isEmpty())
         CheckLogWrite(log_.writeProblems(problems_));
-    CheckLogWrite(log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
-                                       settings_.ExportHeaders, settings_.ExportAttachments,
-                                       settings_.OnlyNew == 1 ? skipped_ : -1}));
+    CheckLogWrite(
+        log_.writeRunFooter({DescribeFilters(settings_.Filters), exported_, scanned_,
+                             settings_.ExportHeaders, settings_.ExportAttachments,
+                             settings_.HeaderList, settings_.AttachmentList, attachmentTally_,
+                             settings_.OnlyNew == 1 ? skipped_ : -1}));
     FlushIndexPage();
     writer_.reset();
     index_.reset();
@@ -562,23 +566,25 @@ void ExportSession::WriteMessage(std::string& source, const MESSAGEPROPS& props,
     // Each copy of a message is let go as soon as the next one exists, so a huge message
     // needs about twice its size, never four times.
     std::string fileBytes;
-    if (selection.keepsWholeMessage()) {
-        ReleaseSource(source);
-        if (!spareBuffers_.empty()) {
-            fileBytes = std::move(spareBuffers_.back());
-            spareBuffers_.pop_back();
-        }
-        if (!MessageFileBytes(*message, fileBytes)) {
-            FinishPendingWrites();
-            ReportProblem(MessageText(run, props) +
+    ReleaseSource(source);
+    if (!spareBuffers_.empty()) {
+        fileBytes = std::move(spareBuffers_.back());
+        spareBuffers_.pop_back();
+    }
+    if (!MessageFileBytes(*message, fileBytes)) {
+        FinishPendingWrites();
+        ReportProblem(MessageText(run, props) +
                           QStringLiteral(" was left out: it could not be converted into a "
                                          "message file"),
-                          ExportProblemKind::MessageLeftOut);
-            return;
-        }
-    } else {
-        fileBytes = ReducedMessageBytes(source, selection);
-        ReleaseSource(source);
+                      ExportProblemKind::MessageLeftOut);
+        return;
+    }
+    if (!selection.keepsWholeMessage()) {
+        const ReducedMessageCounts counts = ReduceMessageFile(fileBytes, selection);
+        attachmentTally_.kept += counts.attachmentsKept;
+        attachmentTally_.leftOut += counts.attachmentsLeftOut;
+        attachmentTally_.messagesReduced += counts.attachmentsLeftOut > 0 ? 1 : 0;
+        attachmentTally_.onlyHeader += counts.onlyHeader ? 1 : 0;
     }
     const PreparedCsvRow csvRow = csv_ ? CsvRow(*message, props, run, fileBytes) : PreparedCsvRow();
     std::optional<BackgroundFileWriter::Job::ManifestNote> manifestNote;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "export/CheckedFolderSet.h"
@@ -199,6 +200,7 @@ private:
     int actedOn_ = 0; // messages whose sources the actions were applied to
     QStringList problems_;
     ExportProblemCounts problemCounts_;
+    AttachmentTally attachmentTally_; // what the attachment choice left out
     bool logReported_ = false;
     bool indexReported_ = false;
     bool csvReported_ = false;

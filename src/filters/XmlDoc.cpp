@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "filters/XmlDoc.h"
 
 #include "filters/XmlNodeScanner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attributes and insertions of XmlDoc: every edit changes the text in place and moves the
 // offsets of the index with it.
 #include "filters/XmlDoc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/CMimeHeader.h"
 
 #include "mime/MimeChar.h"
@@ -24,6 +25,17 @@ const CMimeHeaderField* CMimeHeader::FindField(std::string_view name) const {
 std::string CMimeHeader::GetFieldValue(std::string_view name) const {
     const CMimeHeaderField* field = FindField(name);
     return field ? field->GetValue() : std::string();
+}
+
+std::string CMimeHeader::GetRawFieldValue(std::string_view name) const {
+    const CMimeHeaderField* field = FindField(name);
+    if (!field)
+        return {};
+    const std::string& source = field->GetSource();
+    const std::size_t colon = source.find(':');
+    if (colon == std::string::npos)
+        return field->GetValue();
+    return source.substr(colon + 1);
 }
 
 void CMimeHeader::SetField(std::string_view name, std::string_view value,

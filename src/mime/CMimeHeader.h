@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "mime/CMimeHeaderField.h"
@@ -21,6 +22,8 @@ public:
     const CMimeHeaderField* FindField(std::string_view name) const;
     // The value of the first field of that name, empty when there is none.
     std::string GetFieldValue(std::string_view name) const;
+    // The same value as its bytes stand in the header (folding kept, nothing decoded).
+    std::string GetRawFieldValue(std::string_view name) const;
     void SetField(std::string_view name, std::string_view value, std::string_view charset = {});
     std::string GetParameter(std::string_view fieldName, std::string_view attribute) const;
     std::string GetMainType() const;

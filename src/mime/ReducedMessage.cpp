@@ -1,214 +1,256 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/ReducedMessage.h"
 
-#include "mime/CMimeMessage.h"
-#include "mime/MessageConversion.h"
+#include "mime/CMimeHeader.h"
+#include "mime/MessageBody.h"
 #include "mime/MimeCoderRegistry.h"
+#include "mime/MimeEntitySpan.h"
 #include "mime/MimeString.h"
+#include "platform/HexDigitValue.h"
+#include "platform/charset/EncodedWords.h"
 
-#include <QUrl>
+#include <QSet>
 #include <algorithm>
-#include <optional>
+#include <utility>
 #include <vector>
 
 namespace parcelo {
 
 namespace {
 
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    });
+using Range = std::pair<std::size_t, std::size_t>;
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return text;
 }
 
-bool keepsHeader(const CMimeHeaderField& field, const MessageSelection& selection) {
-    // A line the parser kept without a proper name (a stray envelope line) is no header field.
-    const std::string& fieldName = field.GetName();
-    if (fieldName.empty() || std::any_of(fieldName.begin(), fieldName.end(), [](char c) {
-            return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) > '~';
-        }))
-        return false;
-    if (StartsWithNoCase(field.GetName(), "Content-") ||
-        EqualsNoCase(field.GetName(), "MIME-Version"))
-        return false;
-    if (selection.headersMode == 2)
-        return true;
-    if (selection.headersMode != 1)
-        return false;
-    const QString name = QString::fromLocal8Bit(field.GetName().data(),
-                                                static_cast<qsizetype>(field.GetName().size()));
-    return selection.headerNames.contains(name, Qt::CaseInsensitive);
+std::string Decoded(std::string_view file, const MimeEntitySpan& entity) {
+    std::string out;
+    auto coder = CreateTransferCoder(entity.transferEncoding);
+    coder->SetInput(entity.body(file), false);
+    coder->Decode(out);
+    return out;
 }
 
-// The file name a part carries: the Content-Type name, else the Content-Disposition filename.
-QString attachmentName(const CMimeBody& part) {
-    for (const auto& [fieldName, attribute] :
-         {std::pair{"Content-Type", "name"}, std::pair{"Content-Disposition", "filename"}}) {
-        if (const CMimeHeaderField* field = part.FindField(fieldName)) {
-            const std::string value = field->GetParameter(attribute);
-            if (!value.empty())
-                return FieldValueToText(value, field->GetCharset());
+// An attached message's Subject as one line of text.
+std::string Subject(std::string_view file, const MimeEntitySpan& message) {
+    CMimeHeader inner;
+    if (SameTransferCoder(message.transferEncoding, {}))
+        inner.Load(message.body(file)); // only its header is read
+    else
+        inner.Load(Decoded(file, message));
+    std::string subject = DecodeHeaderText(inner.GetRawFieldValue("Subject")).utf8;
+    std::erase_if(subject, [](char c) { return c == '\r' || c == '\n'; });
+    const std::size_t first = subject.find_first_not_of(" \t");
+    const std::size_t last = subject.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : subject.substr(first, last + 1 - first);
+}
+
+std::string AttachmentName(std::string_view file, const MimeEntitySpan& entity) {
+    std::string name = entity.fileName();
+    if (name.empty() && entity.type == "message/rfc822") {
+        const std::string subject = Subject(file, entity);
+        if (!subject.empty())
+            name = subject + ".eml";
+    }
+    return name;
+}
+
+void CollectText(std::string_view file, const MimeEntitySpan& entity, std::string& text) {
+    if (entity.isMultipart() && !entity.isSealed()) {
+        for (const MimeEntitySpan& part : entity.parts)
+            CollectText(file, part, text);
+    } else if (entity.type.starts_with("text/")) {
+        text += Decoded(file, entity);
+        text += '\n';
+    }
+}
+
+// The Content-IDs that "cid:" links in the text name, lower case, URL escapes undone.
+QSet<std::string> LinkedIds(const std::string& text) {
+    QSet<std::string> ids;
+    const std::string lower = Lower(text);
+    for (std::size_t at = lower.find("cid:"); at != std::string::npos;
+         at = lower.find("cid:", at + 4)) {
+        std::string id;
+        for (std::size_t i = at + 4; i < lower.size(); ++i) {
+            const char c = lower[i];
+            if (c == '"' || c == '\'' || c == '<' || c == '>' || c == '(' || c == ')' || c == ' ' ||
+                c == '\t' || c == '\r' || c == '\n')
+                break;
+            const int high = c == '%' && i + 2 < lower.size() ? HexDigitValue(lower[i + 1]) : -1;
+            const int low = high >= 0 ? HexDigitValue(lower[i + 2]) : -1;
+            if (low >= 0) {
+                id += static_cast<char>(high * 16 + low);
+                i += 2;
+            } else {
+                id += c;
+            }
+        }
+        ids.insert(Lower(id));
+    }
+    return ids;
+}
+
+class Reduction {
+public:
+    Reduction(std::string_view file, const MessageSelection& selection)
+        : file_(file), selection_(selection) {}
+
+    // Whether anything of the entity is kept; the ranges of what is not go to cuts.
+    bool visit(const MimeEntitySpan& entity, const MessageBody& body, std::vector<Range>& cuts) {
+        if (body.holds(entity)) {
+            visitBody(entity, cuts);
+            return true;
+        }
+        if (entity.isWhole() || !entity.isMultipart())
+            return keepsAttachment(entity);
+        // A multipart that keeps none of its parts goes whole: its parent cuts it.
+        std::vector<Range> inner;
+        bool kept = false;
+        for (const MimeEntitySpan& part : entity.parts) {
+            if (visit(part, body, inner))
+                kept = true;
+            else
+                inner.emplace_back(part.cutBegin, part.cutEnd);
+        }
+        if (kept)
+            cuts.insert(cuts.end(), inner.begin(), inner.end());
+        return kept;
+    }
+
+    ReducedMessageCounts counts;
+
+private:
+    void visitBody(const MimeEntitySpan& entity, std::vector<Range>& cuts) {
+        if (entity.isWhole() || !entity.isMultipart())
+            return;
+        if (entity.type != "multipart/related") {
+            for (const MimeEntitySpan& part : entity.parts)
+                visitBody(part, cuts);
+            return;
+        }
+        const MimeEntitySpan* root = &entity.parts.front();
+        std::string start = entity.contentType.rawParameter("start");
+        if (start.size() >= 2 && start.front() == '<' && start.back() == '>')
+            start = start.substr(1, start.size() - 2);
+        for (const MimeEntitySpan& part : entity.parts) {
+            if (!start.empty() && part.contentId == start)
+                root = &part;
+        }
+        std::string text;
+        CollectText(file_, entity, text);
+        const QSet<std::string> linked = LinkedIds(text);
+        for (const MimeEntitySpan& part : entity.parts) {
+            const bool referred =
+                (!part.contentId.empty() && linked.contains(Lower(part.contentId))) ||
+                (!part.contentLocation.empty() &&
+                 text.find(part.contentLocation) != std::string::npos);
+            if (&part == root || referred || HoldsBodyText(part))
+                visitBody(part, cuts);
+            else if (!keepsAttachment(part))
+                cuts.emplace_back(part.cutBegin, part.cutEnd);
         }
     }
-    return {};
+
+    bool keepsAttachment(const MimeEntitySpan& entity) {
+        bool keep = selection_.attachmentsMode == 2;
+        if (selection_.attachmentsMode == 1) {
+            const std::string name = AttachmentName(file_, entity);
+            keep = !name.empty() && selection_.attachmentNames.contains(QString::fromUtf8(
+                                        name.data(), static_cast<qsizetype>(name.size())));
+        }
+        ++(keep ? counts.attachmentsKept : counts.attachmentsLeftOut);
+        return keep;
+    }
+
+    std::string_view file_;
+    const MessageSelection& selection_;
+};
+
+bool IsFieldName(std::string_view name) {
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) <= '~';
+    });
 }
 
-bool keepsAttachment(const QString& name, const MessageSelection& selection) {
-    if (selection.attachmentsMode == 2)
+bool KeepsField(std::string_view name, const MessageSelection& selection, bool contentKept) {
+    if (StartsWithNoCase(name, "Content-"))
+        return contentKept;
+    if (selection.headersMode == 2 || EqualsNoCase(name, "MIME-Version"))
         return true;
-    return selection.attachmentsMode == 1 && selection.attachmentNames.contains(name);
+    return selection.headersMode == 1 && !name.empty() &&
+           selection.headerNames.contains(
+               QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
+               Qt::CaseInsensitive);
 }
 
-std::string field(std::string_view name, std::string_view value) {
-    std::string out;
-    CMimeHeaderField(std::string(name), std::string(value)).Store(out);
-    return out;
-}
-
-std::string encoded(const std::string& content, std::string_view coding) {
-    std::string out;
-    auto coder = CreateTransferCoder(coding);
-    coder->SetInput(content, true);
-    coder->Encode(out);
-    return out;
-}
-
-// A text body as its own part: its media type and charset, and its content encoded again
-// with the coding it came in, so that it decodes to the same bytes.
-std::string textPart(const CMimeBody& body, std::string_view type) {
-    std::string contentType(type);
-    const std::string charset = body.GetCharset();
-    if (!charset.empty())
-        contentType += "; charset=\"" + charset + "\"";
-    std::string out = field("Content-Type", contentType);
-    const std::string coding = body.GetContentCoding();
-    if (!coding.empty())
-        out += field("Content-Transfer-Encoding", coding);
-    out += "\r\n";
-    out += encoded(body.GetContent(), coding);
-    return out;
-}
-
-std::string quoted(const QByteArray& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
+// The header lines of the fields the selection leaves out. The choice ends at the first line
+// that is no field (a name with spaces or 8-bit bytes, a line that starts with white space):
+// readers differ on whether the body begins there, so it and what follows stay.
+void CutFields(std::string_view file, std::size_t headerEnd, const MessageSelection& selection,
+               bool contentKept, std::vector<Range>& cuts) {
+    for (std::size_t at = 0; at < headerEnd && file[at] != '\r' && file[at] != 0;) {
+        if (file[at] == ' ' || file[at] == '\t')
+            return;
+        CMimeHeaderField field;
+        const std::ptrdiff_t length = field.Load(file.data() + at, headerEnd - at);
+        if (length <= 0 || !IsFieldName(field.GetName()))
+            return;
+        const std::size_t next = std::min(at + static_cast<std::size_t>(length), headerEnd);
+        if (!KeepsField(field.GetName(), selection, contentKept))
+            cuts.emplace_back(at, next);
+        at = next;
     }
-    return out + '"';
-}
-
-// The part carries its name as a quoted parameter; a name beyond ASCII as an encoded word in
-// the Content-Type and in RFC 2231 form in the Content-Disposition, as mail programs read them.
-std::string attachmentPart(const CMimeBody& body, const QString& name) {
-    CMimeBody typed;
-    typed.SetName(name);
-    const std::string typeValue = typed.GetFieldValue("Content-Type");
-    const std::string type = typeValue.substr(0, typeValue.find(';'));
-    const QByteArray utf8 = name.toUtf8();
-    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    std::string out;
-    if (ascii) {
-        out = field("Content-Type", type + "; name=" + quoted(utf8)) +
-              field("Content-Disposition", "attachment; filename=" + quoted(utf8));
-    } else {
-        out = field("Content-Type",
-                    type + "; name=\"=?utf-8?B?" + utf8.toBase64().toStdString() + "?=\"") +
-              field("Content-Disposition",
-                    "attachment; filename*=utf-8''" + QUrl::toPercentEncoding(name).toStdString());
-    }
-    out += field("Content-Description", "file") + field("Content-Transfer-Encoding", "base64");
-    out += "\r\n";
-    out += encoded(body.GetContent(), "base64");
-    return out;
-}
-
-// A multipart body around finished parts, with a boundary that none of them contains.
-std::string multipart(std::string_view subtype, const std::vector<std::string>& parts) {
-    std::string boundary;
-    for (int n = 0;; ++n) {
-        boundary = "=_Parcelo_" + std::string(subtype) + "_" + std::to_string(n);
-        if (std::none_of(parts.begin(), parts.end(), [&](const std::string& part) {
-                return part.find(boundary) != std::string::npos;
-            }))
-            break;
-    }
-    std::string out = field("Content-Type", "multipart/" + std::string(subtype) + "; boundary=\"" +
-                                                boundary + "\"");
-    out += "\r\n";
-    for (const std::string& part : parts)
-        out += "--" + boundary + "\r\n" + part + "\r\n";
-    out += "--" + boundary + "--\r\n";
-    return out;
 }
 
 } // namespace
 
-std::string ReducedMessageBytes(const std::string& source, const MessageSelection& selection) {
-    CMimeMessage message;
-    message.Load(source.data(), source.size());
-
-    std::string out = field("MIME-Version", "1.0");
-    for (const CMimeHeaderField& header : message.Fields()) {
-        if (keepsHeader(header, selection)) {
-            CMimeHeaderField copy = header;
-            copy.SetOmittedOnStore(false);
-            copy.Store(out);
+ReducedMessageCounts ReduceMessageFile(std::string& file, const MessageSelection& selection) {
+    const MimeEntitySpan top = MapMimeEntities(file);
+    Reduction reduction(file, selection);
+    std::vector<Range> cuts;
+    bool contentKept = true;
+    if (selection.attachmentsMode != 2) {
+        contentKept = reduction.visit(top, FindMessageBody(top), cuts);
+        if (!contentKept) {
+            cuts.clear();
+            cuts.emplace_back(top.bodyBegin, top.end);
         }
     }
+    if (selection.headersMode != 2 || !contentKept)
+        CutFields(file, top.bodyBegin, selection, contentKept, cuts);
 
-    std::vector<const CMimeBody*> leaves;
-    message.CollectLeafParts(leaves);
-    const CMimeBody* plain = nullptr;
-    const CMimeBody* html = nullptr;
-    std::vector<std::string> attachments;
-    for (const CMimeBody* leaf : leaves) {
-        const QString name = attachmentName(*leaf);
-        if (!name.isEmpty()) {
-            if (keepsAttachment(name, selection))
-                attachments.push_back(attachmentPart(*leaf, name));
-            continue;
-        }
-        const std::string type = lowerCase(leaf->GetFieldValue("Content-Type"));
-        if (type.empty() || type.starts_with("text/plain"))
-            plain = leaf;
-        else if (type.starts_with("text/html"))
-            html = leaf;
+    std::sort(cuts.begin(), cuts.end());
+    // Two cuts apart by one line end are the last parts of nested multiparts that lack their
+    // closing delimiters: the inner one's delimiter line end goes as well, or the text before
+    // them would end with one line end more than before.
+    for (std::size_t i = 1; i < cuts.size(); ++i) {
+        Range& before = cuts[i - 1];
+        if (before.first >= top.bodyBegin && cuts[i].first == before.second + 2 &&
+            file.compare(before.second, 2, "\r\n") == 0)
+            before.second = cuts[i].first;
     }
-
-    std::string type = lowerCase(message.GetFieldValue("Content-Type"));
-    if (type.empty())
-        type = "text/plain";
-    std::vector<std::string> texts;
-    const bool onlyPlain = type.find("text/plain") != std::string::npos;
-    const bool onlyHtml = !onlyPlain && type.find("text/html") != std::string::npos;
-    if (plain && !onlyHtml)
-        texts.push_back(textPart(*plain, "text/plain"));
-    if (html && !onlyPlain)
-        texts.push_back(textPart(*html, "text/html"));
-    const bool alternative = type.find("multipart/alternative") != std::string::npos;
-
-    std::optional<std::string> core;
-    if (texts.size() == 2)
-        core = multipart("alternative", texts);
-    else if (texts.size() == 1)
-        core = texts.front();
-
-    const bool mixed = !attachments.empty() || !(onlyPlain || onlyHtml || alternative);
-    if (mixed && (core || !attachments.empty())) {
-        std::vector<std::string> parts;
-        if (core)
-            parts.push_back(*core);
-        parts.insert(parts.end(), attachments.begin(), attachments.end());
-        out += multipart("mixed", parts);
-    } else if (core) {
-        out += *core;
-    } else {
-        out += field("Content-Type", "text/plain") + "\r\n";
+    std::size_t write = 0;
+    std::size_t read = 0;
+    for (const auto& [from, to] : cuts) {
+        if (from > read)
+            write = static_cast<std::size_t>(
+                std::copy(file.begin() + static_cast<std::ptrdiff_t>(read),
+                          file.begin() + static_cast<std::ptrdiff_t>(from),
+                          file.begin() + static_cast<std::ptrdiff_t>(write)) -
+                file.begin());
+        read = std::max(read, to);
     }
-    return out;
+    if (read > write)
+        file.erase(write, read - write);
+    ReducedMessageCounts counts = reduction.counts;
+    counts.onlyHeader = !contentKept;
+    return counts;
 }
 
 } // namespace parcelo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QStringList>
@@ -17,13 +18,26 @@ struct MessageSelection {
     bool keepsWholeMessage() const { return headersMode == 2 && attachmentsMode == 2; }
 };
 
-// The reduced message for a message source (CR LF line ends): "MIME-Version: 1.0", the
-// selected header fields of the message (none of the Content- fields, which describe a body
-// that is built anew), its last plain-text and last HTML body, and the selected attachments
-// as base64 parts carrying their names. The structure follows the source's Content-Type: a
-// plain or HTML message stays a single text body, an alternative one keeps both texts, and
-// anything else (or any message with kept attachments) becomes multipart/mixed.
-// Header names match ignoring case; attachment names match exactly.
-std::string ReducedMessageBytes(const std::string& source, const MessageSelection& selection);
+// What a reduction kept and left out of one message.
+struct ReducedMessageCounts {
+    int attachmentsKept = 0; // counted only when attachments are not "All"
+    int attachmentsLeftOut = 0;
+    bool onlyHeader = false; // nothing of the content was kept
+};
+
+// Takes out of a message file (CR LF line ends) what the selection leaves out, in place; every
+// byte that stays is the file's own, in its order, so whatever is kept reads as before,
+// signatures included (README, "Headers and attachments", has the rules in full).
+//
+// The header choice applies to the top-level fields up to the first line that is no field;
+// MIME-Version and the Content- fields always stay. The body always stays: the first text
+// that is no attachment, or the multipart/alternative or multipart/related around it (of a
+// related one, its root, its texts and the parts they refer to), with an HTML or plain text
+// right beside a plain or HTML one. A signed or encrypted entity where the body would be is the
+// body, and so is the whole content when it is another message or a multipart whose parts
+// cannot be found. Every other leaf part, attached message and signed or encrypted entity is
+// an attachment, named by its file name, name, or Subject and ".eml"; one left out goes whole,
+// a multipart left with no part as well, and with no content left the Content- fields go too.
+ReducedMessageCounts ReduceMessageFile(std::string& file, const MessageSelection& selection);
 
 } // namespace parcelo

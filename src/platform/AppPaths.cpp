@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/AppPaths.h"
 
 #include "platform/ProductInfo.h"
 #include "platform/SystemErrorText.h"
+#include "platform/UserManualFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,7 +57,9 @@ QString WithTrailingSlash(const QString& directory) {
 AppPaths AppPaths::ForFolder(const QString& folder) {
     AppPaths paths;
     paths.AppFolder = WithTrailingSlash(folder);
-    paths.HelpFile = paths.AppFolder + QStringLiteral("Parcelo.chm");
+    // The manual belongs to the program, not to the user's folder.
+    if (QCoreApplication::instance())
+        paths.HelpFiles = UserManualFiles(QCoreApplication::applicationDirPath());
     paths.LogFile = paths.AppFolder + QStringLiteral("Parcelo.log");
     paths.FilterSetFile = paths.AppFolder + QStringLiteral("Filters.xml");
     paths.IndexPage = paths.AppFolder + QStringLiteral("Index.htm");

@@ -1,13 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace parcelo {
 
 // Where every application file lives: one fixed per-user folder, whatever the current directory.
 struct AppPaths {
-    QString AppFolder; // ends with exactly one '/'
-    QString HelpFile;
+    QString AppFolder;     // ends with exactly one '/'
+    QStringList HelpFiles; // the user's manual: the first of these that exists
     QString LogFile;
     QString FilterSetFile;
     QString IndexPage;

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CParceloApp.h"
 #include "app/WindowPlacement.h"
 #include "platform/DefaultStoreFolder.h"
+#include "platform/ProductInfo.h"
 #include "ui/instance/SingleInstance.h"
 #include "app/DamagedFilterSet.h"
 #include "app/feedback/SupportMessages.h"
@@ -50,13 +52,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.command == WindowOptions::Command::Version) {
-        std::printf("parcelo %s\n", PARCELO_VERSION);
+        std::fputs(qPrintable(VersionText(QStringLiteral("parcelo"))), stdout);
         return 0;
     }
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("parcelo"));
     QApplication::setApplicationVersion(QStringLiteral(PARCELO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("parcelo"));
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     options = {};

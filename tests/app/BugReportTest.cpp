@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/feedback/SupportMessages.h"
 #include "support/TestEnv.h"
 
+#include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace parcelo;
@@ -61,4 +64,25 @@ TEST(BugReport, LevelLineIsLeftOutWithoutALevelNameAndServicePackFollowsTheBuild
     EXPECT_FALSE(body.contains("Processor Level"));
     EXPECT_TRUE(body.contains("Architecture: Pentium\r\nPage Size: 4096 bytes\r\n"));
     EXPECT_TRUE(body.contains("/ Build: 6.1.0-18-amd64 / SP1\r\n"));
+}
+
+// Without a mail program on the PATH both mails become a mailto: URL, to the configured address.
+TEST(BugReport, BothMailsGoToTheConfiguredSupportAddress) {
+    QTemporaryDir emptyBin;
+    ASSERT_TRUE(emptyBin.isValid());
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", emptyBin.path().toLocal8Bit());
+    QList<QUrl> opened;
+    const UrlOpener opener = [&](const QUrl& url) {
+        opened << url;
+        return true;
+    };
+    EXPECT_TRUE(SendFeedbackMail(opener));
+    EXPECT_TRUE(SendBugReportMail(opener));
+    qputenv("PATH", savedPath);
+    ASSERT_EQ(opened.size(), 2);
+    for (const QUrl& url : opened) {
+        EXPECT_EQ(url.scheme(), "mailto");
+        EXPECT_EQ(url.path(), PARCELO_SUPPORT_ADDRESS);
+    }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "../export/ScopedFileSizeLimit.h"
 #include "cli/CliRun.h"
 #include "filters/DescribeFilters.h"
@@ -190,6 +191,20 @@ TEST_F(CliTest, ErrorsAndExitCodes) {
     EXPECT_TRUE(run({"--help"}).out.contains("parcelo-cli export"));
 }
 
+// The licence the program names is the one the source tree ships.
+TEST_F(CliTest, VersionNamesTheVersionAndTheLicence) {
+    const CliResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    const QStringList lines = version.out.split('\n');
+    EXPECT_EQ(lines.front(), "parcelo-cli " PARCELO_VERSION);
+    EXPECT_TRUE(version.out.contains("GPL-3.0-or-later: GNU General Public License, version 3 or "
+                                     "later"))
+        << version.out.toStdString();
+    const QByteArray license = test::readFile(PARCELO_SOURCE_DIR "/LICENSE");
+    EXPECT_TRUE(license.simplified().startsWith(
+        "GNU GENERAL PUBLIC LICENSE Version 3, 29 June 2007"));
+}
+
 TEST_F(CliTest, ExportWithAFilterSetTakesOnlyWhatPasses) {
     const QString filters = tmp.filePath("lunch.xml");
     ASSERT_TRUE(test::writeFile(
@@ -266,6 +281,7 @@ TEST_F(CliTest, LogAndIndexPageOfTwoRunsOverTheSampleStore) {
     EXPECT_TRUE(index.contains("charset=utf-8"));
     EXPECT_FALSE(index.contains("<script>"));
     EXPECT_TRUE(index.contains("&lt;script&gt;alert(1)&lt;/script&gt;"));
+    EXPECT_TRUE(index.contains("<a href=\"" PARCELO_HOME_PAGE "\">Parcelo</a>"));
     // The deleting run emptied what it exported; the tree shows it.
     EXPECT_TRUE(run({"tree", "--store", store}).out.contains("  Inbox\n"));
 }

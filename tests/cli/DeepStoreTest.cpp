@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stores nested deeper than a walk goes, or whose paths the system cannot take, through
 // parcelo-cli: whatever is left out is one warning, and an export then exits 3.
 #include "support/CliProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/CliProcess.h"
 #include "support/ClientProfile.h"
 #include "support/TestEnv.h"
@@ -72,7 +73,7 @@ TEST_P(MailClientRunningTest, AStaleLockDoesNotStopTheSourceActions) {
     QTemporaryDir tmp;
     ClientProfile client;
     ASSERT_TRUE(client.create(tmp.path(), GetParam()));
-    ASSERT_TRUE(client.linkLock(ClientProfile::hostName(), ClientProfile::deadPid()));
+    ASSERT_TRUE(client.linkLock(ClientProfile::hostName(), test::endedProcessId()));
     ASSERT_TRUE(test::writeFile(client.profile() + "/.parentlock", ""));
     const auto before = FilesUnder(client.store());
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parcelo-cli exporting an mbox on which another program holds a lock, as a mail server does
 // while it reads (a shared lock) or writes (an exclusive one) the mailbox.
 #include "support/CliProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -46,12 +47,14 @@ protected:
         return dest;
     }
 
-    void expectReadBack(const QString& dest, const QStringList& arguments) {
+    // Python's email package reads each file of a reduced export against the same file of the
+    // whole export.
+    void expectReadBack(const QString& whole, const QString& dest, const QStringList& arguments) {
         QString output;
         const int status = run(
             QStringLiteral("python3"),
             QStringList{QStringLiteral(PARCELO_SOURCE_DIR "/tests/scripts/check_reduced_export.py"),
-                        "--store", store, "--dest", dest, "--min-files", "31"} +
+                        "--whole", whole, "--dest", dest, "--min-files", "31"} +
                 arguments,
             &output);
         EXPECT_EQ(status, 0) << output.toStdString();
@@ -81,18 +84,24 @@ protected:
 } // namespace
 
 TEST_F(ReducedExportTest, SomeHeadersAndNoAttachments) {
+    const QString whole = exportWith("whole", {});
     ASSERT_TRUE(test::writeFile(QDir(appFolder).filePath("Headers.lst"), "Subject\r\nFrom\r\n"));
     const QString dest = exportWith("some-none", {"ExportHeaders=1", "ExportAttachments=0"});
-    EXPECT_EQ(lastLogLines(), "Exported Headers: Some\r\nExported Attachments: None\r\n");
-    expectReadBack(dest,
+    // The sample store holds four attachments in three messages.
+    EXPECT_EQ(lastLogLines(), "Exported Headers: Some: Subject, From\r\n"
+                              "Exported Attachments: None (left out 4 from 3 messages)\r\n");
+    expectReadBack(whole, dest,
                    {"--headers", "1", "--header-names", "Subject,From", "--attachments", "0"});
 }
 
 TEST_F(ReducedExportTest, AllHeadersAndOneNamedAttachment) {
+    const QString whole = exportWith("whole", {});
     ASSERT_TRUE(test::writeFile(QDir(appFolder).filePath("Attachments.lst"), "figures.csv\r\n"));
     const QString dest = exportWith("all-some", {"ExportHeaders=2", "ExportAttachments=1"});
-    EXPECT_EQ(lastLogLines(), "Exported Headers: All\r\nExported Attachments: Some\r\n");
-    expectReadBack(dest,
+    EXPECT_EQ(lastLogLines(),
+              "Exported Headers: All\r\n"
+              "Exported Attachments: Some: figures.csv (kept 1, left out 3 from 3 messages)\r\n");
+    expectReadBack(whole, dest,
                    {"--headers", "2", "--attachments", "1", "--attachment-names", "figures.csv"});
     bool sawKept = false;
     for (const QByteArray& bytes : files(dest)) {
@@ -111,4 +120,40 @@ TEST_F(ReducedExportTest, BothAllWritesTheWholeMessagesAsBefore) {
     const QMap<QString, QByteArray> before = files(plain);
     EXPECT_EQ(before.size(), 31);
     EXPECT_EQ(files(all), before);
+}
+
+// Messages of the outside corpus that lost content before: a patch followed by a list footer, a
+// type without a subtype, signed ones (S/MIME in one part, PGP with and without a list footer),
+// file names in RFC 2231 pieces, images the HTML shows, a calendar invitation, an attached
+// message, and a message that is one attachment.
+TEST_F(ReducedExportTest, CorpusMessagesThatLostContentKeepIt) {
+    PARCELO_REQUIRE_CORPUS();
+    const QStringList messages{
+        "notmuch/lkml/cur/1382298793.002267:2,",
+        "comm-central/mailnews/test/data/bare-text-type.eml",
+        "notmuch/pkcs7/smime-onepart-signed.eml",
+        "notmuch/protected-headers/simple-signed-mail.eml",
+        "comm-central/mail/test/browser/openpgp/data/eml/signed-with-mailman-footer.eml",
+        "spamscope-mail-parser/mail_test_5",
+        "comm-central/mail/test/browser/message-window/data/test-alt-rel-with-attach.eml",
+        "comm-central/calendar/test/browser/invitations/data/single-event.eml",
+        "comm-central/mail/components/extensions/test/browser/messages/attachedMessageSample.eml",
+        "comm-central/mail/components/extensions/test/xpcshell/messages/attachmentOnly.eml",
+    };
+    QStringList arguments{
+        QStringLiteral(PARCELO_SOURCE_DIR "/tests/scripts/check_reduced_export.py"),
+        "--corpus",
+        test::corpusDir(),
+        "--cli",
+        QStringLiteral(PARCELO_CLI_PATH),
+        "--tmp",
+        tmp.path(),
+        "--min-share",
+        "100",
+        "--attachment-names",
+        "mailingassets_d68799cd6301c7f5731a3c42946e528bcb78eb84.jpg,yellowball.png"};
+    for (const QString& message : messages)
+        arguments << "--only" << message;
+    QString output;
+    EXPECT_EQ(run(QStringLiteral("python3"), arguments, &output), 0) << output.toStdString();
 }

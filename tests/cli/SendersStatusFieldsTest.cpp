@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sender may write the mail client's status fields into a message. parcelo-cli reads them
 // only in the client's block right after the separator line: further down they neither hide
 // the message from the export nor let a compacting run drop it, nor make it read or flagged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/ExportLog.h"
 
 #include "ScopedFileSizeLimit.h"
@@ -154,23 +155,48 @@ TEST_F(ExportLogTest, WriteTextFileReplacesWholly) {
 
 } // namespace
 
-TEST_F(ExportLogTest, FooterNamesTheAppliedHeaderAndAttachmentModes) {
+TEST_F(ExportLogTest, FooterSaysWhatTheHeaderAndAttachmentChoicesDid) {
     struct Case {
         int headers;
         int attachments;
+        QStringList headerNames;
+        QStringList attachmentNames;
+        AttachmentTally tally;
         const char* headersLine;
         const char* attachmentsLine;
     };
     const Case cases[] = {
-        {1, 0, "Exported Headers: Some", "Exported Attachments: None"},
-        {2, 1, "Exported Headers: All", "Exported Attachments: Some"},
-        {0, 7, "Exported Headers: None", "Exported Attachments: None"},
+        {1,
+         0,
+         {"Subject", "From"},
+         {"a.pdf"},
+         {0, 5, 3, 1},
+         "Exported Headers: Some: Subject, From",
+         "Exported Attachments: None (left out 5 from 3 messages; 1 messages kept only their "
+         "header)"},
+        {2,
+         1,
+         {"Subject"},
+         {"a.pdf", "b c.zip"},
+         {2, 4, 4, 0},
+         "Exported Headers: All",
+         "Exported Attachments: Some: a.pdf, b c.zip (kept 2, left out 4 from 4 messages)"},
+        {1,
+         7,
+         {},
+         {},
+         {},
+         "Exported Headers: Some: (no names listed)",
+         "Exported Attachments: None (left out 0 from 0 messages)"},
+        {0, 2, {"Subject"}, {"a.pdf"}, {}, "Exported Headers: None", "Exported Attachments: All"},
     };
     for (const Case& c : cases) {
-        RunLogFooter footer{QStringLiteral("None"), 1, 3, c.headers, c.attachments};
+        const RunLogFooter footer{
+            QStringLiteral("None"), 1,      3, c.headers, c.attachments, c.headerNames,
+            c.attachmentNames,      c.tally};
         const QStringList lines = RunFooterText(footer, end_).split(QStringLiteral("\r\n"));
         ASSERT_EQ(lines.size(), 7);
-        EXPECT_EQ(lines[2], QLatin1String(c.headersLine));
-        EXPECT_EQ(lines[3], QLatin1String(c.attachmentsLine));
+        EXPECT_EQ(lines[2], QString::fromUtf8(c.headersLine));
+        EXPECT_EQ(lines[3], QString::fromUtf8(c.attachmentsLine));
     }
 }

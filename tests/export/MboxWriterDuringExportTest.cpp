@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain export of an mbox that a mail server rewrites in place meanwhile, as it does for a
 // flag change: space taken from one message's padding moves every message after it.
 #include "export/ExportSession.h"

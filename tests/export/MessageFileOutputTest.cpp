@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/output/MessageFileOutput.h"
 
 #include "ScopedFileSizeLimit.h"
@@ -372,11 +373,8 @@ TEST_F(MessageFileOutputTest, APlantedLinkIsATakenNameAndNeverFollowed) {
 }
 
 TEST_F(MessageFileOutputTest, TemporaryFilesOfDeadRunsAreRemoved) {
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(0);
+    const qint64 child = test::endedProcessId();
     ASSERT_GT(child, 0);
-    ASSERT_EQ(waitpid(child, nullptr, 0), child);
     const QString dead = QStringLiteral(".parcelo-%1-0").arg(child);
     const QString live = QStringLiteral(".parcelo-%1-0").arg(getppid());
     const QString other = QStringLiteral(".parcelo-notes.part");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScopedFileSizeLimit.h"
 #include "export/ExportSession.h"
 #include "export/manifest/ExportManifest.h"

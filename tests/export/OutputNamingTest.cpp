@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/naming/BuildMessageFilePath.h"
 #include "export/naming/MessageDestination.h"
 #include "export/output/EnsureDirectoryPath.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/naming/SanitizeName.h"
 
 #include "export/naming/NameLimits.h"

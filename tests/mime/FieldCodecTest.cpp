@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/CFieldCodeBase.h"
 #include "mime/CMimeEncodedWord.h"
 #include "mime/MimeCoderRegistry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/FormatByteSize.h"
 #include "platform/SupportMail.h"
 #include "platform/SystemInformation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/MailClientProfile.h"
 
 #include "support/ClientProfile.h"
@@ -41,8 +42,8 @@ TEST(MailClientProfileTest, OnlyALiveProcessOnThisHostHoldsTheLockLink) {
         {"a live process", ClientProfile::hostName(), qint64(::getpid()), true},
         // As the client writes it: the address its host name resolves to.
         {"a live process, by address", "127.0.0.1", qint64(::getpid()), true},
-        {"an ended process, by address", "127.0.0.1", ClientProfile::deadPid(), false},
-        {"an ended process", ClientProfile::hostName(), ClientProfile::deadPid(), false},
+        {"an ended process, by address", "127.0.0.1", test::endedProcessId(), false},
+        {"an ended process", ClientProfile::hostName(), test::endedProcessId(), false},
         {"another host", ClientProfile::hostName() + "-elsewhere", qint64(::getpid()), false},
         {"another address", "192.0.2.7", qint64(::getpid()), false},
     };

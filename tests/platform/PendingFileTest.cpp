@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PendingFile.h"
 
 #include "support/TestEnv.h"
@@ -13,15 +14,6 @@ using namespace parcelo;
 
 namespace {
 
-qint64 DeadProcessId() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
-
 FileInDirectory Entry(const QString& path) {
     FileInDirectory entry;
     EXPECT_TRUE(entry.open(QFile::encodeName(path)));
@@ -35,7 +27,7 @@ FileInDirectory Entry(const QString& path) {
 // once a process, so that writing each of thousands of files in it does not list it again.
 TEST(PendingFile, LeftoversGoWithTheirNameAndTheDirectoryIsListedOnce) {
     QTemporaryDir dir;
-    const QString dead = QString::number(DeadProcessId());
+    const QString dead = QString::number(test::endedProcessId());
     const QString alive = QString::number(::getppid());
     const QStringList before = {".a.parcelo-" + dead + "-0", ".a.parcelo-" + alive + "-0",
                                 ".b.parcelo-" + dead + "-7", ".parcelo-" + dead + "-1",

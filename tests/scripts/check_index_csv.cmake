@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The CSV index of an export of real and made-up mail, read back with Python's csv module and
 # checked against Python's email package (and opened by LibreOffice Calc, where it is installed).
 find_package(Python3 COMPONENTS Interpreter)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Exports mail from the outside corpus and made-up messages with awkward fields with
 `parcelo-cli export --index-csv` and reads Index.csv back with Python's csv module.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks parcelo-cli against the desktop mail client itself, run headless on a fresh profile.
 
 Needs Debian's `thunderbird` package (`apt-get install thunderbird`); this script installs nothing

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks deleting runs of parcelo-cli on an mbox store that a real mail server writes meanwhile.
 
 Needs Debian's `dovecot-imapd` (`apt-get install -y dovecot-imapd`); this script installs nothing

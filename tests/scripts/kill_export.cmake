@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Deleting and compacting exports killed at random moments lose no message and leave no
 # truncated file under a real name (short form; run the script with --rounds 40 at length).
 find_package(Python3 COMPONENTS Interpreter)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Kills deleting and compacting exports at random moments and checks that no message is lost.
 
 Each round builds an mbox tree and a Maildir from the outside corpus's mailboxes in a temporary

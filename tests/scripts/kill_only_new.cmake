@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Only-new exports killed at random moments, and at the system calls that name a file or write
 # the list of exported messages, end with every message exported exactly once when run again
 # (short form; run the script with --rounds 2 --kills 20 --syscall-kills 10 --acting at length).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Kills `parcelo-cli export --only-new` at random moments and checks that, run again, it ends
 with every message exported exactly once.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Round trip of every message of the outside corpus: the tool converts each source as the export
 # does, and Python's email package compares source and message file.
 find_package(Python3 COMPONENTS Interpreter)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Round trip of every message in the outside corpus through the MIME model.
 
 Every single-message file and every message of every mbox file is brought into the form the

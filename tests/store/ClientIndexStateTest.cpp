@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read and flagged as the mail client shows them, and the state that only its index holds
 // written into the messages before a change removes that index.
 #include "export/ExportSession.h"

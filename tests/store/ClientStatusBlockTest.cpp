@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail client's status fields count only where it writes them: as the first fields of a
 // header, right after the separator line. The same fields further down are the sender's, and
 // neither hide a message nor say that it was read; a change never edits them.

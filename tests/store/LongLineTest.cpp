@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lines of any length are read in bounded memory: by the line reader, the canonical stream
 // and the mbox scanner.
 #include "store/CrlfCanonicalizer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Skimming a body at once finds what reading it line by line finds: the same stop, sizes and
 // trailing empty line, for any mix of line kinds, line ends and starting points.
 #include "store/mbox/MboxBodySkim.h"

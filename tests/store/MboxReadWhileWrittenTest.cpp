@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An mbox folder read while other programs write the same file: a writer that locks waits for
 // the read, a big message is read from the file that was enumerated, and a change by a writer
 // that does not lock is told.

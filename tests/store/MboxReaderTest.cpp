@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A message read on its own, from where it starts, is the message the whole file's reading
 // found: same offsets, sizes and flags, its bytes kept whole, and streamed from memory exactly
 // as from the file.

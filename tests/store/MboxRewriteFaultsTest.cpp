@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rewrites of an mbox that meet other programs: appends during the copy, locks, links and
 // the leftovers of a process killed in the middle of a rewrite.
 #include "../export/ScopedFileSizeLimit.h"
@@ -60,15 +61,6 @@ QString DeleteFirst(const QString& path, HRESULT* result) {
     EXPECT_EQ(folder.DeleteMessages(Ids({0})), S_OK);
     *result = folder.Close();
     return folder.LastError();
-}
-
-qint64 DeadProcessId() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
 }
 
 QStringList Leftovers(const QString& dir) {
@@ -267,7 +259,7 @@ TEST(MboxRewriteFaults, TheLeftoversOfAKilledRewriteAreCleared) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Inbox"));
     ASSERT_TRUE(writeFile(path, kTwoMessages));
-    const QString dead = QString::number(DeadProcessId());
+    const QString dead = QString::number(test::endedProcessId());
     const QString alive = QString::number(::getppid());
     // A fresh lock and a temporary file of a killed process go at once; a temporary file of
     // a live process, and one of another mailbox, stay.
@@ -292,7 +284,7 @@ TEST(MboxRewriteFaults, TheLeftoversOfAKilledRewriteAreCleared) {
 // change, the second mailbox's too, and a live process's stay.
 TEST(MboxRewriteFaults, LeftoversOfEveryChangedMailboxGoOnceTheFolderWasLookedAt) {
     QTemporaryDir dir;
-    const QString dead = QString::number(DeadProcessId());
+    const QString dead = QString::number(test::endedProcessId());
     const QString alive = QString::number(::getppid());
     QStringList orphans;
     QStringList live;
@@ -330,7 +322,7 @@ TEST(MboxRewriteFaults, ALiveOrForeignLockBlocksTheChangeAndIsNamed) {
         {QByteArray::number(parent) + '\n',
          QStringLiteral("the mailbox is locked by process %1 (%2)").arg(parent).arg(lockPath)},
         // A process id of another host says nothing about this one.
-        {QByteArray::number(DeadProcessId()) + " some-other-host.example\n",
+        {QByteArray::number(test::endedProcessId()) + " some-other-host.example\n",
          QStringLiteral("the mailbox is locked by another program (%1)").arg(lockPath)},
         {"", QStringLiteral("the mailbox is locked by another program (%1)").arg(lockPath)},
     };
@@ -352,7 +344,7 @@ TEST(MboxRewriteFaults, AnOldLockIsTakenOverOnlyWhenItNamesNoLiveProcessHere) {
     char host[256] = {};
     ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
     const QByteArray parent = QByteArray::number(qint64(::getppid()));
-    const QByteArray dead = QByteArray::number(DeadProcessId());
+    const QByteArray dead = QByteArray::number(test::endedProcessId());
     const struct {
         QByteArray content;
         int ageSeconds;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stores that are odd but possible: links that lead back into the walk, files that are not
 // regular, and names that are not UTF-8. Each must list in bounded time and lose nothing.
 #include "support/DeepTree.h"

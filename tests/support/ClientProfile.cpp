@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/ClientProfile.h"
 
 #include "support/TestEnv.h"
@@ -50,14 +51,6 @@ QString ClientProfile::hostName() {
     char name[HOST_NAME_MAX + 1] = {};
     ::gethostname(name, sizeof name - 1);
     return QString::fromLocal8Bit(name);
-}
-
-qint64 ClientProfile::deadPid() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
 }
 
 } // namespace parcelo::test

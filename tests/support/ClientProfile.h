@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QProcess>
@@ -24,8 +25,6 @@ public:
     void releaseParentLock();
 
     static QString hostName();
-    // The id of a process that has ended.
-    static qint64 deadPid();
 
 private:
     QString profile_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnv.h"
 
 #include <QDir>
@@ -6,6 +7,8 @@
 #include <QFileInfo>
 #include <cstdlib>
 #include <ctime>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace parcelo::test {
 
@@ -68,6 +71,14 @@ bool copyTree(const QString& from, const QString& to) {
         }
     }
     return true;
+}
+
+qint64 endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
 }
 
 } // namespace parcelo::test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -41,6 +42,9 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 
 // Copies a directory tree (files and folders) into an existing destination folder.
 bool copyTree(const QString& from, const QString& to);
+
+// The id of a process that has ended, for leftovers and locks of a dead owner.
+qint64 endedProcessId();
 
 } // namespace parcelo::test
 

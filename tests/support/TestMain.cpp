@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QCoreApplication>
 #ifdef PARCELO_WIDGET_TESTS
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses every message source in a folder and writes the message file the export would write
 // for it (its stored form and the closing CR LF CR LF) to another folder. Sources without a blank
 // line in CR LF form are skipped, as the export skips them.

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestEnv.h"
 #include "ui/picker/CSelectFolderDialog.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +50,14 @@ TEST(FolderPicker, SelectReturnsTheShownFolderWithOneSeparator) {
         ASSERT_NE(dialog.SelectButton(), nullptr);
         EXPECT_EQ(dialog.SelectButton()->text(), "&Select");
         EXPECT_TRUE(dialog.SelectButton()->isEnabled());
+        // Select stands left of No, on the same line.
+        auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
+        ASSERT_NE(buttons, nullptr);
+        const QPushButton* no = buttons->button(QDialogButtonBox::Cancel);
+        ASSERT_NE(no, nullptr);
+        EXPECT_EQ(no->text(), "&No");
+        EXPECT_EQ(dialog.SelectButton()->y(), no->y());
+        EXPECT_LT(dialog.SelectButton()->geometry().right(), no->x());
         // A folder selected in the list is not the result; the shown one is.
         dialog.selectFile(tmp.filePath("Export/Inner"));
         QTest::mouseClick(dialog.SelectButton(), Qt::LeftButton);

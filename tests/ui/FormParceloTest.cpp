@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowFixture.h"
 #include "filters/FilterCodes.h"
 #include "platform/MailClientWindow.h"
@@ -193,8 +194,9 @@ TEST_F(FormParceloTest, MenusCarryTheirKeysChecksAndTheTreeContextMenu) {
     EXPECT_EQ(settingsRequests, QStringList({"2", "-1"}));
     menu.homePage->trigger();
     EXPECT_EQ(opened.size(), 1);
-    menu.helpTopics->trigger(); // no help file: nothing is opened
-    EXPECT_EQ(opened.size(), 1);
+    menu.helpTopics->trigger(); // the manual, at the window's section
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_TRUE(opened[1].endsWith("/index.html#window")) << opened[1].toStdString();
 }
 
 namespace {

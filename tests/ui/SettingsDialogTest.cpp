@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CParceloApp.h"
 #include "app/SettingsStore.h"
 #include "support/TestEnv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextRoom.h"
 #include "WindowFixture.h"
 #include "ui/filters/FilterEditor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/feedback/SupportMessages.h"
 
 #include "platform/FormatByteSize.h"
@@ -52,12 +53,12 @@ QString BugReportBody(const SystemInformation& info, const QString& product,
 }
 
 bool SendFeedbackMail(const UrlOpener& openUrl) {
-    return SendSupportMail(kSupportAddress, FeedbackSubject(kProductName, kProductVersion),
+    return SendSupportMail(kProductSupportAddress, FeedbackSubject(kProductName, kProductVersion),
                            QString(), openUrl);
 }
 
 bool SendBugReportMail(const UrlOpener& openUrl) {
-    return SendSupportMail(kSupportAddress, BugReportSubject(kProductName, kProductVersion),
+    return SendSupportMail(kProductSupportAddress, BugReportSubject(kProductName, kProductVersion),
                            BugReportBody(CollectSystemInformation(), kProductName, kProductVersion),
                            openUrl);
 }

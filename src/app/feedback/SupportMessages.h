@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/SupportMail.h"
@@ -7,10 +8,8 @@
 
 namespace parcelo {
 
-// Where feedback and problem reports go. The address is a placeholder in a reserved domain
-// until the project has a support mailbox.
+// The name of the mailbox that feedback and problem reports go to (kProductSupportAddress).
 inline const QString kSupportName = QStringLiteral("Parcelo Support");
-inline const QString kSupportAddress = QStringLiteral("support@parcelo.example");
 
 QString FeedbackSubject(const QString& product, const QString& version);
 QString BugReportSubject(const QString& product, const QString& version);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/output/MessageFileOutput.h"
 
 #include "export/dates/MailDate.h"

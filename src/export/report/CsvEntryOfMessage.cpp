@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/CsvEntryOfMessage.h"
 
 #include "store/header/EncodedWords.h"

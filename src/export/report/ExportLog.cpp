@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/ExportLog.h"
 
 #include "export/CountText.h"
@@ -15,6 +16,23 @@ QString dateText(const QDateTime& now) {
 }
 QString timeText(const QDateTime& now) {
     return LocaleFormats::current().formatTime(now.time());
+}
+
+// "None" or "Some: ..." with what the run kept and left out.
+QString AttachmentsLogText(const RunLogFooter& footer) {
+    QString text = SelectionLogText(footer.exportAttachments, footer.attachmentNames);
+    if (footer.exportAttachments == 2)
+        return text;
+    const AttachmentTally& tally = footer.attachments;
+    text += QStringLiteral(" (");
+    if (footer.exportAttachments == 1)
+        text += QStringLiteral("kept %1, ").arg(tally.kept);
+    text += QStringLiteral("left out %1 from %2 messages")
+                .arg(tally.leftOut)
+                .arg(tally.messagesReduced);
+    if (tally.onlyHeader > 0)
+        text += QStringLiteral("; %1 messages kept only their header").arg(tally.onlyHeader);
+    return text + u')';
 }
 
 } // namespace
@@ -51,19 +69,23 @@ QString ProblemsText(const QStringList& problems) {
     return text;
 }
 
-QString SelectionLogText(int mode) {
-    return mode == 2   ? QStringLiteral("All")
-           : mode == 1 ? QStringLiteral("Some")
-                       : QStringLiteral("None");
+QString SelectionLogText(int mode, const QStringList& names) {
+    if (mode == 2)
+        return QStringLiteral("All");
+    if (mode != 1)
+        return QStringLiteral("None");
+    return names.isEmpty() ? QStringLiteral("Some: (no names listed)")
+                           : QStringLiteral("Some: ") + names.join(QStringLiteral(", "));
 }
 
 QString RunFooterText(const RunLogFooter& footer, const QDateTime& now) {
     return QStringLiteral("Export completed at ") + timeText(now) + kCrLf +
            QStringLiteral("Applied Filter(s): ") + footer.filterDescription + kCrLf +
-           QStringLiteral("Exported Headers: ") + SelectionLogText(footer.exportHeaders) + kCrLf +
-           QStringLiteral("Exported Attachments: ") + SelectionLogText(footer.exportAttachments) +
-           kCrLf + QStringLiteral("Total number of exported messages: ") +
-           CountText(footer.exported) + kCrLf +
+           QStringLiteral("Exported Headers: ") +
+           SelectionLogText(footer.exportHeaders, footer.headerNames) + kCrLf +
+           QStringLiteral("Exported Attachments: ") + AttachmentsLogText(footer) + kCrLf +
+           QStringLiteral("Total number of exported messages: ") + CountText(footer.exported) +
+           kCrLf +
            (footer.skipped >= 0 ? QStringLiteral("Total number of skipped messages (exported "
                                                  "before): ") +
                                       CountText(footer.skipped) + kCrLf

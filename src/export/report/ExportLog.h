@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QDateTime>
@@ -17,17 +18,28 @@ struct FolderLogBlock {
     QStringList duplicates{}; // the messages that were copies of one exported earlier in the run
 };
 
+// What the attachment choice of a run did to the messages it wrote.
+struct AttachmentTally {
+    int kept = 0;
+    int leftOut = 0;
+    int messagesReduced = 0; // messages that lost at least one attachment
+    int onlyHeader = 0;      // messages of which only the header was kept
+};
+
 struct RunLogFooter {
     QString filterDescription; // DescribeFilters
     int exported = 0;
     int scanned = 0;
     int exportHeaders = 2; // the modes the run applied
     int exportAttachments = 2;
+    QStringList headerNames = {}; // the lists a mode "Some" applied
+    QStringList attachmentNames = {};
+    AttachmentTally attachments = {};
     int skipped = -1; // as in FolderLogBlock
 };
 
-// How the log names a header or attachment mode: "All", "Some" or "None".
-QString SelectionLogText(int mode);
+// How the log names a header or attachment mode: "All", "None", or "Some: " and the names.
+QString SelectionLogText(int mode, const QStringList& names = {});
 
 // The records of a run, each without its closing CR LF; dates and times in the
 // user's formats.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/IndexCsvWriter.h"
 
 #include "platform/WriteAll.h"

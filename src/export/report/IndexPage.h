@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "export/report/HomePage.h"
+#include "platform/ProductInfo.h"
 
 #include <QDateTime>
 #include <QString>
@@ -20,7 +21,7 @@ struct IndexEntry {
 };
 
 // The heading written once when the page is created (UTF-8, with its charset declared).
-QString IndexPageHeadingText(const QDateTime& now, const QString& homePage = kHomePageUrl);
+QString IndexPageHeadingText(const QDateTime& now, const QString& homePage = kProductHomePage);
 
 // One entry: a paragraph holding a two-row table, then a rule; without the closing CR LF.
 QString IndexEntryText(const IndexEntry& entry);
@@ -40,6 +41,6 @@ QByteArray IndexFileLink(const QString& path);
 // not appended.
 bool WriteIndexEntry(const QString& indexPath, const IndexEntry& entry,
                      const QDateTime& now = QDateTime::currentDateTime(),
-                     const QString& homePage = kHomePageUrl, QString* error = nullptr);
+                     const QString& homePage = kProductHomePage, QString* error = nullptr);
 
 } // namespace parcelo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "export/report/IndexPage.h"
@@ -16,7 +17,7 @@ namespace parcelo {
 class IndexPageWriter {
 public:
     IndexPageWriter(QString path, QDateTime now = QDateTime::currentDateTime(),
-                    QString homePage = kHomePageUrl);
+                    QString homePage = kProductHomePage);
     ~IndexPageWriter();
 
     // False, with the reason in error, when the page cannot be created or written; the entries

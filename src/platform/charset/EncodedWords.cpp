@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/charset/EncodedWords.h"
 
 #include "platform/charset/CharsetConversion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/CurrentFolderIndex.h"
 
 #include "store/mork/MailFolderIndex.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxChangePlan.h"
 
 #include "store/mbox/MboxStateRules.h"
@@ -14,6 +15,8 @@ constexpr int kKeysWidth = 80; // the client pads its keys so that tags fit in p
 MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry* entry,
                           const MboxChangeRequest& request) {
     MboxChange change;
+    if (message.folderData)
+        return change; // the server's, kept as it is
     if (request.compact && (message.expunged || request.remove)) {
         change.drop = true;
         return change;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "store/mbox/MboxRewriter.h"
@@ -22,7 +23,7 @@ struct MboxChangeRequest {
 // message (entry), carries the index's state into the message's X-Mozilla-Status,
 // X-Mozilla-Status2 and X-Mozilla-Keys fields, adding them right after the separator line
 // where the message has none: the index is removed after the change, and the client then
-// reads the state from the file.
+// reads the state from the file. The server's internal-data message is never changed.
 MboxChange PlanMboxChange(const MboxMessage& message, const MailFolderIndexEntry* entry,
                           const MboxChangeRequest& request);
 

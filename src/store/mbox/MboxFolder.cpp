@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxFolder.h"
 
 #include "store/CrlfFileStream.h"
@@ -140,7 +141,7 @@ bool MboxFolder::indexNext() {
     MboxMessage message;
     while (reader_->next(&message)) {
         readerNext_ = indexedEnd_ = message.regionEnd;
-        if (message.expunged)
+        if (message.expunged || message.folderData)
             continue; // no id, as if it were gone
         starts_.push_back(message.separatorStart);
         if (!pending_.empty())
@@ -213,7 +214,7 @@ HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>
         const qint64 base = message.separatorStart;
         *stream = std::make_unique<CrlfMemoryStream>(
             reader_->region(), qsizetype(message.contentStart - base),
-            qsizetype(message.contentEnd - base), message.cbMessage, true, path_);
+            qsizetype(message.contentEnd - base), message.cbMessage, !message.lengthEnded, path_);
         return S_OK;
     }
     MboxMessage message;
@@ -224,7 +225,8 @@ HRESULT MboxFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>
     // From the file enumerated, whatever has its name now: another program may have put a
     // compacted copy in its place.
     auto opened = std::make_unique<CrlfFileStream>(file_.handle(), path_, message.contentStart,
-                                                   message.contentEnd, message.cbMessage, true);
+                                                   message.contentEnd, message.cbMessage,
+                                                   !message.lengthEnded);
     if (!opened->open()) {
         error_ = opened->LastError();
         return E_IO;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -17,6 +18,14 @@ struct MboxMessage {
     bool headerLineEndMissing = false; // the header's last line has no line end
     QByteArray lineEnd =
         QByteArray::fromRawData("\n", 1); // line end of the separator line, reused for added fields
+    qint64 bodyStart = -1;     // after the empty line that ends the header; -1: no such line
+    qint64 contentLength = -1; // the value of its Content-Length field, when it has one
+    // Its end is where Content-Length says (see MboxContentLength): its lines are then taken as
+    // written, without removing a '>' from ">From " lines.
+    bool lengthEnded = false;
+    // The mail server's internal data at the file's front, which keeps the folder's UIDs: the
+    // first message, with the server's subject and an X-IMAP or X-IMAPbase field. No mail.
+    bool folderData = false;
 
     // The mail client's fields as it writes them: in a block of the header's first fields,
     // right after the separator line. Further down they are the sender's, and count for nothing.

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxReader.h"
 
 #include "platform/SystemErrorText.h"
 #include "store/header/MessageHeader.h"
 #include "store/mbox/MboxBodySkim.h"
+#include "store/mbox/MboxContentLength.h"
 
 #include <algorithm>
 #include <cctype>
@@ -76,20 +78,42 @@ bool IsStatusField(const char* data, qsizetype size) {
            StartsWithField(data, size, "X-Status", &value);
 }
 
+// A line of one or more '>' and "From ", which loses a '>' when read by separators.
+bool IsQuotedFromLine(const char* data, qsizetype size) {
+    qsizetype quotes = 0;
+    while (quotes < size && data[quotes] == '>')
+        ++quotes;
+    return quotes > 0 && StartsWith(data + quotes, size - quotes, "From ", 5);
+}
+
 // Size of a whole line in canonical form (see CrlfCanonicalizer), without copying it.
 quint64 CanonicalLineSize(const char* data, qsizetype size) {
     quint64 canonical = quint64(size);
     if (size > 0 && data[size - 1] == '\n' && !(size >= 2 && data[size - 2] == '\r'))
         ++canonical;
-    if (size > 0 && data[0] == '>') {
-        qsizetype quotes = 1;
-        while (quotes < size && data[quotes] == '>')
-            ++quotes;
-        if (StartsWith(data + quotes, size - quotes, "From ", 5))
-            --canonical;
-    }
+    if (IsQuotedFromLine(data, size))
+        --canonical;
     return canonical;
 }
+
+// Size of bytes in canonical form with every line as written: a CR for each bare LF.
+// lastCr: whether the byte before them is a CR; then whether their last one is.
+quint64 CanonicalBytesAsWritten(const char* data, qsizetype size, bool* lastCr) {
+    quint64 canonical = quint64(size);
+    const char* end = data + size;
+    for (const char* p = data; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!p)
+            break;
+        if (!(p > data ? p[-1] == '\r' : *lastCr))
+            ++canonical;
+    }
+    if (size > 0)
+        *lastCr = end[-1] == '\r';
+    return canonical;
+}
+
+const QByteArrayView kFolderDataSubject("DON'T DELETE THIS MESSAGE -- FOLDER INTERNAL DATA");
 
 void AppendLine(QByteArray* to, const char* head, qsizetype size, qsizetype limit) {
     if (to->size() >= limit)
@@ -226,9 +250,56 @@ void MboxReader::skimBody() {
     pos_ = skim.stop;
 }
 
+bool MboxReader::lengthEndsBody() {
+    const qint64 at = message_.bodyStart + message_.contentLength;
+    if (message_.contentLength > end_ - message_.bodyStart)
+        return false;
+    // The byte before tells whether a line starts there; the body's start always does.
+    char window[1 + kContentLengthEndWindow];
+    const qint64 from = at - 1;
+    const qint64 wanted = std::min<qint64>(qint64(sizeof window), end_ - from);
+    ssize_t got;
+    do {
+        got = ::pread(fd_, window, size_t(wanted), from);
+    } while (got < 0 && errno == EINTR);
+    if (got != wanted)
+        return false; // read by separators; a failing read shows as the reading goes on
+    return ContentLengthEndsBody(QByteArrayView(window + 1, got - 1), window[0] == '\n');
+}
+
+bool MboxReader::readCountedBody() {
+    while (countLeft_ > 0) {
+        if (pos_ == length_ && !fill()) {
+            if (!failed())
+                error_ = QStringLiteral("the file ended before the message did");
+            return false;
+        }
+        const qsizetype take = qsizetype(std::min<qint64>(countLeft_, length_ - pos_));
+        message_.cbMessage += CanonicalBytesAsWritten(buffer_.data() + pos_, take, &countLastCr_);
+        pos_ += take;
+        countLeft_ -= take;
+    }
+    countLeft_ = -1;
+    previousEmpty_ = false;
+    const char* newline = nullptr;
+    if (!peekLine(&newline))
+        return !failed();
+    const char* head = buffer_.data() + pos_;
+    if (newline && IsEmptyLine(head, newline - head + 1)) {
+        // The writer's empty line before the next separator, as a separator's is.
+        pendingEmpty_ = true;
+        pendingEmptyStart_ = bufferOffset_ + pos_;
+        pos_ += newline - head + 1;
+        previousEmpty_ = true;
+    }
+    return true;
+}
+
 bool MboxReader::next(MboxMessage* message) {
     const char* newline = nullptr;
     for (;;) {
+        if (open_ && !inHeader_ && countLeft_ >= 0 && !readCountedBody())
+            return false;
         if (open_ && !inHeader_)
             skimBody();
         if (!peekLine(&newline))
@@ -293,6 +364,13 @@ void MboxReader::separator(const Line& line) {
     inClientBlock_ = true;
     clientFieldsSeen_ = 0;
     flagFields_.resize(0);
+    lengthField_ = false;
+    quotedHeaderLines_ = 0;
+    countLeft_ = -1;
+    // Only a BOM can come before the first separator, and no separator can start within one.
+    firstOfFile_ = line.start <= kBomLength;
+    folderDataSubject_ = false;
+    folderDataField_ = false;
 }
 
 void MboxReader::bodyOrHeaderLine(const Line& line) {
@@ -306,6 +384,16 @@ void MboxReader::bodyOrHeaderLine(const Line& line) {
     if (inHeader_) {
         if (empty) {
             inHeader_ = false;
+            message_.bodyStart = line.start + line.length;
+            if (message_.contentLength >= 0 && lengthEndsBody()) {
+                // The empty line is the header's end, not one before a separator; no line of
+                // this message loses a '>'.
+                message_.lengthEnded = true;
+                message_.cbMessage += 2 + quint64(quotedHeaderLines_);
+                countLeft_ = message_.contentLength;
+                countLastCr_ = false;
+                return;
+            }
         } else {
             headerLine(line);
             message_.headerEnd = line.start + line.length;
@@ -343,7 +431,21 @@ void MboxReader::headerLine(const Line& line) {
     keepingFlagField_ = field >= kMozillaStatus || (field < 0 && IsStatusField(head, size));
     if (keepingFlagField_)
         AppendLine(&flagFields_, head, size, kKeptFlagFieldsLimit);
+    quotedHeaderLines_ += IsQuotedFromLine(head, size);
     qsizetype value = 0;
+    if (!lengthField_ && StartsWithField(head, size, "Content-Length", &value)) {
+        lengthField_ = true;
+        message_.contentLength = ContentLengthValue(QByteArrayView(head + value, size - value));
+    }
+    if (firstOfFile_) {
+        if (StartsWithField(head, size, "Subject", &value))
+            folderDataSubject_ =
+                folderDataSubject_ ||
+                QByteArrayView(head + value, size - value).trimmed() == kFolderDataSubject;
+        else if (StartsWithField(head, size, "X-IMAP", &value) ||
+                 StartsWithField(head, size, "X-IMAPbase", &value))
+            folderDataField_ = true;
+    }
     if (field == kMozillaStatus && StartsWithField(head, size, "X-Mozilla-Status", &value)) {
         const int digits = HexDigits(head, size, value);
         if (digits > 0 && digits <= 8) {
@@ -400,6 +502,8 @@ void MboxReader::finish(qint64 end) {
                (status.contains('O') ? kStatusLetterOld : 0) |
                (header.value("X-Status").contains('F') ? kXStatusLetterFlagged : 0));
     MboxStateRules::apply(options_.rules, &message_);
+    message_.folderData = firstOfFile_ && folderDataSubject_ && folderDataField_;
+    countLeft_ = -1;
     finished_ = std::move(message_);
     std::swap(done_, gathering_);
     inHeader_ = false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "store/CrlfCanonicalizer.h"
@@ -24,7 +25,8 @@ public:
     };
 
     // Reads [start, end) of the open file fd (not taken over); start is 0 or where a separator
-    // line starts, which the first line must then be.
+    // line starts, which the first line must then be. end is the file's end as far as the
+    // reading goes: a Content-Length that reaches it ends its message there.
     MboxReader(int fd, qint64 start, qint64 end, Options options);
     MboxReader(int fd, qint64 start, qint64 end) : MboxReader(fd, start, end, Options{}) {}
 
@@ -73,6 +75,11 @@ private:
     void keepRegionBytes();
 
     void skimBody();
+    // At the empty line that ends the header: whether the body's length comes from the
+    // message's Content-Length field.
+    bool lengthEndsBody();
+    // Reads on through a body whose length Content-Length gives, then the empty line after it.
+    bool readCountedBody();
     void separator(const Line& line);
     void bodyOrHeaderLine(const Line& line);
     void headerLine(const Line& line);
@@ -104,6 +111,13 @@ private:
     bool inClientBlock_ = false;    // no field but the mail client's seen yet
     unsigned clientFieldsSeen_ = 0; // of them, by bit
     QByteArray flagFields_;
+    bool lengthField_ = false;  // the message's first Content-Length field was seen
+    int quotedHeaderLines_ = 0; // its ">From " header lines, which read by separators lose a '>'
+    qint64 countLeft_ = -1;     // bytes of a counted body still to read; -1: none is read
+    bool countLastCr_ = false;  // the last counted byte is a CR
+    bool firstOfFile_ = false;  // the message is the file's first
+    bool folderDataSubject_ = false;
+    bool folderDataField_ = false;
     Gathered gathering_;
     // The message last finished.
     MboxMessage finished_;

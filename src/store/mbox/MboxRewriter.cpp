@@ -1,15 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxRewriter.h"
 
 #include "platform/FileInDirectory.h"
 #include "platform/PendingFile.h"
 #include "platform/SystemErrorText.h"
 #include "store/mbox/DotLock.h"
+#include "store/mbox/MboxContentLength.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -344,10 +347,125 @@ bool AppendLateTail(int fd, const FileInDirectory& file, qint64 copied, bool onl
     return failure == 0;
 }
 
+// The file as a rewrite would write it, read from the original before anything is written.
+class RewrittenFile {
+public:
+    RewrittenFile(int fd, const MboxScan& scan, const std::vector<MboxChange>& changes)
+        : fd_(fd), scan_(scan), changes_(changes) {
+        qint64 at = scan.prefixLength;
+        for (size_t i = 0; i < scan.messages.size(); ++i) {
+            if (changes[i].drop)
+                continue;
+            const MboxMessage& message = scan.messages[i];
+            qint64 growth = 0;
+            for (const Edit& edit : EditsOf(message, changes[i]))
+                growth += edit.text.size() - edit.replaced;
+            kept_.push_back({i, at, growth});
+            at += message.regionEnd - message.separatorStart + growth;
+        }
+        size_ = at;
+    }
+
+    qint64 size() const { return size_; }
+
+    // Where the body of the kept message i starts: every edit lies in the header before it.
+    qint64 bodyStart(size_t i) const {
+        const Kept& kept = *std::lower_bound(kept_.begin(), kept_.end(), i,
+                                             [](const Kept& k, size_t n) { return k.index < n; });
+        const MboxMessage& message = scan_.messages[i];
+        return kept.start + (message.bodyStart - message.separatorStart) + kept.growth;
+    }
+
+    // The byte at an offset below size(); false when the original cannot be read.
+    bool byteAt(qint64 offset, char* byte) const {
+        if (offset < scan_.prefixLength)
+            return original(offset, byte);
+        const Kept& kept =
+            *std::prev(std::upper_bound(kept_.begin(), kept_.end(), offset,
+                                        [](qint64 at, const Kept& k) { return at < k.start; }));
+        const MboxMessage& message = scan_.messages[kept.index];
+        qint64 local = offset - kept.start;
+        qint64 from = message.separatorStart;
+        for (const Edit& edit : EditsOf(message, changes_[kept.index])) {
+            if (local < edit.offset - from)
+                return original(from + local, byte);
+            local -= edit.offset - from;
+            if (local < edit.text.size()) {
+                *byte = edit.text[local];
+                return true;
+            }
+            local -= edit.text.size();
+            from = edit.offset + edit.replaced;
+        }
+        return original(from + local, byte);
+    }
+
+private:
+    struct Kept {
+        size_t index;
+        qint64 start;
+        qint64 growth;
+    };
+
+    bool original(qint64 offset, char* byte) const {
+        ssize_t got;
+        do {
+            got = ::pread(fd_, byte, 1, offset);
+        } while (got < 0 && errno == EINTR);
+        if (got == 0)
+            errno = EIO; // shorter than scanned
+        return got == 1;
+    }
+
+    int fd_;
+    const MboxScan& scan_;
+    const std::vector<MboxChange>& changes_;
+    std::vector<Kept> kept_;
+    qint64 size_ = 0;
+};
+
+// A message that its Content-Length did not end must not end there in the rewritten file,
+// where other bytes come after it: the messages after it would be read as its body.
+bool KeepsMessageEnds(int fd, const QString& path, const MboxScan& scan,
+                      const std::vector<MboxChange>& changes, QString* error) {
+    std::optional<RewrittenFile> rewritten; // made for the first message that needs it
+    for (size_t i = 0; i < scan.messages.size(); ++i) {
+        const MboxMessage& message = scan.messages[i];
+        if (changes[i].drop || message.lengthEnded || message.contentLength < 0 ||
+            message.bodyStart < 0)
+            continue;
+        if (!rewritten)
+            rewritten.emplace(fd, scan, changes);
+        const qint64 bodyStart = rewritten->bodyStart(i);
+        if (message.contentLength > rewritten->size() - bodyStart)
+            continue;
+        const qint64 end = bodyStart + message.contentLength;
+        // From the byte before, which tells whether a line starts there (see lengthEndsBody).
+        char window[1 + kContentLengthEndWindow];
+        const qint64 size = std::min<qint64>(qint64(sizeof window), rewritten->size() - end + 1);
+        for (qint64 k = 0; k < size; ++k) {
+            if (!rewritten->byteAt(end - 1 + k, &window[k])) {
+                *error = QStringLiteral("cannot read %1: %2").arg(path, SystemErrorText(errno));
+                return false;
+            }
+        }
+        if (ContentLengthEndsBody(QByteArrayView(window + 1, size - 1), window[0] == '\n')) {
+            *error = QStringLiteral("%1 was not changed: the Content-Length field of the message "
+                                    "at byte %2 would then take in the messages after it")
+                         .arg(path)
+                         .arg(message.separatorStart);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Rewrite(int fd, const FileInDirectory& file, const MboxScan& scan,
              const std::vector<MboxChange>& changes, const struct stat& original, HeldLocks* locks,
              QString* error) {
     const QString path = file.displayPath();
+    if (!KeepsMessageEnds(fd, path, scan, changes, error))
+        return false;
     Copied copied{original.st_size, original.st_mtim};
     const auto failed = [&](const QString& text, int failure) {
         *error = text.arg(path, SystemErrorText(failure));

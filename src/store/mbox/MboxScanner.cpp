@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxScanner.h"
 
 #include "platform/SystemErrorText.h"
@@ -29,17 +30,25 @@ struct Tally {
     MboxCounts counts;
     qint64 prefixLength = 0;
     QString error;
+    bool stopped = false; // where a message starts at stopAt
 };
 
-void TallyRange(int fd, qint64 start, qint64 end, const MboxStateRules* rules, Tally* tally) {
+// Counts the messages from start to the file's end, or up to stopAt when a message starts
+// there.
+void TallyRange(int fd, qint64 start, qint64 end, qint64 stopAt, const MboxStateRules* rules,
+                Tally* tally) {
     MboxReader reader(fd, start, end, MboxReader::Options{false, 0, rules});
     MboxMessage message;
     while (reader.next(&message)) {
-        if (message.expunged)
-            continue;
-        ++tally->counts.messages;
-        if (!message.read)
-            ++tally->counts.unread;
+        if (!message.expunged && !message.folderData) {
+            ++tally->counts.messages;
+            if (!message.read)
+                ++tally->counts.unread;
+        }
+        if (message.regionEnd == stopAt) {
+            tally->stopped = true;
+            break;
+        }
     }
     tally->prefixLength = reader.prefixLength();
     if (reader.failed())
@@ -47,7 +56,8 @@ void TallyRange(int fd, qint64 start, qint64 end, const MboxStateRules* rules, T
 }
 
 // Where the first separator line at or after from starts (a "From " line after an empty
-// line, as the reader takes it), or -1 when there is none before end.
+// line, as the reader takes it), or -1 when there is none before end. It may lie inside a body
+// whose length its Content-Length gives, which only a reading from the front can tell.
 qint64 SeparatorFrom(int fd, qint64 from, qint64 end) {
     constexpr qint64 kChunk = 64 << 10;
     constexpr qint64 kOverlap = 8; // a match may cross the end of a chunk
@@ -79,12 +89,16 @@ bool CountMboxMessages(int fd, MboxScan* scan, MboxCounts* counts, qint64 splitS
     Tally first;
     Tally second;
     if (middle > 0) {
-        std::thread other([&] { TallyRange(fd, middle, scan->size, rules, &second); });
-        TallyRange(fd, 0, middle, rules, &first);
+        // The first half reads on to the end unless a message starts at the middle: only then
+        // is the second half's count the rest of the file's.
+        std::thread other([&] { TallyRange(fd, middle, scan->size, -1, rules, &second); });
+        TallyRange(fd, 0, scan->size, middle, rules, &first);
         other.join();
     } else {
-        TallyRange(fd, 0, scan->size, rules, &first);
+        TallyRange(fd, 0, scan->size, -1, rules, &first);
     }
+    if (!first.stopped)
+        second = Tally{};
     scan->prefixLength = first.prefixLength;
     scan->error = !first.error.isEmpty() ? first.error : second.error;
     if (!scan->error.isEmpty())

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "store/header/HeaderSummary.h"
@@ -29,10 +30,10 @@ bool LooksLikeMbox(const QString& path);
 // Reads the file once, front to back, and indexes its messages: offsets, sizes and flags.
 MboxScan ScanMbox(const QString& path);
 
-// Counts the open mbox's messages (expunged ones left out) and the unread ones among them, with
-// the file's identity into scan; false, with the reason in scan->error, otherwise. A file of at
-// least splitSize bytes is read as two halves at once, split at a separator. Read as the rules
-// say (null: as outside the mail client's profile).
+// Counts the open mbox's messages (expunged ones and the server's internal data left out) and
+// the unread ones among them, with the file's identity into scan; false, with the reason in
+// scan->error, otherwise. A file of at least splitSize bytes is read as two halves at once,
+// split at a separator. Read as the rules say (null: as outside the mail client's profile).
 struct MboxCounts {
     int messages = 0;
     int unread = 0;

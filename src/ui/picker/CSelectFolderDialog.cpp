@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/picker/CSelectFolderDialog.h"
 
 #include <QDialogButtonBox>
@@ -41,6 +42,11 @@ CSelectFolderDialog::CSelectFolderDialog(QWidget* parent) : QFileDialog(parent) 
     // the place of the name entry.
     for (const char* name : {"fileNameEdit", "fileNameLabel", "fileTypeCombo", "fileTypeLabel"})
         hideChild(this, name);
+    // Select left of No on one line, whatever order the desktop's style would give them.
+    if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+        buttons->setOrientation(Qt::Horizontal);
+        buttons->setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: 0; }"));
+    }
     auto* label = new QLabel(QStringLiteral("Current Selection:"), this);
     selection_ = new QLineEdit(this);
     selection_->setReadOnly(true);

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/settings/FormSettings.h"
 
 #include "app/CParceloApp.h"
 #include "app/SettingKey.h"
 #include "app/SettingsStore.h"
-#include "platform/ProductInfo.h"
 #include "platform/ShellOpen.h"
+#include "ui/controls/UserManual.h"
 #include "ui/settings/CListBoxST.h"
 #include "ui/settings/CategoryIcons.h"
 #include "ui/settings/FormCategoryAttachments.h"
@@ -13,14 +14,12 @@
 #include "ui/settings/FormCategoryMisc.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace parcelo {
@@ -29,6 +28,8 @@ namespace {
 
 const char* const kCategoryTexts[] = {"Files Naming Convention", "Export Headers",
                                       "Export Attachments", "Misc"};
+const char* const kCategorySections[] = {ui::ManualSection::kNaming, ui::ManualSection::kHeaders,
+                                         ui::ManualSection::kAttachments, ui::ManualSection::kMisc};
 
 const SettingKey& lastCategoryKey() {
     static const SettingKey* key =
@@ -46,7 +47,8 @@ QPushButton* makeButton(const QString& text, QWidget* parent) {
 } // namespace
 
 FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app),
+      shellOpen_(&ShellOpen) {
     setWindowTitle(QStringLiteral("Settings"));
 
     auto* categoryLabel = new QLabel(QStringLiteral("Category:"), this);
@@ -111,6 +113,8 @@ FormSettings::FormSettings(CParceloApp& app, int category, QWidget* parent)
     connect(ok_, &QPushButton::clicked, this, &FormSettings::OnOK);
     connect(cancel_, &QPushButton::clicked, this, &FormSettings::reject);
     connect(help_, &QPushButton::clicked, this, &FormSettings::OnHelp);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &FormSettings::OnHelp);
     connect(categories_, &QListWidget::currentRowChanged, this, &FormSettings::showCategory);
 
     if (category < 0)
@@ -174,10 +178,10 @@ void FormSettings::OnOK() {
 }
 
 void FormSettings::OnHelp() {
-    if (!QFileInfo(app_.Paths.HelpFile).isFile() || !ShellOpen(app_.Paths.HelpFile))
-        QMessageBox::information(this, kProductName,
-                                 QStringLiteral("The help file %1 could not be opened.")
-                                     .arg(QDir::toNativeSeparators(app_.Paths.HelpFile)));
+    const int category = categories_->currentRow();
+    const char* section =
+        category >= 0 && category < 4 ? kCategorySections[category] : ui::ManualSection::kSettings;
+    ui::OpenUserManual(this, app_.Paths.HelpFiles, QLatin1String(section), shellOpen_);
 }
 
 void FormSettings::keyPressEvent(QKeyEvent* event) {

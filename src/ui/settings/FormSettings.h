@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QDialog>
 #include <array>
+#include <functional>
 
 class QPushButton;
 class QWidget;
@@ -13,8 +15,8 @@ class CListBoxST;
 class FormCategoryPage;
 
 // The settings dialog: a category list on the left and the page of the selected category.
-// Apply, Reset, OK, Cancel and Help; Enter and Escape never close it and it has no close box,
-// so it ends through OK or Cancel only.
+// Apply, Reset, OK, Cancel and Help (also F1: the manual at the shown page); Enter and Escape
+// never close it and it has no close box, so it ends through OK or Cancel only.
 class FormSettings : public QDialog {
     Q_OBJECT
 public:
@@ -35,6 +37,10 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
     QPushButton* HelpButton() const { return help_; }
+    // The shell's "open"; tests record what would be opened.
+    void SetShellOpener(std::function<bool(const QString&)> opener) {
+        shellOpen_ = std::move(opener);
+    }
 
 public Q_SLOTS:
     void OnApply();
@@ -58,6 +64,7 @@ private:
     QPushButton* ok_;
     QPushButton* cancel_;
     QPushButton* help_;
+    std::function<bool(const QString&)> shellOpen_;
 };
 
 } // namespace parcelo

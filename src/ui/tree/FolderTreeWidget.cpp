@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/tree/FolderTreeWidget.h"
 
 #include "ui/tree/TreeIcons.h"

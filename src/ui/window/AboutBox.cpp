@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/AboutBox.h"
 
 #include "platform/ProductInfo.h"
@@ -18,7 +19,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     auto* texts = new QLabel(this);
     texts->setTextFormat(Qt::PlainText);
     texts->setText(kProductName + QStringLiteral(" ") + kProductVersion + QStringLiteral("\n\n") +
-                   kProductDescription + QStringLiteral("\n") + kProductCopyright);
+                   kProductDescription + QStringLiteral("\n") + kProductCopyright +
+                   QStringLiteral("\n\n") + kProductLicense);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* row = new QHBoxLayout;

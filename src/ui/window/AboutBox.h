@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QDialog>
 
 namespace parcelo::ui {
 
-// The About box: the program's picture, product name and version, description and copyright.
+// The About box: the program's picture, product name and version, description, copyright and
+// licence.
 class AboutBox : public QDialog {
     Q_OBJECT
 public:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/FormParcelo.h"
 
 #include "app/CParceloApp.h"
@@ -11,6 +12,7 @@
 #include "ui/controls/CStatusBarACT.h"
 #include "ui/controls/MessageBox.h"
 #include "ui/controls/ProblemListDialog.h"
+#include "ui/controls/UserManual.h"
 #include "ui/filters/FilterEditor.h"
 #include "ui/filters/FilterSetCommands.h"
 #include "ui/picker/CSelectFolderDialog.h"
@@ -197,8 +199,10 @@ void FormParcelo::connectMenu() {
         connect(m.settingsCategories[category], &QAction::triggered, this,
                 [this, category] { Q_EMIT SettingsRequested(category); });
     connect(m.settingsLast, &QAction::triggered, this, [this] { Q_EMIT SettingsRequested(-1); });
-    connect(m.helpTopics, &QAction::triggered, this,
-            [this] { openIfExists(app_.Paths.HelpFile, false); });
+    connect(m.helpTopics, &QAction::triggered, this, [this] {
+        OpenUserManual(this, app_.Paths.HelpFiles, QLatin1String(ManualSection::kWindow),
+                       shellOpen_);
+    });
     connect(m.homePage, &QAction::triggered, this, [this] { shellOpen_(kProductHomePage); });
     connect(m.feedback, &QAction::triggered, this, [this] { Q_EMIT FeedbackRequested(false); });
     connect(m.bugReport, &QAction::triggered, this, [this] { Q_EMIT FeedbackRequested(true); });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/WindowLayout.h"
 
 #include "ui/window/WindowMetrics.h"
