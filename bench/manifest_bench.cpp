@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Look-ups in the list of exported messages as it grows to a million records: the time of one
 // look-up of a message that is listed and of one that is not, and the process's resident memory,
 // which must not grow with the list (the table stays on disk).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScopedFileSizeLimit.h"
 #include "export/report/IndexCsvWriter.h"
 #include "support/TestEnv.h"
