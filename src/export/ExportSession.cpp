@@ -130,6 +130,8 @@ int ExportSession::RunExport() {
         csv_ = std::make_unique<IndexCsvWriter>(settings_.Paths.IndexCsvFile);
     writer_ =
         std::make_unique<BackgroundFileWriter>(*output_, *index_, csv_.get(), manifest_.get());
+    if (manifest_)
+        manifest_->expect(checked_.TotalMessages);
     observer_.SetProgress(0);
     CheckLogWrite(log_.writeRunHeader());
     for (size_t i = 0; i < checked_.CheckedFolderIds.size(); ++i)
@@ -319,13 +321,12 @@ bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerpr
     skipped_ += run.SkippedInFolder;
     scanned_ += run.SkippedInFolder;
     if (checked_.TotalMessages > 0)
-        observer_.SetProgress(static_cast<int>(
-            std::min<long long>(100, static_cast<long long>(scanned_) * 100 /
-                                         checked_.TotalMessages)));
+        observer_.SetProgress(static_cast<int>(std::min<long long>(
+            100, static_cast<long long>(scanned_) * 100 / checked_.TotalMessages)));
     observer_.SetStatusText(StatusText(run));
     observer_.SetStatusText(CompletedText(exported_, skipped_));
-    CheckLogWrite(log_.writeFolderBlock({run.Name, run.StoreMessageCount, 0, false, false,
-                                         run.SkippedInFolder, {}}));
+    CheckLogWrite(log_.writeFolderBlock(
+        {run.Name, run.StoreMessageCount, 0, false, false, run.SkippedInFolder, {}}));
     return true;
 }
 
@@ -530,8 +531,8 @@ bool ExportSession::SkipExported(const SourceFingerprint& fingerprint, const MES
         QString why;
         if (!found->thisRun && !ExportManifest::FileStands(found->path, found->record, &why))
             return false;
-        run.RecordedCopies.push_back(
-            {props.dwMessageId, found->path, found->record, MessageText(run, props)});
+        run.RecordedCopies.push_back({props.dwMessageId, found->path, found->record.size,
+                                      found->record.identity.inode, MessageText(run, props)});
     }
     ++skipped_;
     ++run.SkippedInFolder;
@@ -684,8 +685,13 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
                                   const BackgroundFileWriter::Outcome& outcome) {
     const MessageFileResult& result = outcome.file;
     FolderRun& run = *pending.run;
-    if (!outcome.manifestError.isEmpty())
-        ReportManifestProblem(outcome.manifestError);
+    if (outcome.noted) {
+        // From now on a copy of the message is found exported, or not.
+        QString error;
+        if (!manifest_->settle(outcome.job.manifestNote->fingerprint, *outcome.noted,
+                               result.written(), &error))
+            ReportManifestProblem(error);
+    }
     if (!result.written()) {
         if (result.status == MessageFileResult::Status::Failed)
             ReportProblem(MessageText(run, pending.enumerated, pending.normalSubject) +
@@ -744,7 +750,7 @@ void ExportSession::ConfirmRecordedCopies(FolderRun& run) {
         if (!run.ReadDoubt.isEmpty() && copy.messageId >= run.DoubtFrom)
             why = QStringLiteral("its message was read while the mail folder changed");
         else
-            check.confirm(copy.path, copy.record, &why);
+            check.confirm(copy.path, copy.size, copy.inode, &why);
         if (why.isEmpty()) {
             run.ExportedIdList.push_front(copy.messageId);
             run.MessageTexts[copy.messageId] = copy.text;

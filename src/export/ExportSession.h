@@ -88,7 +88,8 @@ private:
         struct RecordedCopy {
             StoreMessageId messageId = 0;
             QString path;
-            ManifestRecord record;
+            qint64 size = 0;
+            ino_t inode = 0;
             QString text; // how a problem names the message
         };
         std::vector<RecordedCopy> RecordedCopies;

@@ -95,14 +95,17 @@ HRESULT LocalStoreNamespace::GetFolderProperties(StoreFolderId id, FOLDERPROPS* 
 namespace {
 
 void AddFileState(Sha256& hash, const struct stat& st) {
-    const std::int64_t state[] = {static_cast<std::int64_t>(st.st_dev),
-                                  static_cast<std::int64_t>(st.st_ino),
-                                  static_cast<std::int64_t>(st.st_size),
-                                  static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                                  static_cast<std::int64_t>(st.st_mtim.tv_nsec),
-                                  static_cast<std::int64_t>(st.st_ctim.tv_sec),
-                                  static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
-    hash.add(std::string_view(reinterpret_cast<const char*>(state), sizeof state));
+    const auto add = [&hash](auto value) {
+        const auto wide = static_cast<std::int64_t>(value);
+        hash.add(std::string_view(reinterpret_cast<const char*>(&wide), sizeof wide));
+    };
+    add(st.st_dev);
+    add(st.st_ino);
+    add(st.st_size);
+    add(st.st_mtim.tv_sec);
+    add(st.st_mtim.tv_nsec);
+    add(st.st_ctim.tv_sec);
+    add(st.st_ctim.tv_nsec);
 }
 
 // Each file of the directory by name and state: a message file written over in place, against

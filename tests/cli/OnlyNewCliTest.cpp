@@ -29,10 +29,10 @@ protected:
     bool maildir() const { return QString(GetParam()) == "Maildir"; }
 
     test::CliProcessResult exportOnlyNew(const QStringList& extra = {}) {
-        return test::RunCliProcess(tmp.path(), QStringList{"export", "--store", store, "--dest",
-                                                           dest, "--app-folder",
-                                                           tmp.filePath("app"), "--only-new"} +
-                                                   extra);
+        return test::RunCliProcess(tmp.path(),
+                                   QStringList{"export", "--store", store, "--dest", dest,
+                                               "--app-folder", tmp.filePath("app"), "--only-new"} +
+                                       extra);
     }
 
     // The message files under the destination and the Message-ID each holds.
@@ -42,9 +42,8 @@ protected:
         for (QDirIterator it(dest, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QString path = it.next();
             if (!path.contains("/.parcelo/"))
-                files[path] = id.match(QString::fromLatin1(test::readFile(path)))
-                                  .captured(1)
-                                  .toLatin1();
+                files[path] =
+                    id.match(QString::fromLatin1(test::readFile(path))).captured(1).toLatin1();
         }
         return files;
     }
@@ -58,9 +57,8 @@ protected:
                                        "@example.com>\nDate: Mon, 05 Jan 2009 10:00:00 +0000\n\n"
                                        "body\n";
             if (maildir()) {
-                ASSERT_TRUE(test::writeFile(store + "/new/170000000" + QString::number(i) +
-                                                ".M1P1.test",
-                                            message));
+                ASSERT_TRUE(test::writeFile(
+                    store + "/new/170000000" + QString::number(i) + ".M1P1.test", message));
             } else {
                 QFile inbox(store + "/Inbox");
                 ASSERT_TRUE(inbox.open(QIODevice::Append));
@@ -143,8 +141,9 @@ TEST_P(OnlyNewCliTest, AMessageChangedInPlaceWithItsFilesSizeAndTimeKeptIsExport
 
     // One letter of a body, in the mbox file or in a message file, is written over in place and
     // the file's time is set back: only its change time tells.
-    const QString path = maildir() ? store + "/cur/" + QDir(store + "/cur").entryList(QDir::Files)[0]
-                                   : store + "/Inbox";
+    const QString path = maildir()
+                             ? store + "/cur/" + QDir(store + "/cur").entryList(QDir::Files)[0]
+                             : store + "/Inbox";
     struct stat before {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
     QByteArray bytes = test::readFile(path);
@@ -166,8 +165,7 @@ TEST_P(OnlyNewCliTest, AMessageChangedInPlaceWithItsFilesSizeAndTimeKeptIsExport
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleStores, OnlyNewCliTest,
-                         ::testing::Values("Local Folders", "Maildir"),
-                         [](const auto& info) {
+                         ::testing::Values("Local Folders", "Maildir"), [](const auto& info) {
                              return std::string(info.param) == "Maildir" ? "Maildir" : "Mbox";
                          });
 
@@ -176,8 +174,9 @@ TEST(OnlyNewCli, AListThatCannotBeUsedIsAUsageErrorAndTheSettingIsAKey) {
     const QString dest = tmp.filePath("out");
     ASSERT_TRUE(QDir().mkpath(dest + "/.parcelo"));
     ASSERT_TRUE(test::writeFile(dest + "/.parcelo/exported", "PARCELO-EXPORTED\x07"));
-    const QStringList base{"export", "--store", test::examplesDir() + "/Maildir", "--dest", dest,
-                           "--app-folder", tmp.filePath("app")};
+    const QStringList base{"export",           "--store", test::examplesDir() + "/Maildir",
+                           "--dest",           dest,      "--app-folder",
+                           tmp.filePath("app")};
     for (const QStringList& onlyNew : {QStringList{"--only-new"}, {"--set", "OnlyNew=1"}}) {
         const test::CliProcessResult result = test::RunCliProcess(tmp.path(), base + onlyNew);
         EXPECT_EQ(result.exitCode, 2);

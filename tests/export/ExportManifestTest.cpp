@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/manifest/ExportManifest.h"
+
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -34,21 +35,25 @@ protected:
         return opened;
     }
 
-    // A message file in the root and the note of it, as the writing side makes them.
+    // A message file in the root and the note of it, as the writing side makes them; settled
+    // as placed, as the run does once the file has its name, unless told otherwise.
     qint64 place(ExportManifest& manifest, const std::string& message, const QString& name,
-                 const QByteArray& bytes = "bytes") {
+                 const QByteArray& bytes = "bytes", bool settle = true) {
         const QString path = root.filePath(name);
         EXPECT_TRUE(test::writeFile(path, bytes));
         qint64 offset = -1;
         QString error;
-        EXPECT_TRUE(manifest.notePlacing(fingerprint(message), path, bytes.size(),
-                                         identityOf(path), "<" + QByteArray(message.c_str()) + ">",
-                                         &offset, &error))
+        EXPECT_TRUE(manifest.notePlacing(fingerprint(message), path, bytes.size(), identityOf(path),
+                                         "<" + QByteArray(message.c_str()) + ">", &offset, &error))
             << error.toStdString();
+        if (settle) {
+            EXPECT_TRUE(manifest.settle(fingerprint(message), offset, true, &error));
+        }
         return offset;
     }
 
-    std::optional<ExportManifest::Found> find(ExportManifest& manifest, const std::string& message) {
+    std::optional<ExportManifest::Found> find(ExportManifest& manifest,
+                                              const std::string& message) {
         std::optional<ExportManifest::Found> found;
         QString error;
         EXPECT_TRUE(manifest.find(fingerprint(message), &found, &error)) << error.toStdString();
@@ -94,20 +99,29 @@ TEST_F(ExportManifestTest, RecordsOutliveTheRunAndTheLatestOfAMessageCounts) {
     EXPECT_FALSE(find(manifest, "c"));
 }
 
-TEST_F(ExportManifestTest, AWithdrawnFileCountsAsNotExportedUnlessALaterOneWasNoted) {
+TEST_F(ExportManifestTest, AMessageCountsAsExportedOnceItsLastNotedFileGotItsName) {
     ExportManifest manifest;
     ASSERT_TRUE(open(manifest));
     QString error;
-    const qint64 first = place(manifest, "a", "a.eml");
-    EXPECT_TRUE(manifest.withdraw(fingerprint("a"), first, &error));
+    // Noted, then not placed.
+    const qint64 first = place(manifest, "a", "a.eml", "bytes", false);
+    EXPECT_FALSE(find(manifest, "a"));
+    EXPECT_TRUE(manifest.settle(fingerprint("a"), first, false, &error));
     EXPECT_FALSE(find(manifest, "a"));
 
-    const qint64 taken = place(manifest, "b", "b.eml");
-    place(manifest, "b", "b (1).eml");
-    // Withdrawing the note of a name that was taken leaves the note of the next name.
-    EXPECT_TRUE(manifest.withdraw(fingerprint("b"), taken, &error));
+    // A name that was taken, then the next: the later note is the file.
+    place(manifest, "b", "b.eml", "bytes", false);
+    const qint64 next = place(manifest, "b", "b_1.eml", "bytes", false);
+    EXPECT_TRUE(manifest.settle(fingerprint("b"), next, true, &error));
     ASSERT_TRUE(find(manifest, "b"));
-    EXPECT_EQ(find(manifest, "b")->path, root.filePath("b (1).eml"));
+    EXPECT_EQ(find(manifest, "b")->path, root.filePath("b_1.eml"));
+    manifest.close();
+
+    ExportManifest again;
+    ASSERT_TRUE(open(again));
+    EXPECT_FALSE(find(again, "a"));
+    ASSERT_TRUE(find(again, "b"));
+    EXPECT_EQ(find(again, "b")->path, root.filePath("b_1.eml"));
 }
 
 TEST_F(ExportManifestTest, ManyRecordsAreAllFoundAsTheTableGrows) {
@@ -122,6 +136,7 @@ TEST_F(ExportManifestTest, ManyRecordsAreAllFoundAsTheTableGrows) {
                                              root.filePath(QString::number(i)), i, {0, 1}, {},
                                              &offset, &error))
                 << error.toStdString();
+            ASSERT_TRUE(manifest.settle(fingerprint(std::to_string(i)), offset, true, &error));
         }
         ASSERT_TRUE(manifest.close());
     }
@@ -220,12 +235,12 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     QString error;
     const SourceFingerprint folder = ExportManifest::FolderKey("/store", "Local Folders\\Inbox");
     ASSERT_TRUE(killed.noteFolderRead(folder, "stamp", 4, &error));
-    place(killed, "torn", "torn.eml");
+    place(killed, "torn", "torn.eml", "bytes", false);
     const QString copy = ExportManifest::FolderOf(other.path());
     ASSERT_TRUE(QDir().mkpath(copy));
     for (const QString name : {"exported", "exported.index"})
-        ASSERT_TRUE(QFile::copy(ExportManifest::FolderOf(root.path()) + "/" + name,
-                                copy + "/" + name));
+        ASSERT_TRUE(
+            QFile::copy(ExportManifest::FolderOf(root.path()) + "/" + name, copy + "/" + name));
     // The files that got their names stand in the other root as the very files (hard links);
     // one was replaced by another file since, one never got its name.
     ASSERT_EQ(::link(QFile::encodeName(root.filePath("placed.eml")).constData(),
@@ -241,8 +256,10 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     ASSERT_TRUE(next.open(other.path(), QDateTime::currentDateTimeUtc(), &error))
         << error.toStdString();
     std::optional<ExportManifest::Found> found;
-    for (const auto& [message, exported] : {std::pair{"placed", true}, {"replaced", false},
-                                            {"never placed", false}, {"torn", false}}) {
+    for (const auto& [message, exported] : {std::pair{"placed", true},
+                                            {"replaced", false},
+                                            {"never placed", false},
+                                            {"torn", false}}) {
         SCOPED_TRACE(message);
         ASSERT_TRUE(next.find(fingerprint(message), &found, &error));
         EXPECT_EQ(found.has_value(), exported);
@@ -277,8 +294,7 @@ TEST_F(ExportManifestTest, AFolderReadCompletelyCountsWhileItsStampIsTheSame) {
     const Case cases[] = {
         {inbox, "second", 7},
         {inbox, "first", std::nullopt},
-        {ExportManifest::FolderKey("/other store", "Local Folders\\Inbox"), "second",
-         std::nullopt},
+        {ExportManifest::FolderKey("/other store", "Local Folders\\Inbox"), "second", std::nullopt},
         {ExportManifest::FolderKey("/store", "Local Folders\\Sent"), "second", std::nullopt},
     };
     for (const Case& c : cases) {

@@ -24,9 +24,11 @@ struct StatusObserver : IExportObserver {
 };
 
 std::string message(const std::string& subject, const std::string& fields = {}) {
-    return fields + "From: Ann <ann@example.com>\nSubject: " + subject +
-           "\nMessage-ID: <" + subject + "@example.com>\nDate: Mon, 05 Jan 2009 10:00:00 +0000"
-           "\n\nbody of " + subject + "\n";
+    return fields + "From: Ann <ann@example.com>\nSubject: " + subject + "\nMessage-ID: <" +
+           subject +
+           "@example.com>\nDate: Mon, 05 Jan 2009 10:00:00 +0000"
+           "\n\nbody of " +
+           subject + "\n";
 }
 
 class OnlyNewExportTest : public ::testing::Test {
@@ -85,6 +87,7 @@ protected:
 } // namespace
 
 TEST_F(OnlyNewExportTest, ASecondRunExportsOnlyWhatArrivedSinceWhateverTheFilesAreCalledNow) {
+    app.IndexCsv = 1; // a row for each file written, none for a message skipped
     ExportCommandResult first = run();
     EXPECT_EQ(first.Exported, 4);
     EXPECT_EQ(first.Skipped, 0);
@@ -120,6 +123,7 @@ TEST_F(OnlyNewExportTest, ASecondRunExportsOnlyWhatArrivedSinceWhateverTheFilesA
                              "Number of Skipped Messages (exported before): 3\r\n"));
     EXPECT_TRUE(log.contains("Total number of exported messages: 2\r\n"
                              "Total number of skipped messages (exported before): 4\r\n"));
+    EXPECT_EQ(test::readFile(app.Paths.IndexCsvFile).count("\r\n"), 1 + 6);
 }
 
 TEST_F(OnlyNewExportTest, ACopyOfAMessageIsExportedOnceAndNamedInTheLog) {
@@ -257,8 +261,7 @@ TEST_F(OnlyNewExportTest, AFolderReadCompletelyIsLeftOutWhileItsStoreSaysItIsUnc
         std::function<void()> unset;
     };
     const Case cases[] = {
-        {"a filter",
-         [&] { app.Filters.items.append(STR_FILTER_ITEM{}); },
+        {"a filter", [&] { app.Filters.items.append(STR_FILTER_ITEM{}); },
          [&] { app.Filters.items.clear(); }},
         {"marking read", [&] { app.ActionMarkRead = 1; }, [&] { app.ActionMarkRead = 0; }},
         {"compacting", [&] { app.CompactMailboxes = 1; }, [&] { app.CompactMailboxes = 0; }},

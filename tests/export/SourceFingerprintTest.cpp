@@ -10,9 +10,9 @@ namespace {
 
 // Qt's own SHA-256 of the bytes, which the fingerprint must equal.
 SourceFingerprint QtSha256(const std::string& bytes) {
-    const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-        QCryptographicHash::Sha256);
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                 QCryptographicHash::Sha256);
     SourceFingerprint out{};
     std::copy(digest.begin(), digest.end(), out.begin());
     return out;
@@ -46,14 +46,13 @@ TEST(SourceFingerprintTest, TheStoresStateFieldsAreLeftOutOfTheMessagesOwnHeader
          "X-Keywords: $Forwarded\r\n NonJunk\r\nX-UID: 7\r\nX-IMAPbase: 1 8\r\nSubject: x\r\n" +
              kBody,
          "Return-Path: <a@example.com>\r\nFrom: a@example.com\r\nSubject: x\r\n" + kBody},
-        {"the last field of the header",
-         "Subject: x\r\nStatus : O\r\n\tcontinued\r\n" + kBody, "Subject: x\r\n" + kBody},
+        {"the last field of the header", "Subject: x\r\nStatus : O\r\n\tcontinued\r\n" + kBody,
+         "Subject: x\r\n" + kBody},
         {"names that only begin like them stay",
          "Status-Report: x\r\nX-Status-Line: y\r\nX-Mozilla-Status3: z\r\n" + kBody,
          "Status-Report: x\r\nX-Status-Line: y\r\nX-Mozilla-Status3: z\r\n" + kBody},
         {"a header without a body", "Subject: x\r\nStatus: RO\r\n", "Subject: x\r\n"},
-        {"LF line ends", "Subject: x\nStatus: RO\n\nStatus: RO\n",
-         "Subject: x\n\nStatus: RO\n"},
+        {"LF line ends", "Subject: x\nStatus: RO\n\nStatus: RO\n", "Subject: x\n\nStatus: RO\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

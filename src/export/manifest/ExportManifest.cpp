@@ -298,7 +298,9 @@ bool ExportManifest::close(QString* error) {
     bool ok = true;
     QString reason;
     if (!broken_) {
-        ok = ::fdatasync(logFd_) == 0;
+        // The message files reach the disk before the list that says they are there: after a
+        // power failure, a list marked whole names no file that was lost.
+        ok = ::syncfs(logFd_) == 0 && ::fdatasync(logFd_) == 0;
         if (!ok)
             reason = SystemReason(logPath_);
         // A table not marked clean is made again by the next run.
@@ -376,7 +378,6 @@ bool ExportManifest::index(const ManifestRecord& record, qint64 offset, QString*
 bool ExportManifest::find(const SourceFingerprint& fingerprint, std::optional<Found>* found,
                           QString* error) {
     found->reset();
-    std::lock_guard lock(mutex_);
     if (logFd_ < 0) {
         *error = QStringLiteral("the list of exported messages is not open");
         return false;
@@ -391,6 +392,7 @@ bool ExportManifest::find(const SourceFingerprint& fingerprint, std::optional<Fo
 }
 
 bool ExportManifest::append(const ManifestRecord& record, qint64* offset, QString* error) {
+    std::lock_guard lock(appending_);
     if (broken_) {
         *error = QStringLiteral("the list of exported messages '%1' could not be written "
                                 "earlier in this run")
@@ -416,7 +418,7 @@ bool ExportManifest::append(const ManifestRecord& record, qint64* offset, QStrin
         done += put;
     }
     *offset = logSize_;
-    logSize_ += bytes.size();
+    logSize_ += bytes.size(); // readers see the record once it is whole
     return true;
 }
 
@@ -431,32 +433,21 @@ bool ExportManifest::notePlacing(const SourceFingerprint& fingerprint, const QSt
     record.identity = identity;
     record.path = QFile::encodeName(path.startsWith(root_) ? path.mid(root_.size()) : path);
     record.messageId = messageId;
-    std::lock_guard lock(mutex_);
-    if (!append(record, offset, error))
-        return false;
-    if (!index(record, *offset, error)) {
-        broken_ = true; // the table no longer covers the list
-        return false;
-    }
-    return true;
+    return append(record, offset, error);
 }
 
-bool ExportManifest::withdraw(const SourceFingerprint& fingerprint, qint64 offset, QString* error) {
-    std::lock_guard lock(mutex_);
-    qint64 latest = -1;
-    ManifestRecord current;
-    if (!findLocked(fingerprint, &latest, &current, error)) {
-        broken_ = true;
-        return false;
-    }
-    if (latest != offset)
-        return true;
+bool ExportManifest::settle(const SourceFingerprint& fingerprint, qint64 offset, bool placed,
+                            QString* error) {
     ManifestRecord record;
-    record.kind = ManifestRecord::Kind::Withdrawn;
     record.fingerprint = fingerprint;
-    qint64 at = 0;
-    if (!append(record, &at, error) || !index(record, at, error)) {
-        // The record stays in the list: the next run looks at its file.
+    if (!placed) {
+        record.kind = ManifestRecord::Kind::Withdrawn;
+        if (!append(record, &offset, error))
+            return false;
+    }
+    if (!index(record, offset, error)) {
+        // The table no longer covers the list: the next run makes it again, and looks at the
+        // files this one noted.
         broken_ = true;
         return false;
     }
@@ -464,7 +455,7 @@ bool ExportManifest::withdraw(const SourceFingerprint& fingerprint, qint64 offse
 }
 
 SourceFingerprint ExportManifest::FolderKey(const QString& storeDirectory,
-                                           const QString& treePath) {
+                                            const QString& treePath) {
     const QByteArray key = "folder\n" + storeDirectory.toUtf8() + '\n' + treePath.toUtf8();
     return Sha256::of(std::string_view(key.constData(), static_cast<size_t>(key.size())));
 }
@@ -477,7 +468,6 @@ bool ExportManifest::noteFolderRead(const SourceFingerprint& folder, const QStri
     record.exportedAt = exportedAt_;
     record.size = messages;
     record.path = stamp.toUtf8();
-    std::lock_guard lock(mutex_);
     qint64 offset = 0;
     if (!append(record, &offset, error))
         return false;
@@ -491,7 +481,6 @@ bool ExportManifest::noteFolderRead(const SourceFingerprint& folder, const QStri
 bool ExportManifest::findFolderRead(const SourceFingerprint& folder, const QString& stamp,
                                     std::optional<qint64>* messages, QString* error) {
     messages->reset();
-    std::lock_guard lock(mutex_);
     qint64 offset = -1;
     ManifestRecord record;
     if (!findLocked(folder, &offset, &record, error))

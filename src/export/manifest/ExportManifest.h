@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -19,6 +20,9 @@ namespace parcelo {
 // goes through a table on disk (ManifestIndex), so neither its time nor the memory it takes
 // grows with the list. One run at a time uses the list (it is locked while open); a list of
 // another format version or with damage is refused, never made anew.
+//
+// The writing thread notes each file (notePlacing) and nothing else; everything else, the
+// table included, is the run's own thread's.
 class ExportManifest {
 public:
     static constexpr quint32 kFormatVersion = 1;
@@ -35,7 +39,8 @@ public:
     // Opens the root's list, creating it when there is none, for this run alone. False, with
     // why in words, when it cannot be used.
     bool open(const QString& root, const QDateTime& runStart, QString* error);
-    // Flushes the list to disk and lets it go; false when that failed.
+    // Flushes the destination's file system (the files the list names, the list itself) to disk
+    // and lets the list go; false when that failed.
     bool close(QString* error = nullptr);
     bool isOpen() const { return logFd_ >= 0; }
 
@@ -44,17 +49,20 @@ public:
         bool thisRun = false; // exported earlier in this run
         QString path;         // the file's absolute path
     };
-    // The record of the message's latest file, when it was exported before; false, with why,
-    // when the list cannot be read. The look-ups and notes may come from different threads.
+    // The record of the message's latest file, when it was exported before and the run knows
+    // it (see settle); false, with why, when the list cannot be read.
     bool find(const SourceFingerprint& fingerprint, std::optional<Found>* found, QString* error);
-    // Notes that the message's file is about to get the absolute path. offset: the record's
-    // place, to withdraw it should the file not get the path after all.
+    // Up to this many messages may be added in this run (see ManifestIndex::expect).
+    void expect(qint64 messages) { index_.expect(messages); }
+    // Notes, on the writing thread, that the message's file is about to get the absolute path.
+    // offset: the record's place, for settle.
     bool notePlacing(const SourceFingerprint& fingerprint, const QString& path, qint64 size,
                      FileIdentity identity, const QByteArray& messageId, qint64* offset,
                      QString* error);
-    // The file noted at offset did not get its path: the message counts as not exported, unless
-    // a later record of it was noted meanwhile.
-    bool withdraw(const SourceFingerprint& fingerprint, qint64 offset, QString* error);
+    // Once the file noted last at offset got its path (placed) or not: the message counts as
+    // exported from then on, or as not exported.
+    bool settle(const SourceFingerprint& fingerprint, qint64 offset, bool placed,
+                QString* error);
 
     // Notes that every message of a mail folder, whose state was the change stamp before it was
     // read, was exported or found exported; until it changes, a run may leave the folder out.
@@ -89,13 +97,14 @@ private:
     QString root_; // ends with '/'
     QByteArray logPath_;
     int logFd_ = -1;
-    qint64 logSize_ = 0;
-    qint64 runStart_ = 0; // records from here on were appended by this run
+    std::atomic<qint64> logSize_ = 0; // read by both threads, changed under appending_
+    qint64 runStart_ = 0;         // records from here on were appended by this run
     qint64 foldersForgotten_ = 0; // folder records before this offset no longer count
     qint64 exportedAt_ = 0;
-    bool broken_ = false; // an append failed: the list is left for the next run to check
+    // An append failed: the list is left for the next run to check.
+    std::atomic<bool> broken_ = false;
     ManifestIndex index_;
-    std::mutex mutex_;
+    std::mutex appending_;
 };
 
 } // namespace parcelo

@@ -205,8 +205,14 @@ bool ManifestIndex::find(quint64 key, const Matches& matches, qint64* offset, QS
 }
 
 bool ManifestIndex::set(quint64 key, qint64 offset, const Matches& matches, QString* error) {
-    if ((entries_ + 1) * 2 > slots_ && !grow(error))
-        return false;
+    if ((entries_ + 1) * 2 > slots_) {
+        qint64 slots = slots_ * 2;
+        while (slots < (entries_ + expected_) * 2)
+            slots *= 2;
+        expected_ = 0;
+        if (!grow(slots, error))
+            return false;
+    }
     Slot block[kBlockSlots];
     qint64 index = static_cast<qint64>(key & static_cast<quint64>(slots_ - 1));
     for (;;) {
@@ -249,11 +255,10 @@ bool ManifestIndex::insertNew(int fd, qint64 slots, const Slot& slot, QString* e
     }
 }
 
-bool ManifestIndex::grow(QString* error) {
-    // A table twice the size is filled beside this one and then takes its name; a run that
-    // ends meanwhile leaves this one, not marked clean, to be made again.
+bool ManifestIndex::grow(qint64 slots, QString* error) {
+    // A bigger table is filled beside this one and then takes its name; a run that ends
+    // meanwhile leaves this one, not marked clean, to be made again.
     const QByteArray grownPath = path_ + ".grow";
-    const qint64 slots = slots_ * 2;
     const int fd =
         ::open(grownPath.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)

@@ -39,9 +39,12 @@ public:
     bool find(quint64 key, const Matches& matches, qint64* offset, QString* error);
     // Makes the offset the fingerprint's record, growing the table as it fills.
     bool set(quint64 key, qint64 offset, const Matches& matches, QString* error);
+    // Up to this many more fingerprints may come: should the table have to grow, it grows to
+    // hold them all at once, so that a run that adds many moves the ones there once.
+    void expect(qint64 more) { expected_ = more; }
 
     qint64 entries() const { return entries_; }
-    qint64 slots() const { return slots_; }
+    qint64 slotCount() const { return slots_; }
 
     // The key of a fingerprint: its first eight bytes, never 0 (an empty slot).
     static quint64 keyOf(const unsigned char* fingerprint);
@@ -58,7 +61,8 @@ private:
     bool readSlots(qint64 first, Slot* slots, int count, QString* error) const;
     bool writeSlot(qint64 index, const Slot& slot, QString* error);
     bool writeHeader(bool clean, qint64 logSize, QString* error);
-    bool grow(QString* error);
+    // Moves the fingerprints into a table of that many slots.
+    bool grow(qint64 slots, QString* error);
     // Puts a slot into a table known not to hold its fingerprint.
     bool insertNew(int fd, qint64 slots, const Slot& slot, QString* error) const;
 
@@ -66,6 +70,7 @@ private:
     int fd_ = -1;
     qint64 slots_ = 0; // a power of two
     qint64 entries_ = 0;
+    qint64 expected_ = 0;
 };
 
 } // namespace parcelo

@@ -12,8 +12,8 @@ namespace parcelo {
 // One record of the list of exported messages, as it is appended to the list's file.
 struct ManifestRecord {
     enum class Kind : quint8 {
-        Placed = 1,    // the message's file is about to get (or got) the path
-        Withdrawn = 2, // the file of the message's latest Placed record never got its path
+        Placed = 1,     // the message's file is about to get (or got) the path
+        Withdrawn = 2,  // the file of the message's latest Placed record never got its path
         RunStarted = 3, // an export run began appending; only its time is set
         // Every message of a mail folder was exported or found exported: the fingerprint is
         // that of the folder (see ExportManifest::FolderKey), the path its change stamp, the

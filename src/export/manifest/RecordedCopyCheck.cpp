@@ -11,15 +11,15 @@
 
 namespace parcelo {
 
-bool RecordedCopyCheck::confirm(const QString& path, const ManifestRecord& record, QString* why) {
+bool RecordedCopyCheck::confirm(const QString& path, qint64 size, ino_t inode, QString* why) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         *why = SystemErrorText(errno);
-    } else if (!S_ISREG(st.st_mode) || st.st_ino != record.identity.inode) {
+    } else if (!S_ISREG(st.st_mode) || st.st_ino != inode) {
         *why = QStringLiteral("another file has its name now");
-    } else if (st.st_size != record.size) {
+    } else if (st.st_size != size) {
         *why = QStringLiteral("it changed after it was written");
     } else {
         if (!syncErrors_.contains(st.st_dev))

@@ -84,7 +84,6 @@ void BackgroundFileWriter::run() {
         Job& job = outcome.job;
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
-        std::optional<qint64> noted; // where the list noted the file last
         MessageFileOutput::PlacingNote note;
         if (manifest_ && job.manifestNote) {
             note = [&](const QString& path, const FileIdentity& file, qint64 size, QString* error) {
@@ -92,14 +91,12 @@ void BackgroundFileWriter::run() {
                 if (!manifest_->notePlacing(job.manifestNote->fingerprint, path, size, file,
                                             job.manifestNote->messageId, &offset, error))
                     return false;
-                noted = offset;
+                outcome.noted = offset;
                 return true;
             };
         }
         outcome.file = output_.write(job.destination, job.messageDate, bytes, job.key, &job.draft,
                                      note ? &note : nullptr);
-        if (noted && !outcome.file.written())
-            manifest_->withdraw(job.manifestNote->fingerprint, *noted, &outcome.manifestError);
         if (outcome.file.written()) {
             outcome.indexed = index_.append(job.entry, outcome.file.path, &outcome.indexError);
             if (csv_)

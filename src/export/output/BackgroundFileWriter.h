@@ -44,7 +44,8 @@ public:
         QString indexError;  // and why
         bool csvIndexed = true; // the same for the CSV index
         QString csvError;
-        QString manifestError; // why a file not placed could not be taken off the list
+        // Where the list of exported messages noted the file last (see ExportManifest::settle).
+        std::optional<qint64> noted;
         // The job handed back, its bytes emptied: its memory is the caller's to use again or
         // let go, which is cheaper on the thread that took it. Bytes bigger than
         // kKeptBufferSize are let go here, so that results waiting to be taken stay small.
@@ -58,7 +59,7 @@ public:
 
     // The index page (and the CSV index, when given) gets the entry of each file written; it is
     // the caller's again whenever no result is outstanding. The list of exported messages, when
-    // given, notes each file before it gets its name.
+    // given, notes each file before it gets its name; the caller settles the notes.
     BackgroundFileWriter(MessageFileOutput& output, IndexPageWriter& index,
                          IndexCsvWriter* csv = nullptr, ExportManifest* manifest = nullptr);
     ~BackgroundFileWriter();

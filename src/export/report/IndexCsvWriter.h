@@ -10,8 +10,8 @@
 namespace parcelo {
 
 // Appends the rows of one run to the CSV index: a new or empty file gets its heading first
-// (see IndexCsvHeading); rows are written whole in few writes (at the latest by flush()), and a write that
-// fails part-way is taken back, so the file never ends in half a row.
+// (see IndexCsvHeading); rows are written whole in few writes (at the latest by flush()), and a
+// write that fails part-way is taken back, so the file never ends in half a row.
 class IndexCsvWriter {
 public:
     explicit IndexCsvWriter(QString path);

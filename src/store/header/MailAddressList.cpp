@@ -98,8 +98,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
             finish();
             ++i;
         } else {
-            if (box.angle && splitAfterAddress && c != ' ' && c != '\t' && c != '\r' &&
-                c != '\n')
+            if (box.angle && splitAfterAddress && c != ' ' && c != '\t' && c != '\r' && c != '\n')
                 finish();
             if (!box.angle)
                 box.phrase.append(c);
