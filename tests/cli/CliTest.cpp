@@ -322,7 +322,8 @@ TEST_F(CliTest, OpenIndexOpensThePageOnlyAfterARunThatExported) {
     EXPECT_FALSE(QFile::exists(opened)); // nothing exported: nothing opened
 
     EXPECT_EQ(run(base + QStringList{"--folder", "Local Folders\\Sent"}, bin).exitCode, 0);
-    for (int i = 0; i < 50 && !QFile::exists(opened); ++i)
+    // The opener runs detached: wait for its whole line, not just for the file to appear.
+    for (int i = 0; i < 300 && !test::readFile(opened).endsWith('\n'); ++i)
         QThread::msleep(100);
     EXPECT_EQ(QString::fromUtf8(test::readFile(opened)).trimmed(), appFolder + "/Index.htm");
 }
