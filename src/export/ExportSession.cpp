@@ -169,13 +169,20 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     // Its state is taken before it is read: a change meanwhile has it read again next time.
     SourceFingerprint folderKey{};
     QString stamp;
+    std::optional<ExportManifest::FolderRead> readBefore;
     if (MayLeaveOutUnchangedFolders()) {
         QString directory;
         store_.GetDirectory(&directory);
         folderKey = ExportManifest::FolderKey(directory, run.TreePath);
         stamp = store_.FolderChangeStamp(id);
-        if (!stamp.isEmpty() && LeaveOutUnchangedFolder(run, folderKey, stamp))
+        if (!stamp.isEmpty())
+            readBefore = FolderReadBefore(folderKey, stamp);
+        if (readBefore && readBefore->unchanged) {
+            CountFolderReadBefore(run, readBefore->messages);
+            CheckLogWrite(log_.writeFolderBlock(
+                {run.Name, run.StoreMessageCount, 0, false, false, run.SkippedInFolder, {}}));
             return;
+        }
     }
     const qsizetype problemsBefore = problems_.size();
     std::unique_ptr<IStoreFolder> folder;
@@ -191,6 +198,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
         ReportProblem(QStringLiteral("the mail folder '%1' was read without its lock, so another "
                                      "program may have been changing it: %2")
                           .arg(run.TreePath, lockWarning));
+    if (readBefore)
+        ResumeFolderRead(*folder, run, *readBefore);
 
     MESSAGEPROPS message;
     HENUMSTORE handle = 0;
@@ -222,8 +231,10 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     if (!stamp.isEmpty() && Succeeded(hr) && problems_.size() == problemsBefore &&
         lockWarning.isEmpty() && run.ReadDoubt.isEmpty() &&
         run.ExportedInFolder + run.SkippedInFolder == run.Enumerated) {
+        const std::optional<FolderReadEnd> readEnd = folder->ReadEnd();
         QString error;
-        if (!manifest_->noteFolderRead(folderKey, stamp, run.Enumerated, &error))
+        if (!manifest_->noteFolderRead(folderKey, stamp, run.Enumerated,
+                                       readEnd ? readEnd->encode() : QByteArray(), &error))
             ReportManifestProblem(error);
     }
     const bool actionsRun = SourceActionsRun() && StoreMayChange();
@@ -307,17 +318,18 @@ bool ExportSession::MayLeaveOutUnchangedFolders() const {
     return manifest_ && everyMessage && !ChangesStore(settings_);
 }
 
-bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
-                                            const QString& stamp) {
-    std::optional<qint64> messages;
+std::optional<ExportManifest::FolderRead>
+ExportSession::FolderReadBefore(const SourceFingerprint& key, const QString& stamp) {
+    std::optional<ExportManifest::FolderRead> found;
     QString error;
-    if (!manifest_->findFolderRead(key, stamp, &messages, &error)) {
+    if (!manifest_->findFolderRead(key, stamp, &found, &error))
         ReportManifestProblem(error);
-        return false;
-    }
-    if (!messages)
-        return false;
-    run.SkippedInFolder = static_cast<int>(*messages);
+    return found;
+}
+
+void ExportSession::CountFolderReadBefore(FolderRun& run, qint64 messages) {
+    run.SkippedInFolder = static_cast<int>(messages);
+    run.Enumerated = run.Reported = run.SkippedInFolder;
     skipped_ += run.SkippedInFolder;
     scanned_ += run.SkippedInFolder;
     if (checked_.TotalMessages > 0)
@@ -325,9 +337,13 @@ bool ExportSession::LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerpr
             100, static_cast<long long>(scanned_) * 100 / checked_.TotalMessages)));
     observer_.SetStatusText(StatusText(run));
     observer_.SetStatusText(CompletedText(exported_, skipped_));
-    CheckLogWrite(log_.writeFolderBlock(
-        {run.Name, run.StoreMessageCount, 0, false, false, run.SkippedInFolder, {}}));
-    return true;
+}
+
+void ExportSession::ResumeFolderRead(IStoreFolder& folder, FolderRun& run,
+                                     const ExportManifest::FolderRead& before) {
+    const std::optional<FolderReadEnd> end = FolderReadEnd::decode(before.readEnd);
+    if (end && end->messages == before.messages && folder.ResumeAfter(*end))
+        CountFolderReadBefore(run, before.messages);
 }
 
 void ExportSession::CloseManifest() {

@@ -130,9 +130,14 @@ private:
     // Whether a folder read completely before may be left out while it is unchanged: only new
     // messages are exported, every message passes, nothing changes the store.
     bool MayLeaveOutUnchangedFolders() const;
-    // Leaves the folder out when its stamp is the one noted when it was read completely.
-    bool LeaveOutUnchangedFolder(FolderRun& run, const SourceFingerprint& key,
-                                 const QString& stamp);
+    // What the list says of the folder's last complete read, when it still counts.
+    std::optional<ExportManifest::FolderRead> FolderReadBefore(const SourceFingerprint& key,
+                                                               const QString& stamp);
+    // The messages of the folder's last complete read count as found exported.
+    void CountFolderReadBefore(FolderRun& run, qint64 messages);
+    // Has the folder read on from where its last complete read ended, when it only grew since.
+    void ResumeFolderRead(IStoreFolder& folder, FolderRun& run,
+                          const ExportManifest::FolderRead& before);
     // The CSV index's row of a message about to be written.
     PreparedCsvRow CsvRow(const CMimeMessage& message, const MESSAGEPROPS& props,
                           const FolderRun& run, const std::string& fileBytes) const;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "store/FolderReadEnd.h"
 #include "store/IStoreStream.h"
 #include "store/StoreTypes.h"
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace parcelo {
 
@@ -44,6 +46,17 @@ public:
     // Another program's lock on the folder that was not let go in time, so that the folder was
     // read without one, in words; empty when there was none.
     virtual QString LockWarning() const { return {}; }
+
+    // Once an enumeration went through to the end without a doubt: where it stopped, for a
+    // later read to start from (see ResumeAfter). None when the folder cannot tell.
+    virtual std::optional<FolderReadEnd> ReadEnd() const { return std::nullopt; }
+    // Before the first message is asked for: has enumeration start where an earlier read
+    // ended, when the folder has only grown since, so that only the messages added are handed
+    // out. False, the folder as it was, when it cannot.
+    virtual bool ResumeAfter(const FolderReadEnd& end) {
+        (void)end;
+        return false;
+    }
 
     // Where a live message lies, for a person who looks for it: its file, or its folder's file
     // and where in it it starts. Empty when the folder cannot say. Meant for problem reports:

@@ -234,7 +234,7 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     place(killed, "never placed", "never placed.eml");
     QString error;
     const SourceFingerprint folder = ExportManifest::FolderKey("/store", "Local Folders\\Inbox");
-    ASSERT_TRUE(killed.noteFolderRead(folder, "stamp", 4, &error));
+    ASSERT_TRUE(killed.noteFolderRead(folder, "stamp", 4, "where it ended", &error));
     place(killed, "torn", "torn.eml", "bytes", false);
     const QString copy = ExportManifest::FolderOf(other.path());
     ASSERT_TRUE(QDir().mkpath(copy));
@@ -269,19 +269,22 @@ TEST_F(ExportManifestTest, TheNextRunSettlesWhatAKilledRunLeft) {
     ASSERT_TRUE(found);
     EXPECT_EQ(found->path, other.filePath("placed.eml"));
     // The folder that run found complete held a message withdrawn now: it is read again.
-    std::optional<qint64> messages;
-    ASSERT_TRUE(next.findFolderRead(folder, "stamp", &messages, &error));
-    EXPECT_EQ(messages, std::nullopt);
+    std::optional<ExportManifest::FolderRead> read;
+    ASSERT_TRUE(next.findFolderRead(folder, "stamp", &read, &error));
+    EXPECT_FALSE(read.has_value());
 }
 
 TEST_F(ExportManifestTest, AFolderReadCompletelyCountsWhileItsStampIsTheSame) {
     const SourceFingerprint inbox = ExportManifest::FolderKey("/store", "Local Folders\\Inbox");
+    const SourceFingerprint sent = ExportManifest::FolderKey("/store", "Local Folders\\Sent");
     QString error;
     {
         ExportManifest manifest;
         ASSERT_TRUE(open(manifest));
-        ASSERT_TRUE(manifest.noteFolderRead(inbox, "first", 3, &error));
-        ASSERT_TRUE(manifest.noteFolderRead(inbox, "second", 7, &error));
+        ASSERT_TRUE(manifest.noteFolderRead(inbox, "first", 3, "ended at 300", &error));
+        ASSERT_TRUE(manifest.noteFolderRead(inbox, "second", 7, "ended at 700", &error));
+        // As a list of the release before noted it: no end to read on from.
+        ASSERT_TRUE(manifest.noteFolderRead(sent, "sent", 2, QByteArray(), &error));
         manifest.close();
     }
     ExportManifest manifest;
@@ -289,19 +292,27 @@ TEST_F(ExportManifestTest, AFolderReadCompletelyCountsWhileItsStampIsTheSame) {
     struct Case {
         SourceFingerprint folder;
         const char* stamp;
-        std::optional<qint64> messages;
+        std::optional<ExportManifest::FolderRead> read;
     };
     const Case cases[] = {
-        {inbox, "second", 7},
-        {inbox, "first", std::nullopt},
-        {ExportManifest::FolderKey("/other store", "Local Folders\\Inbox"), "second", std::nullopt},
-        {ExportManifest::FolderKey("/store", "Local Folders\\Sent"), "second", std::nullopt},
+        {inbox, "second", ExportManifest::FolderRead{7, true, "ended at 700"}},
+        // Changed since: what the last read found, and where it ended.
+        {inbox, "first", ExportManifest::FolderRead{7, false, "ended at 700"}},
+        {sent, "sent", ExportManifest::FolderRead{2, true, QByteArray()}},
+        {ExportManifest::FolderKey("/other store", "Local Folders\\Inbox"), "second",
+         std::nullopt},
+        {ExportManifest::FolderKey("/store", "Local Folders\\Drafts"), "second", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stamp);
-        std::optional<qint64> messages;
-        ASSERT_TRUE(manifest.findFolderRead(c.folder, c.stamp, &messages, &error));
-        EXPECT_EQ(messages, c.messages);
+        std::optional<ExportManifest::FolderRead> read;
+        ASSERT_TRUE(manifest.findFolderRead(c.folder, c.stamp, &read, &error));
+        ASSERT_EQ(read.has_value(), c.read.has_value());
+        if (read) {
+            EXPECT_EQ(read->messages, c.read->messages);
+            EXPECT_EQ(read->unchanged, c.read->unchanged);
+            EXPECT_EQ(read->readEnd, c.read->readEnd);
+        }
     }
     // A folder is no message.
     std::optional<ExportManifest::Found> found;

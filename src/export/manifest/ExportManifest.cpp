@@ -461,13 +461,14 @@ SourceFingerprint ExportManifest::FolderKey(const QString& storeDirectory,
 }
 
 bool ExportManifest::noteFolderRead(const SourceFingerprint& folder, const QString& stamp,
-                                    qint64 messages, QString* error) {
+                                    qint64 messages, const QByteArray& readEnd, QString* error) {
     ManifestRecord record;
     record.kind = ManifestRecord::Kind::FolderRead;
     record.fingerprint = folder;
     record.exportedAt = exportedAt_;
     record.size = messages;
     record.path = stamp.toUtf8();
+    record.messageId = readEnd.left(ManifestRecord::kMaxMessageIdSize);
     qint64 offset = 0;
     if (!append(record, &offset, error))
         return false;
@@ -479,15 +480,14 @@ bool ExportManifest::noteFolderRead(const SourceFingerprint& folder, const QStri
 }
 
 bool ExportManifest::findFolderRead(const SourceFingerprint& folder, const QString& stamp,
-                                    std::optional<qint64>* messages, QString* error) {
-    messages->reset();
+                                    std::optional<FolderRead>* found, QString* error) {
+    found->reset();
     qint64 offset = -1;
     ManifestRecord record;
     if (!findLocked(folder, &offset, &record, error))
         return false;
-    if (offset > foldersForgotten_ && record.kind == ManifestRecord::Kind::FolderRead &&
-        record.path == stamp.toUtf8())
-        *messages = record.size;
+    if (offset > foldersForgotten_ && record.kind == ManifestRecord::Kind::FolderRead)
+        *found = FolderRead{record.size, record.path == stamp.toUtf8(), record.messageId};
     return true;
 }
 

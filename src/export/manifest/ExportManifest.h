@@ -66,12 +66,19 @@ public:
 
     // Notes that every message of a mail folder, whose state was the change stamp before it was
     // read, was exported or found exported; until it changes, a run may leave the folder out.
+    // readEnd: what the store needs to read on from where the read stopped (see
+    // FolderReadEnd), or empty.
     bool noteFolderRead(const SourceFingerprint& folder, const QString& stamp, qint64 messages,
-                        QString* error);
-    // The number of messages of the folder when it was read last, if its stamp was the same
-    // then; else nullopt. False, with why, when the list cannot be read.
+                        const QByteArray& readEnd, QString* error);
+    struct FolderRead {
+        qint64 messages = 0;
+        bool unchanged = false; // its stamp is the same as then
+        QByteArray readEnd;
+    };
+    // What the list says of the folder's last complete read, if it still counts; false, with
+    // why, when the list cannot be read.
     bool findFolderRead(const SourceFingerprint& folder, const QString& stamp,
-                        std::optional<qint64>* messages, QString* error);
+                        std::optional<FolderRead>* found, QString* error);
     // What a folder is known by: the store's directory and the folder's tree path.
     static SourceFingerprint FolderKey(const QString& storeDirectory, const QString& treePath);
 

@@ -17,7 +17,8 @@ struct ManifestRecord {
         RunStarted = 3, // an export run began appending; only its time is set
         // Every message of a mail folder was exported or found exported: the fingerprint is
         // that of the folder (see ExportManifest::FolderKey), the path its change stamp, the
-        // size the count of its messages.
+        // size the count of its messages, the message id where a read may go on from (or
+        // empty; lists that had none are read alike).
         FolderRead = 4,
         FoldersForgotten = 5 // the folders read before are to be read again
     };

@@ -17,7 +17,4 @@ using SourceFingerprint = Sha256Digest;
 // continuation lines wherever they stand in the message's own header (not in its parts).
 SourceFingerprint FingerprintMessageSource(std::string_view source, Sha256& hash);
 
-// Whether a header field of that name holds a store's state of the message (any letter case).
-bool IsStoreStateField(std::string_view name);
-
 } // namespace parcelo

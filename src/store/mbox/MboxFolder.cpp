@@ -8,6 +8,7 @@
 #include "store/mbox/CurrentFolderIndex.h"
 #include "store/mbox/MboxChangePlan.h"
 #include "store/mbox/MboxRewriter.h"
+#include "store/mbox/MboxStretchDigest.h"
 #include "store/mork/MailFolderIndex.h"
 
 #include <algorithm>
@@ -61,6 +62,10 @@ bool MboxFolder::open(QString* error) {
     kept_ = false;
     indexedEnd_ = 0;
     indexed_ = false;
+    messagesBefore_ = 0;
+    lastStart_ = -1;
+    stretchFrom_ = -1;
+    readEnd_.reset();
     doubt_.clear();
     readSinceCheck_ = kNoneRead;
     guard_.forget();
@@ -141,6 +146,9 @@ bool MboxFolder::indexNext() {
     MboxMessage message;
     while (reader_->next(&message)) {
         readerNext_ = indexedEnd_ = message.regionEnd;
+        lastStart_ = message.separatorStart;
+        if (stretchFrom_ < 0 || lastStart_ <= identity_.size - kCheckedStretch)
+            stretchFrom_ = lastStart_;
         if (message.expunged || message.folderData)
             continue; // no id, as if it were gone
         starts_.push_back(message.separatorStart);
@@ -337,6 +345,7 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     pending_.clear();
     if (!changed)
         return S_OK;
+    readEnd_.reset();
     reader_.reset();
     kept_ = false;
     if (changed_)
@@ -392,8 +401,46 @@ void MboxFolder::checkUnchanged(StoreMessageId next) {
 }
 
 void MboxFolder::endRead() {
+    // Taken before the last check: a change meanwhile leaves none.
+    FolderReadEnd end;
+    if (indexed_ && lastStart_ >= 0 &&
+        DigestMboxStretch(file_.handle(), stretchFrom_, indexedEnd_, &end.digest)) {
+        end.inode = identity_.inode;
+        end.end = indexedEnd_;
+        end.lastStart = lastStart_;
+        end.checkedFrom = stretchFrom_;
+        end.messages = messagesBefore_ + qint64(starts_.size());
+        readEnd_ = end;
+    }
     checkUnchanged(StoreMessageId(starts_.size()));
+    if (!doubt_.isEmpty())
+        readEnd_.reset();
     guard_.unlock();
+}
+
+bool MboxFolder::ResumeAfter(const FolderReadEnd& end) {
+    if (!open_ || !starts_.empty() || indexedEnd_ != 0 || indexed_ || reader_)
+        return false;
+    if (end.inode != identity_.inode || end.end > identity_.size || end.lastStart < 0 ||
+        end.checkedFrom > end.lastStart || end.lastStart >= end.end)
+        return false;
+    Sha256Digest digest{};
+    if (!DigestMboxStretch(file_.handle(), end.checkedFrom, end.end, &digest) ||
+        digest != end.digest)
+        return false;
+    // The last message still ends where the read stopped, read as far as the file goes now:
+    // a line added right after it, or a Content-Length of it that reaches into what was added,
+    // would make the first bytes added a part of it.
+    MboxReader reader(file_.handle(), end.lastStart, identity_.size,
+                      MboxReader::Options{false, 0, &rules_});
+    MboxMessage last;
+    if (!reader.next(&last) || last.separatorStart != end.lastStart || last.regionEnd != end.end)
+        return false;
+    indexedEnd_ = end.end;
+    messagesBefore_ = end.messages;
+    lastStart_ = end.lastStart;
+    stretchFrom_ = end.checkedFrom;
+    return true;
 }
 
 QString MboxFolder::ReadDoubt(StoreMessageId* from) const {
@@ -403,15 +450,18 @@ QString MboxFolder::ReadDoubt(StoreMessageId* from) const {
 }
 
 QString MboxFolder::MessageLocation(StoreMessageId id) const {
+    const qint64 number = messagesBefore_ + id + 1;
     if (id >= starts_.size() || starts_[id] == kGone)
-        return QStringLiteral("%1, message %2").arg(path_).arg(id + 1);
-    return QStringLiteral("%1, message %2 at byte %3").arg(path_).arg(id + 1).arg(starts_[id]);
+        return QStringLiteral("%1, message %2").arg(path_).arg(number);
+    return QStringLiteral("%1, message %2 at byte %3").arg(path_).arg(number).arg(starts_[id]);
 }
 
 QString MboxFolder::goneText(StoreMessageId id) const {
     if (!open_)
         return QStringLiteral("%1 is not open").arg(path_);
-    return QStringLiteral("%1: message %2 is no longer in the file").arg(path_).arg(id + 1);
+    return QStringLiteral("%1: message %2 is no longer in the file")
+        .arg(path_)
+        .arg(messagesBefore_ + id + 1);
 }
 
 HRESULT MboxFolder::Compact() {

@@ -50,6 +50,12 @@ public:
     QString LockWarning() const override { return guard_.blocker(); }
     // The file, the message's number and the offset of its "From " line.
     QString MessageLocation(StoreMessageId id) const override;
+    std::optional<FolderReadEnd> ReadEnd() const override { return readEnd_; }
+    bool ResumeAfter(const FolderReadEnd& end) override;
+
+    // Of the bytes before the end of a read, at least this many are compared by a later read
+    // that starts at the end.
+    static constexpr qint64 kCheckedStretch = 64 << 10;
 
     // Messages no bigger than this are kept in memory from enumeration to OpenMessage.
     static constexpr qint64 kKeptMessageLimit = 8 << 20;
@@ -103,8 +109,13 @@ private:
     // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so
     // that a growing index never holds a doubled copy.
     std::deque<qint64> starts_;
-    qint64 indexedEnd_ = 0;        // messages before this offset have their ids
-    bool indexed_ = false;         // the whole file is
+    qint64 indexedEnd_ = 0; // messages before this offset have their ids
+    bool indexed_ = false;  // the whole file is
+    // Messages before the offset where the read began (see ResumeAfter), which have no ids.
+    qint64 messagesBefore_ = 0;
+    qint64 lastStart_ = -1;   // the separator of the last message read, whether it has an id
+    qint64 stretchFrom_ = -1; // the last separator at least kCheckedStretch before the end
+    std::optional<FolderReadEnd> readEnd_;
     std::vector<Pending> pending_; // by message id; empty until a change is recorded
     // Enumeration reads on from where it stopped; the last message read is kept.
     std::unique_ptr<MboxReader> reader_;
