@@ -3,7 +3,7 @@
 """Whole-run speed of `parcelo-cli export` against three peers on the same generated mbox.
 
 Usage: bench/export-speed.py [--messages N ...] [--rounds R] [--only NAMES] [--cli PATH]
-                             [--tmp DIR] [--seed S] [--strace]
+                             [--tmp DIR] [--seed S] [--strace] [--million [N]]
 
 For each size a deterministic mbox is written (realistic headers, encoded words, quoted-printable
 and multipart messages with base64 attachments, mboxrd-quoted ">From " body lines, about 8.8 KB a
@@ -16,6 +16,9 @@ They run alternately, in a shuffled order each round, each into a fresh folder a
 pause. Nothing is deleted before the end, since deleting tens of thousands of files slows the
 creation of the next ones on some file systems. Prints, per size, the median [min-max] wall time
 and peak resident size (MB = 2^20 bytes) of each command and the ratios against their targets.
+With --million, one more run: an mbox of 1,000,000 messages with unique names (subjects "Bulk
+message N", 97 senders, about 2.5 KB a message) and one of 20,000 alike are exported once each,
+and the two peaks are compared; it needs about 9 GB of disk, deleted as soon as it is done.
 The exit status is 0 whatever the figures; non-zero only when a command fails or writes a wrong
 number of files, or on bad arguments.
 """
@@ -456,6 +459,76 @@ def strace_counts(runner, args, bench):
         print("  %-18s %8.2f a message (%d)" % (name, calls / bench.count, calls))
 
 
+# ---------------------------------------------------------------- the memory run
+
+MILLION_BASE = 20000  # the size whose peak the big run's is compared with
+BULK_MESSAGE = 2700  # bytes a message of the bulk mbox, about; the disk estimate relies on it
+BULK_SENDERS = 97
+
+
+def write_bulk_mbox(path, count, seed):
+    """Small plain-text messages whose names never repeat: "Bulk message N", 97 senders."""
+    rng = random.Random(seed)
+    bodies = [mboxrd_quote(paragraph(rng, WORDS, rng.randint(30, 36)) + "\n") for _ in range(64)]
+    stamp = 1230768000  # 2009-01-01
+    with open(path, "w", encoding="ascii", newline="\n", buffering=1 << 20) as f:
+        for i in range(1, count + 1):
+            stamp += 31
+            t = time.gmtime(stamp)
+            sender = i % BULK_SENDERS
+            f.write("From sender%d@example.com %s\nFrom: Sender %d <sender%d@example.com>\n"
+                    "To: Reader <reader@example.org>\nSubject: Bulk message %d\nDate: %s\n"
+                    "Message-ID: <%d.bulk@example.com>\nMIME-Version: 1.0\n"
+                    "Content-Type: text/plain; charset=us-ascii\n\n%s\n"
+                    % (sender, time.asctime(t), sender, sender, i,
+                       time.strftime("%a, %d %b %Y %H:%M:%S +0000", t), i, bodies[i % 64]))
+
+
+def million_disk_need(args, block):
+    """Bytes the memory run takes at its biggest: the mbox, a file a message, the index page."""
+    if not args.million:
+        return 0
+    per_file = -(-int(BULK_MESSAGE * 1.03) // block) * block
+    return args.million * (BULK_MESSAGE + per_file + 600)
+
+
+def million_run(args, runner):
+    """Peak resident size of one parcelo-cli run on a huge mbox against one on a small one."""
+    peaks = []
+    for count in (MILLION_BASE, args.million):
+        folder = runner.work / ("bulk%d" % count)
+        store, dest, app = folder / "store", folder / "dest", folder / "app"
+        for made in (store, dest, app):
+            made.mkdir(parents=True)
+        try:
+            start = time.monotonic()
+            write_bulk_mbox(store / "Inbox", count, args.seed)
+            size = (store / "Inbox").stat().st_size
+            print("\n%d messages with unique names: mbox %.1f MB (%.1f KB a message), written in "
+                  "%.0f s" % (count, size / 1e6, size / count / 1e3, time.monotonic() - start),
+                  flush=True)
+            os.sync()
+            wall, kib = runner.run(parcelo_command(args.cli, store, dest, app), "bulk.log")
+            files = count_files(dest)
+            if files != count:
+                raise Failure("parcelo wrote %d files for %d messages (in %s)"
+                              % (files, count, dest))
+            peaks.append(kib / 1024)
+            print("  parcelo-cli: %.1f s, peak RSS %.1f MB" % (wall, kib / 1024), flush=True)
+        finally:
+            start = time.monotonic()
+            shutil.rmtree(folder, ignore_errors=True)
+            print("  deleted in %.0f s" % (time.monotonic() - start), flush=True)
+    small, big = peaks
+    print("\nmemory, unique names: peak MB %d: %.1f, %d: %.1f" % (MILLION_BASE, small,
+                                                                 args.million, big))
+    print("  %-24s %6.1f  target <= %g MB %s" % ("peak difference MB", big - small, PEAK_SPREAD_MB,
+                                               "PASS" if big - small <= PEAK_SPREAD_MB else "FAIL"))
+    print("  %-24s %6.1f  target <= %g MB %s" % ("peak MB at %d" % args.million, big,
+                                               PEAK_LIMIT_MB,
+                                               "PASS" if big <= PEAK_LIMIT_MB else "FAIL"))
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -479,6 +552,10 @@ def parse_args():
     parser.add_argument("--seed", type=int, default=1, help="seed of the mbox and the order")
     parser.add_argument("--strace", action="store_true",
                         help="also count the system calls of one run on the smallest size")
+    parser.add_argument("--million", type=int, nargs="?", const=1000000, default=0, metavar="N",
+                        help="also the memory run: peak of one export of 1,000,000 messages (or N) "
+                             "with unique names against one of %d; about 9 GB of disk"
+                             % MILLION_BASE)
     args = parser.parse_args()
     args.only = [name.strip() for name in args.only.split(",") if name.strip()]
     unknown = [name for name in args.only if name not in COMMANDS]
@@ -487,7 +564,9 @@ def parse_args():
     if any(n < 1 for n in args.messages) or args.rounds < 1:
         parser.error("--messages and --rounds must be at least 1")
     args.messages = sorted(set(args.messages))
-    if "parcelo" in args.only or "cp" in args.only or args.strace:
+    if args.million < 0:
+        parser.error("--million takes a number of messages")
+    if "parcelo" in args.only or "cp" in args.only or args.strace or args.million:
         args.cli = os.path.abspath(args.cli)
         if not os.access(args.cli, os.X_OK):
             parser.error("no parcelo-cli at %s (build it or give --cli)" % args.cli)
@@ -509,6 +588,7 @@ def check_disk(args, tmp):
         if args.strace and n == args.messages[0]:
             dests += 1
         need += n * AVERAGE_MESSAGE + dests * n * per_file
+    need += million_disk_need(args, block)
     need = need * 1.1 + (1 << 30)
     free = st.f_bavail * block
     if free < need:
@@ -556,6 +636,8 @@ def main():
             print("\nparcelo peak MB by size: %s; spread %.1f MB, target <= %g MB %s"
                   % (", ".join("%d: %.1f" % (b.count, p) for b, p in zip(benches, peaks)),
                      spread, PEAK_SPREAD_MB, "PASS" if spread <= PEAK_SPREAD_MB else "FAIL"))
+        if args.million:
+            million_run(args, runner)
         return 0
     except Failure as error:
         print("export-speed: error: %s" % error, file=sys.stderr)

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <malloc.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -391,3 +392,31 @@ TEST_F(MessageFileOutputTest, TemporaryFilesOfDeadRunsAreRemoved) {
 }
 
 } // namespace
+
+// A run that changes no source needs nothing of the files it wrote: tens of thousands of them
+// must not add to the memory the run takes, whatever the option.
+TEST_F(MessageFileOutputTest, WithoutSourceActionsWrittenFilesAreNotRemembered) {
+    for (int option : {0, 1}) {
+        SCOPED_TRACE(option);
+        QTemporaryDir dir;
+        MessageFileOutput output(option, dateField, false);
+        DestinationRequest r;
+        r.folderOption = 0;
+        r.fileOption = 2;
+        r.extension = QStringLiteral("eml");
+        r.root = dir.path();
+        const QByteArray bytes = message(kOld);
+        const auto writeMessages = [&](int from, int to) {
+            for (int i = from; i < to; ++i) {
+                r.subject = QStringLiteral("Bulk message %1").arg(i);
+                ASSERT_TRUE(
+                    output.write(DestinationOfMessage(r), kOld, bytes, {1, quint32(i)}).written());
+            }
+        };
+        writeMessages(0, 100); // what the first files make once
+        const size_t before = mallinfo2().uordblks;
+        writeMessages(100, 10100);
+        const size_t after = mallinfo2().uordblks;
+        EXPECT_LT(after, before + (512 << 10)) << "heap in use grew by " << after - before;
+    }
+}

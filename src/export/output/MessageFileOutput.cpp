@@ -160,9 +160,9 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         // Only names that were taken need remembering; keeping every name would grow with the run.
         if (number > 0)
             takenNumbers_.remember(numberKey(), number + 1);
-        if (messageOption_ == MessageOverwriteIfNewer)
-            written_.insert(path, WrittenFile{key, false});
         record(path, bytes.size(), key, draft.identity());
+        if (messageOption_ == MessageOverwriteIfNewer)
+            rememberWritten(path, key);
         return resultOf(Status::Written, path);
     }
 }
@@ -200,9 +200,16 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
         if (earlier->key.folderId == recordFolder_ && (confirmFiles_ || doubtFrom_))
             replacedInFolder_.insert(earlier->key.messageId);
     }
-    written_.insert(path, WrittenFile{key, false});
+    written_.remove(path);
     record(path, bytes.size(), key, identity);
+    rememberWritten(path, key);
     return result;
+}
+
+void MessageFileOutput::rememberWritten(const QString& path, const ExportedMessageKey& key) {
+    // Which message a file holds matters only to the source actions and to files in doubt.
+    if (confirmFiles_ || doubtFrom_)
+        written_.insert(path, WrittenFile{key, false});
 }
 
 void MessageFileOutput::startFolder(StoreFolderId folderId) {

@@ -52,7 +52,8 @@ struct UnconfirmedFile {
 
 // Places and writes the message files of one export run, applying MessageOption when a
 // name is taken: 0 (and any other value) a numbered name, 1 replace the file when the
-// message is newer, 2 skip the message. Remembers which message each file of the run holds.
+// message is newer, 2 skip the message. Remembers which message each file of the run holds
+// while that can matter: when source actions will run, or the folder's files are in doubt.
 class MessageFileOutput {
 public:
     // confirmFiles: source actions will run, so each folder's files are remembered for
@@ -112,6 +113,7 @@ private:
                                     const PlacingNote* note);
     void record(const QString& path, qint64 size, const ExportedMessageKey& key,
                 FileIdentity identity);
+    void rememberWritten(const QString& path, const ExportedMessageKey& key);
     // Forgets the files of the folder before, for those of this one.
     void startFolder(StoreFolderId folderId);
     // Makes the message's directory, once a run unless it went missing since.
@@ -130,7 +132,7 @@ private:
     FileDateReader dateOfFile_;
     bool confirmFiles_;
     QSet<QString> ensuredDirectories_;
-    QHash<QString, WrittenFile> written_;
+    QHash<QString, WrittenFile> written_; // under MessageOption 1: which message a path holds
     // Per directory, name and extension: the next number to try. Files of the run are only
     // ever added, so the numbers below it stay taken; this keeps a run of many equal names
     // from probing every earlier number again.

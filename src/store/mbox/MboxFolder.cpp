@@ -56,7 +56,7 @@ MboxFolder::~MboxFolder() {
 
 bool MboxFolder::open(QString* error) {
     identity_ = MboxScan{};
-    starts_ = {};
+    starts_.clear();
     pending_.clear();
     reader_.reset();
     kept_ = false;
@@ -93,12 +93,12 @@ bool MboxFolder::open(QString* error) {
 }
 
 bool MboxFolder::isLive(StoreMessageId id) const {
-    return open_ && id < starts_.size() && starts_[id] != kGone &&
+    return open_ && id < starts_.size() && starts_.at(id) != kGone &&
            (pending_.empty() || !pending_[id].deleted);
 }
 
 bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message) {
-    const qint64 start = starts_[id];
+    const qint64 start = starts_.at(id);
     if (keep && kept_ && keptId_ == id) {
         *message = keptMessage_;
         return true;
@@ -285,11 +285,12 @@ bool MboxFolder::rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId)
     indexOfId->assign(starts_.size(), kNoIndex);
     size_t index = 0;
     for (size_t id = 0; id < starts_.size(); ++id) {
-        if (starts_[id] == kGone)
+        const qint64 start = starts_.at(id);
+        if (start == kGone)
             continue;
-        while (index < scan->messages.size() && scan->messages[index].separatorStart < starts_[id])
+        while (index < scan->messages.size() && scan->messages[index].separatorStart < start)
             ++index;
-        if (index == scan->messages.size() || scan->messages[index].separatorStart != starts_[id]) {
+        if (index == scan->messages.size() || scan->messages[index].separatorStart != start) {
             error_ = QStringLiteral("%1 changed while it was open").arg(path_);
             return false;
         }
@@ -358,14 +359,14 @@ HRESULT MboxFolder::applyChanges(bool compact) {
                      .arg(path_, rescan.error.isEmpty()
                                      ? QStringLiteral("it holds fewer messages than were kept")
                                      : rescan.error);
-        starts_.assign(starts_.size(), kGone);
+        starts_.fill(kGone);
         return S_OK;
     }
     for (size_t id = 0; id < starts_.size(); ++id) {
         const size_t index = indexOfId[id] == kNoIndex ? kNoIndex : newIndex[indexOfId[id]];
-        starts_[id] = index == kNoIndex || rescan.messages[index].expunged
-                          ? kGone
-                          : rescan.messages[index].separatorStart;
+        starts_.set(id, index == kNoIndex || rescan.messages[index].expunged
+                            ? kGone
+                            : rescan.messages[index].separatorStart);
     }
     qint64 indexedEnd = rescan.prefixLength;
     for (size_t i = 0; i < indexedCount; ++i)
@@ -378,12 +379,12 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     QString reason;
     if (!OpenRegularFile(&file_, path_, &reason)) {
         error_ = path_ + QStringLiteral(": ") + reason;
-        starts_.assign(starts_.size(), kGone);
+        starts_.fill(kGone);
         return S_OK;
     }
     if (!guard_.watch(file_.handle(), &reason)) {
         error_ = path_ + QStringLiteral(": ") + reason;
-        starts_.assign(starts_.size(), kGone);
+        starts_.fill(kGone);
         return S_OK;
     }
     identity_ = rescan;
@@ -419,7 +420,7 @@ void MboxFolder::endRead() {
 }
 
 bool MboxFolder::ResumeAfter(const FolderReadEnd& end) {
-    if (!open_ || !starts_.empty() || indexedEnd_ != 0 || indexed_ || reader_)
+    if (!open_ || starts_.size() != 0 || indexedEnd_ != 0 || indexed_ || reader_)
         return false;
     if (end.inode != identity_.inode || end.end > identity_.size || end.lastStart < 0 ||
         end.checkedFrom > end.lastStart || end.lastStart >= end.end)
@@ -451,9 +452,10 @@ QString MboxFolder::ReadDoubt(StoreMessageId* from) const {
 
 QString MboxFolder::MessageLocation(StoreMessageId id) const {
     const qint64 number = messagesBefore_ + id + 1;
-    if (id >= starts_.size() || starts_[id] == kGone)
+    const qint64 start = id < starts_.size() ? starts_.at(id) : kGone;
+    if (start == kGone)
         return QStringLiteral("%1, message %2").arg(path_).arg(number);
-    return QStringLiteral("%1, message %2 at byte %3").arg(path_).arg(number).arg(starts_[id]);
+    return QStringLiteral("%1, message %2 at byte %3").arg(path_).arg(number).arg(start);
 }
 
 QString MboxFolder::goneText(StoreMessageId id) const {

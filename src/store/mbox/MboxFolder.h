@@ -6,12 +6,12 @@
 #include "store/mbox/MboxReader.h"
 #include "store/mbox/MboxScanner.h"
 #include "store/mbox/MboxStateRules.h"
+#include "store/mbox/MessageStarts.h"
 #include "store/mork/MailFolderIndex.h"
 
 #include <QFile>
 #include <QString>
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -67,7 +67,7 @@ private:
         bool read = false;
         bool deleted = false;
     };
-    static constexpr qint64 kGone = -1;
+    static constexpr qint64 kGone = MessageStarts::kUnreadable;
 
     HRESULT applyChanges(bool compact);
     // Marks the messages for a change applied at Close or Compact.
@@ -106,9 +106,8 @@ private:
     static constexpr StoreMessageId kNoneRead = StoreMessageId(-1);
     StoreMessageId readSinceCheck_ = kNoneRead;
     MboxScan identity_; // the file's identity when indexed; no messages
-    // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so
-    // that a growing index never holds a doubled copy.
-    std::deque<qint64> starts_;
+    // Message id -> where its separator starts, or kGone; most of it in a temporary file.
+    MessageStarts starts_;
     qint64 indexedEnd_ = 0; // messages before this offset have their ids
     bool indexed_ = false;  // the whole file is
     // Messages before the offset where the read began (see ResumeAfter), which have no ids.
