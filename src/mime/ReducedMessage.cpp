@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/ReducedMessage.h"
 
+#include "mailtext/EncodedWords.h"
 #include "mime/CMimeHeader.h"
 #include "mime/MessageBody.h"
 #include "mime/MimeCoderRegistry.h"
 #include "mime/MimeEntitySpan.h"
 #include "mime/MimeString.h"
 #include "platform/HexDigitValue.h"
-#include "platform/charset/EncodedWords.h"
 
 #include <QSet>
 #include <algorithm>
