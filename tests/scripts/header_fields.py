@@ -86,7 +86,8 @@ def main():
             continue
         compared += 1
         expected = python_fields(data)
-        for reader, fields in (("store", parse_tool_fields(store)), ("file", parse_tool_fields(mime))):
+        for reader, text in (("store", store), ("file", mime)):
+            fields = parse_tool_fields(text)
             if fields != expected:
                 wrong.append((labels[copy], reader, fields, expected))
     print("%d files compared, %d read differently; %d with obsolete syntax not compared"
