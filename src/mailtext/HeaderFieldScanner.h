@@ -18,14 +18,14 @@ struct HeaderFieldSpan {
     bool hasLineEnd() const { return end > valueEnd; }
 };
 
-// Splits a message header into its fields, the one reading of a header for every caller.
+// Splits a message header into its fields: the one reading of a header for every caller.
 // Lines end at LF, a CR before it belonging to the line end; a CR elsewhere is part of the
-// line. A field is a name of printable ASCII other than the colon, optional blanks, a colon
-// and the value, continued by every following line that starts with a space or a tab. An
-// empty line ends the header, and so does any other line that is no field: the body begins
-// there. Lines inside the header that name no field are given without a name: one that starts
-// with white space before the first field, one that starts with the colon, and an envelope
-// line ("From " and the sender).
+// line. A field is a name of printable ASCII other than the colon, optional blanks (RFC 5322's
+// obsolete syntax), a colon and the value, continued by every following line that starts with
+// a space or a tab. An empty line ends the header, and so does any other line that is no field:
+// the body begins there. Three kinds of line stay in the header without naming a field: one
+// that starts with white space and continues no field, one that starts with the colon, and an
+// envelope line ("From " and the sender).
 class HeaderFieldScanner {
 public:
     explicit HeaderFieldScanner(std::string_view text) : text_(text) {}
