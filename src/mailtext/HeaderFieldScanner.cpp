@@ -23,7 +23,7 @@ void HeaderFieldScanner::lineAt(std::size_t pos, std::size_t& contentEnd, std::s
     const auto* lf = static_cast<const char*>(std::memchr(data + pos, '\n', text_.size() - pos));
     const std::size_t eol = lf ? static_cast<std::size_t>(lf - data) : text_.size();
     next = lf ? eol + 1 : eol;
-    contentEnd = eol > pos && data[eol - 1] == '\r' ? eol - 1 : eol;
+    contentEnd = lf && eol > pos && data[eol - 1] == '\r' ? eol - 1 : eol;
 }
 
 bool HeaderFieldScanner::finish(std::size_t bodyBegin, bool emptyLine) {

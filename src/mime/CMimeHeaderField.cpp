@@ -143,10 +143,15 @@ std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
 void CMimeHeaderField::Load(std::string_view data, const HeaderFieldSpan& span) {
     m_name.assign(data.substr(span.begin, span.nameEnd - span.begin));
     m_source.assign(data.substr(span.begin, span.end - span.begin));
-    if (!span.hasLineEnd())
-        m_source.append("\r\n");
     m_valueOffset = span.valueBegin - span.begin;
     m_valueLength = span.valueEnd - span.valueBegin;
+    // Data that ends inside the last line end or before it: the line end is completed.
+    if (!span.hasLineEnd() && m_source.ends_with('\r')) {
+        m_source.push_back('\n');
+        m_valueLength -= m_valueLength > 0 ? 1 : 0;
+    } else if (!span.hasLineEnd()) {
+        m_source.append("\r\n");
+    }
     m_value.clear();
     m_charset.clear();
     m_pending = true;

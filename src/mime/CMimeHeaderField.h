@@ -65,7 +65,7 @@ public:
     // field, at data that holds no complete field, or at the end.
     std::ptrdiff_t Load(const char* data, std::size_t size);
     // Takes the field the header scanner found in data. One that the data ends in gets the line
-    // end it lacks.
+    // end it lacks, or the LF after its last CR.
     void Load(std::string_view data, const HeaderFieldSpan& span);
 
 private:

@@ -132,3 +132,12 @@ TEST(Header, StoreIntoABufferThatIsTooSmallWritesNothing) {
     EXPECT_EQ(header.Store(small.data(), small.size()), 0);
     EXPECT_EQ(small, "xxxxx");
 }
+
+TEST(Header, ALastFieldCutOffGetsItsLineEnd) {
+    for (const std::string source : {"Subject: a\r\nTo: b", "Subject: a\r\nTo: b\r"}) {
+        CMimeHeader header;
+        EXPECT_GT(header.Load(source), 0);
+        EXPECT_EQ(header.GetFieldValue("To"), "b");
+        EXPECT_EQ(header.StoreToString(), "Subject: a\r\nTo: b\r\n\r\n");
+    }
+}
