@@ -99,7 +99,7 @@ std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
     HeaderFieldSpan span;
     while (scanner.next(span)) {
         // A stray line that starts with white space before the first field is dropped.
-        if (!span.hasName() && IsSpaceOrTab(d[span.begin]))
+        if (!span.hasName() && IsSpaceOrTab(static_cast<unsigned char>(d[span.begin])))
             continue;
         m_fields.emplace_back();
         m_fields.back().Load(d, span);

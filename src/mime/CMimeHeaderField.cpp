@@ -132,7 +132,7 @@ std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
         if (!span.hasLineEnd())
             return 0;
         // A line that starts with white space where a field should start is dropped.
-        if (!span.hasName() && IsSpaceOrTab(d[span.begin]))
+        if (!span.hasName() && IsSpaceOrTab(static_cast<unsigned char>(d[span.begin])))
             continue;
         Load(d, span);
         return static_cast<std::ptrdiff_t>(span.end);
