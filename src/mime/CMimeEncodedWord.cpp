@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/CMimeEncodedWord.h"
 
+#include "mailtext/EncodedWords.h"
 #include "mime/CMimeCodeBase64.h"
 #include "mime/CMimeCodeQP.h"
 #include "mime/MimeString.h"
-#include "platform/charset/EncodedWords.h"
 
 #include <algorithm>
 #include <cerrno>

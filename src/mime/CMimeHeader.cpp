@@ -8,7 +8,7 @@
 
 namespace parcelo {
 
-using mimechar::IsWhitespace;
+using mimechar::IsSpaceOrTab;
 
 CMimeHeaderField* CMimeHeader::FindField(std::string_view name) {
     for (auto& field : m_fields) {
@@ -65,6 +65,7 @@ std::string CMimeHeader::GetMainType() const {
 
 void CMimeHeader::Clear() {
     m_fields.clear();
+    m_endsWithoutEmptyLine = false;
 }
 
 std::size_t CMimeHeader::FieldsLength() const {
@@ -87,31 +88,27 @@ std::ptrdiff_t CMimeHeader::StoreFields(std::string& out) const {
             return n;
         }
     }
-    out.append("\r\n");
+    if (!m_endsWithoutEmptyLine)
+        out.append("\r\n");
     return static_cast<std::ptrdiff_t>(out.size() - start);
 }
 
 std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
     const std::string_view d(data, size);
-    std::size_t cursor = 0;
-    while (cursor < size && data[cursor] != 0 && data[cursor] != '\r') {
-        // A stray line that starts with white space is dropped here, so that one standing
-        // right before the blank line does not end the header as a failure.
-        if (IsWhitespace(static_cast<unsigned char>(data[cursor]))) {
-            const std::size_t eol = d.find("\r\n", cursor);
-            if (eol == std::string_view::npos)
-                return 0;
-            cursor = eol + 2;
+    HeaderFieldScanner scanner(d);
+    HeaderFieldSpan span;
+    while (scanner.next(span)) {
+        // A stray line that starts with white space before the first field is dropped.
+        if (!span.hasName() && IsSpaceOrTab(static_cast<unsigned char>(d[span.begin])))
             continue;
-        }
-        CMimeHeaderField field;
-        const std::ptrdiff_t n = field.Load(data + cursor, size - cursor);
-        if (n <= 0)
-            return n;
-        m_fields.push_back(std::move(field));
-        cursor += static_cast<std::size_t>(n);
+        m_fields.emplace_back();
+        m_fields.back().Load(d, span);
     }
-    return static_cast<std::ptrdiff_t>(cursor + 2);
+    // A header that runs to the end of the data ends past it: there is no body.
+    if (!scanner.endedByEmptyLine() && scanner.bodyBegin() == size)
+        return static_cast<std::ptrdiff_t>(size + 2);
+    m_endsWithoutEmptyLine = !scanner.endedByEmptyLine();
+    return static_cast<std::ptrdiff_t>(scanner.bodyBegin());
 }
 
 std::size_t CMimeHeader::GetLength() const {

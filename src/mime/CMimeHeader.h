@@ -51,6 +51,9 @@ protected:
 
 private:
     std::vector<CMimeHeaderField> m_fields;
+    // The loaded header ended at a line that is no field, not at an empty line: the stored
+    // form adds none either, so that what followed stays the body.
+    bool m_endsWithoutEmptyLine = false;
 };
 
 } // namespace parcelo

@@ -126,54 +126,35 @@ std::ptrdiff_t CMimeHeaderField::Store(std::string& out) const {
 
 std::ptrdiff_t CMimeHeaderField::Load(const char* data, std::size_t size) {
     const std::string_view d(data, size);
-    std::size_t cursor = 0;
-    // A line that starts with white space where a field should start is dropped.
-    while (cursor < size && IsWhitespace(static_cast<unsigned char>(d[cursor]))) {
-        if (d[cursor] == '\r')
+    HeaderFieldScanner scanner(d);
+    HeaderFieldSpan span;
+    while (scanner.next(span)) {
+        if (!span.hasLineEnd())
             return 0;
-        const std::size_t eol = d.find("\r\n", cursor);
-        if (eol == std::string_view::npos)
-            return 0;
-        cursor = eol + 2;
+        // A line that starts with white space where a field should start is dropped.
+        if (!span.hasName() && IsSpaceOrTab(static_cast<unsigned char>(d[span.begin])))
+            continue;
+        Load(d, span);
+        return static_cast<std::ptrdiff_t>(span.end);
     }
-    if (cursor >= size)
-        return 0;
-    const std::size_t lineStart = cursor;
-    std::size_t scan = cursor;
-    while (scan < size && d[scan] != ':' && d[scan] != '\r' && d[scan] != '\n' && d[scan] != 0)
-        ++scan;
-    std::string name;
-    const bool hasColon = scan < size && d[scan] == ':';
-    if (hasColon) {
-        name.assign(d.substr(cursor, scan - cursor));
-        cursor = scan + 1;
+    return 0;
+}
+
+void CMimeHeaderField::Load(std::string_view data, const HeaderFieldSpan& span) {
+    m_name.assign(data.substr(span.begin, span.nameEnd - span.begin));
+    m_source.assign(data.substr(span.begin, span.end - span.begin));
+    m_valueOffset = span.valueBegin - span.begin;
+    m_valueLength = span.valueEnd - span.valueBegin;
+    // Data that ends inside the last line end or before it: the line end is completed.
+    if (!span.hasLineEnd() && m_source.ends_with('\r')) {
+        m_source.push_back('\n');
+        m_valueLength -= m_valueLength > 0 ? 1 : 0;
+    } else if (!span.hasLineEnd()) {
+        m_source.append("\r\n");
     }
-    while (cursor < size && (d[cursor] == ' ' || d[cursor] == '\t'))
-        ++cursor;
-    std::size_t end = d.find("\r\n", cursor);
-    while (end != std::string_view::npos && end + 2 < size && IsSpaceOrTab(d[end + 2]))
-        end = d.find("\r\n", end + 2);
-    if (end == std::string_view::npos)
-        return 0;
-    m_name = std::move(name);
-    // A line without a colon has no name of its own; it is stored as ": " and the line, so
-    // its value is needed at once.
-    if (!hasColon) {
-        m_source.assign(d.substr(cursor, end - cursor));
-        m_valueOffset = 0;
-        m_valueLength = m_source.size();
-        m_pending = true;
-        Decode();
-        m_source.clear();
-    } else {
-        m_source.assign(d.substr(lineStart, end + 2 - lineStart));
-        m_valueOffset = cursor - lineStart;
-        m_valueLength = end - cursor;
-        m_value.clear();
-        m_charset.clear();
-        m_pending = true;
-    }
-    return static_cast<std::ptrdiff_t>(end + 2);
+    m_value.clear();
+    m_charset.clear();
+    m_pending = true;
 }
 
 } // namespace parcelo

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "mailtext/HeaderFieldScanner.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -41,8 +43,9 @@ public:
         m_charset = std::move(charset);
         m_source.clear();
     }
-    // The field's bytes as loaded (name to the closing CR LF); empty once the field changed,
-    // when it was not loaded, or when its line had no colon (it is stored as ": " and the line).
+    // The field's bytes as loaded (name to the closing line end); empty once the field changed
+    // or when it was not loaded. A line of the header that names no field has no name and is
+    // stored as it stood.
     const std::string& GetSource() const { return m_source; }
 
     // A field kept for look-ups but left out of the stored form.
@@ -58,9 +61,12 @@ public:
     // Appends the source's bytes, or name, ": ", the encoded value and CR LF; returns the bytes
     // appended.
     std::ptrdiff_t Store(std::string& out) const;
-    // Reads one field; returns the bytes consumed, or 0 at the blank line, at data that holds
-    // no complete field, or at the end.
+    // Reads one field; returns the bytes consumed, or 0 at the blank line, at a line that is no
+    // field, at data that holds no complete field, or at the end.
     std::ptrdiff_t Load(const char* data, std::size_t size);
+    // Takes the field the header scanner found in data. One that the data ends in gets the line
+    // end it lacks, or the LF after its last CR.
+    void Load(std::string_view data, const HeaderFieldSpan& span);
 
 private:
     // A loaded field's value is decoded from its source when it is first asked for: most

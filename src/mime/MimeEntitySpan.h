@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "mime/MimeFieldValue.h"
+#include "mailtext/MimeFieldValue.h"
 
 #include <cstddef>
 #include <string>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mime/ReducedMessage.h"
 
+#include "mailtext/EncodedWords.h"
 #include "mime/CMimeHeader.h"
 #include "mime/MessageBody.h"
 #include "mime/MimeCoderRegistry.h"
 #include "mime/MimeEntitySpan.h"
 #include "mime/MimeString.h"
 #include "platform/HexDigitValue.h"
-#include "platform/charset/EncodedWords.h"
 
 #include <QSet>
 #include <algorithm>
@@ -172,12 +172,6 @@ private:
     const MessageSelection& selection_;
 };
 
-bool IsFieldName(std::string_view name) {
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) <= '~';
-    });
-}
-
 bool KeepsField(std::string_view name, const MessageSelection& selection, bool contentKept) {
     if (StartsWithNoCase(name, "Content-"))
         return contentKept;
@@ -199,7 +193,7 @@ void CutFields(std::string_view file, std::size_t headerEnd, const MessageSelect
             return;
         CMimeHeaderField field;
         const std::ptrdiff_t length = field.Load(file.data() + at, headerEnd - at);
-        if (length <= 0 || !IsFieldName(field.GetName()))
+        if (length <= 0)
             return;
         const std::size_t next = std::min(at + static_cast<std::size_t>(length), headerEnd);
         if (!KeepsField(field.GetName(), selection, contentKept))

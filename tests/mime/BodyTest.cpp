@@ -162,8 +162,8 @@ TEST(Body, DeepNestingIsBoundedAndHeaderWithoutBlankLineLoadsNoContent) {
 
     CMimeMessage broken;
     const std::string header = "Subject: x\r\nFrom: y";
-    EXPECT_EQ(broken.Load(header), 0);
-    EXPECT_EQ(broken.Fields().size(), 1u);
+    EXPECT_GT(broken.Load(header), 0);
+    EXPECT_EQ(broken.GetFieldValue("From"), "y");
     EXPECT_EQ(broken.GetContent(), "");
 }
 

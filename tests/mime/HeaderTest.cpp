@@ -34,8 +34,9 @@ TEST(HeaderField, StoresTheSourceBytesOfALoadedField) {
         {"Subject:hi\r\n", "Subject", "hi", "Subject:hi\r\n"},
         {"Subject: \t  hi \r\n", "Subject", "hi ", "Subject: \t  hi \r\n"},
         {":empty name\r\n", "", "empty name", ":empty name\r\n"},
-        {"No colon here\r\n", "", "No colon here", ": No colon here\r\n"},
-        {"Subject : x\r\n", "Subject ", "x", "Subject : x\r\n"},
+        {"Subject : x\r\n", "Subject", "x", "Subject : x\r\n"},
+        {"From a@x Sat Jan  3 01:05:34 1996\r\n", "", "From a@x Sat Jan  3 01:05:34 1996",
+         "From a@x Sat Jan  3 01:05:34 1996\r\n"},
         {"From: a\r\n b\r\n", "From", "a\r\n b", "From: a\r\n b\r\n"},
         {"Subject: =?utf-8?Q?caf=C3=A9?=\r\n", "Subject", "caf\xC3\xA9",
          "Subject: =?utf-8?Q?caf=C3=A9?=\r\n"},
@@ -63,8 +64,9 @@ TEST(HeaderField, StoresTheSourceBytesOfALoadedField) {
     EXPECT_EQ(out, "To: =?utf-8?B?SsO2cmc=?= <j@x>,\r\n\tb@x\r\n");
 }
 
-TEST(HeaderField, IncompleteOrBlankLinesLoadNothing) {
-    for (const std::string line : {"Subject: no line end", "\r\nSubject: x\r\n", ""}) {
+TEST(HeaderField, IncompleteBlankOrNonFieldLinesLoadNothing) {
+    for (const std::string line :
+         {"Subject: no line end", "\r\nSubject: x\r\n", "", "No colon here\r\n"}) {
         CMimeHeaderField field;
         EXPECT_EQ(field.Load(line.data(), line.size()), 0) << line;
     }
@@ -99,8 +101,7 @@ TEST(HeaderField, Parameters) {
 }
 
 TEST(Header, LoadKeepsDuplicatesAndDropsStrayLines) {
-    const std::string source = " stray line\r\nA: 1\r\nB: 2\r\na: 3\r\n\x0B"
-                               "vt line\r\n\r\nbody";
+    const std::string source = " stray line\r\nA: 1\r\nB: 2\r\na: 3\r\n\r\nbody";
     CMimeHeader header;
     EXPECT_EQ(header.Load(source), static_cast<std::ptrdiff_t>(source.size() - 4));
     ASSERT_EQ(header.Fields().size(), 3u);
@@ -130,4 +131,13 @@ TEST(Header, StoreIntoABufferThatIsTooSmallWritesNothing) {
     std::string small(5, 'x');
     EXPECT_EQ(header.Store(small.data(), small.size()), 0);
     EXPECT_EQ(small, "xxxxx");
+}
+
+TEST(Header, ALastFieldCutOffGetsItsLineEnd) {
+    for (const std::string source : {"Subject: a\r\nTo: b", "Subject: a\r\nTo: b\r"}) {
+        CMimeHeader header;
+        EXPECT_GT(header.Load(source), 0);
+        EXPECT_EQ(header.GetFieldValue("To"), "b");
+        EXPECT_EQ(header.StoreToString(), "Subject: a\r\nTo: b\r\n\r\n");
+    }
 }

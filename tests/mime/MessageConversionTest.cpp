@@ -67,9 +67,9 @@ TEST(ParseMessageSource, Base64ContentComesOutAsItCame) {
     EXPECT_EQ(longMessage->StoreToString(), kLeading + longSource);
 }
 
-TEST(ParseMessageSource, HeaderWithoutLineEndKeepsTheFieldsBeforeIt) {
+TEST(ParseMessageSource, HeaderWithoutLineEndKeepsItsLastField) {
     const auto message = ParseMessageSource("Subject: x\r\nFrom: cut off");
-    EXPECT_EQ(message->StoreToString(), kLeading + "Subject: x\r\n\r\n");
+    EXPECT_EQ(message->StoreToString(), kLeading + "Subject: x\r\nFrom: cut off\r\n\r\n");
 }
 
 // A message that cannot be stored gives no file bytes, not a file of two empty lines.

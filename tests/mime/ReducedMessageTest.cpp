@@ -522,7 +522,8 @@ caf=C3=A9
 }
 
 TEST(ReducedMessage, HeaderChoiceEndsAtALineThatIsNoField) {
-    // Readers differ on whether the body begins at such a line: it and all after it stay.
+    // The header ends at such a line, so the fields after it are the body's first lines: the
+    // file names its MIME version and type up front, and the line and all after it stay.
     const std::string source = Crlf(R"(From: a@example.com
 Subject: s
 X Bad Name: v
@@ -533,9 +534,9 @@ Content-Type: text/plain
 body
 )");
     EXPECT_EQ(Reduced(source, Selection(1, {"Subject"}, 0, {})),
-              WholeFileWithout(source, {"From: a@example.com\r\n"}));
-    // A line without a colon (a stray envelope line) is written as a field without a name,
-    // which no list names.
+              "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"utf-8\"\r\n" +
+                  WholeFileWithout(source, {"From: a@example.com\r\n"}));
+    // A stray envelope line is a line without a name, which no list names.
     EXPECT_EQ(Reduced("From sam Sun Jun 16 2013\r\nSubject: s\r\n\r\nbody\r\n",
                       Selection(1, {"Subject"}, 0, {})),
               "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"utf-8\"\r\nSubject: "

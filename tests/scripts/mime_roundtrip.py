@@ -116,55 +116,58 @@ def compare(a, b):
     return problems
 
 
-HEADER_END = re.compile(rb"\r\n\r\n")
-
-
-def header_lines(data):
-    """The lines of a header, up to the blank line, each without its CR LF."""
-    end = HEADER_END.search(data)
-    head = data[: end.start()] if end else data
-    return head.split(b"\r\n")
-
-
-NO_COLON = "a header line without a colon is written as \": line\""
 DROPPED = "a line that starts with white space where a header field should start is dropped"
 TAIL = "the export's closing CR LF CR LF stands after the text of the last part"
+# A field's first line: a name of printable ASCII but the colon (none for a stray ":value"),
+# blanks allowed before the colon as RFC 5322's obsolete syntax has it.
+FIELD_LINE = re.compile(rb"^[!-9;-~]*[ \t]*:")
 
 
-def lines_as_stored(source):
-    """The source's header lines as the converter writes them, and the kinds of change made."""
-    lines, kinds, in_field = [], set(), False
-    for line in header_lines(source):
-        if line[:1] in (b" ", b"\t") and in_field:
-            lines.append(line)
-        elif line[:1] in (b" ", b"\t", b"\x0b", b"\x0c"):
-            kinds.add(DROPPED)
+def split_as_stored(source):
+    """The source's header lines as the converter writes them, the rest of the source, whether
+    an empty line ended the header (else a line that is no field did, and begins the body), and
+    the kinds of change made."""
+    lines, kinds, in_field, pos = [], set(), False, 0
+    while True:
+        end = source.find(b"\r\n", pos)
+        line = source[pos:] if end < 0 else source[pos:end]
+        if line == b"":
+            return lines, source[pos + 2:], True, kinds
+        if line[:1] in (b" ", b"\t"):
+            if in_field:
+                lines.append(line)
+            else:
+                kinds.add(DROPPED)
+        elif line.startswith(b"From "):
+            lines.append(line)  # a misplaced envelope line stays, naming no field
             in_field = False
-        elif b":" not in line:
-            lines.append(b": " + line)
-            kinds.add(NO_COLON)
+        elif FIELD_LINE.match(line):
+            lines.append(line)
             in_field = True
         else:
-            lines.append(line)
-            in_field = True
-    return lines, kinds
+            return lines, source[pos:], False, kinds
+        if end < 0:
+            return lines, b"", False, kinds
+        pos = end + 2
 
 
 def expected_file(source):
     """The message file the export is meant to write for a source: the two leading fields where
-    the source lacks them, its header lines as stored, the blank line, its body as it came, and
-    the closing CR LF CR LF. Also the kinds of header change made."""
-    end = HEADER_END.search(source)
-    body = source[end.end():] if end else b""
-    lines, kinds = lines_as_stored(source)
-    names = {l.split(b":", 1)[0].lower() for l in lines if l[:1] not in (b" ", b"\t")}
+    the source lacks them, its header lines as stored, the empty line where one ended the header,
+    the rest as it came, and the closing CR LF CR LF. Also the kinds of header change made."""
+    lines, rest, empty_line, kinds = split_as_stored(source)
+    names = {
+        l.split(b":", 1)[0].rstrip(b" \t").lower()
+        for l in lines
+        if FIELD_LINE.match(l) and not l.startswith(b"From ")
+    }
     leading = []
     if b"mime-version" not in names:
         leading.append(b"MIME-Version: 1.0")
     if b"content-type" not in names:
         leading.append(b'Content-Type: text/plain; charset="utf-8"')
     header = b"".join(l + b"\r\n" for l in leading + lines)
-    return header + b"\r\n" + body + b"\r\n\r\n", kinds
+    return header + (b"\r\n" if empty_line else b"") + rest + b"\r\n\r\n", kinds
 
 
 def explain(source, stored):

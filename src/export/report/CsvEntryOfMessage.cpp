@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/CsvEntryOfMessage.h"
 
-#include "store/header/EncodedWords.h"
-#include "store/header/MailAddressList.h"
-#include "store/header/Rfc5322Date.h"
+#include "mailtext/EncodedWords.h"
+#include "mailtext/MailAddressList.h"
+#include "mailtext/Rfc5322Date.h"
 
 #include <algorithm>
 #include <cstdlib>

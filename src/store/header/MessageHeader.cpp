@@ -1,45 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/header/MessageHeader.h"
 
+#include "mailtext/HeaderFieldScanner.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace parcelo {
 
+namespace {
+
+// The value's lines joined: their line ends (LF, CR LF) removed, the rest kept.
+QByteArray UnfoldedValue(const char* data, std::size_t begin, std::size_t end) {
+    QByteArray value;
+    while (begin < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(data + begin, '\n', end - begin));
+        std::size_t lineEnd = lf ? static_cast<std::size_t>(lf - data) : end;
+        const std::size_t next = lf ? lineEnd + 1 : end;
+        if (lf && lineEnd > begin && data[lineEnd - 1] == '\r')
+            --lineEnd;
+        if (!lf && value.isNull())
+            return QByteArray(data + begin, qsizetype(lineEnd - begin)).trimmed();
+        value.append(data + begin, qsizetype(lineEnd - begin));
+        begin = next;
+    }
+    return std::move(value).trimmed();
+}
+
+} // namespace
+
 MessageHeader::MessageHeader(const QByteArray& header) {
     const char* data = header.constData();
     const qsizetype size = header.size();
     fields_.reserve(std::min<size_t>(64, size_t(size) / 40 + 1)); // about a field a line
-    bool current = false; // whether the last line started a field that continuations extend
-    qsizetype pos = 0;
-    while (pos < size) {
-        const auto* eol =
-            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
-        const qsizetype next = eol ? eol - data + 1 : size;
-        qsizetype end = next;
-        while (end > pos && (data[end - 1] == '\n' || data[end - 1] == '\r'))
-            --end;
-        const QByteArrayView line(data + pos, end - pos);
-        pos = next;
-        if (line.isEmpty())
-            break;
-        if (line[0] == ' ' || line[0] == '\t') {
-            if (current)
-                fields_.back().value.append(line);
-            continue;
-        }
-        current = false;
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArrayView name = line.first(colon).trimmed();
-        if (name.isEmpty() || name.indexOf(' ') >= 0 || name.indexOf('\t') >= 0)
-            continue;
-        fields_.push_back({name.toByteArray(), line.sliced(colon + 1).toByteArray()});
-        current = true;
+    HeaderFieldScanner scanner(std::string_view(data, size_t(size)));
+    HeaderFieldSpan span;
+    while (scanner.next(span)) {
+        if (span.hasName())
+            fields_.push_back({QByteArray(data + span.begin, qsizetype(span.nameEnd - span.begin)),
+                               UnfoldedValue(data, span.valueBegin, span.valueEnd)});
     }
-    for (Field& field : fields_)
-        field.value = std::move(field.value).trimmed();
 }
 
 const QByteArray* MessageHeader::find(const char* name) const {

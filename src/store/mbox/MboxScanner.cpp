@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MboxScanner.h"
 
+#include "mailtext/Rfc5322Date.h"
 #include "platform/SystemErrorText.h"
 #include "store/RegularFile.h"
 #include "store/header/MessageHeader.h"
-#include "store/header/Rfc5322Date.h"
 #include "store/mbox/MboxReader.h"
 
 #include <QFile>

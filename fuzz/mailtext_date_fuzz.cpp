@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary bytes as an RFC 5322 date and as an mbox separator line. A date read
 // must be in UTC, and a date written in RFC 5322 form must read back as the same instant.
-#include "store/header/Rfc5322Date.h"
+#include "mailtext/Rfc5322Date.h"
 
 #include <QByteArray>
 #include <QDateTime>

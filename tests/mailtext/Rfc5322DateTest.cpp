@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "store/header/Rfc5322Date.h"
+#include "mailtext/Rfc5322Date.h"
 
 #include <gtest/gtest.h>
 

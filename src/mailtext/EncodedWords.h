@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,8 @@ struct DecodedHeaderText {
 // quote, "@" and the like) is written as a quoted string, or escaped when it already stands
 // inside one, so that a display name such as "Doe, John" stays one name.
 DecodedHeaderText DecodeHeaderText(std::string_view value, bool keepAddressSyntax = false);
+
+// The same for the store's byte arrays: the decoded text as UTF-8.
+QByteArray DecodeEncodedWords(const QByteArray& text);
 
 } // namespace parcelo

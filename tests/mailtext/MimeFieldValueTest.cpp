@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "mime/MimeFieldValue.h"
+#include "mailtext/MimeFieldValue.h"
 
 #include <gtest/gtest.h>
 

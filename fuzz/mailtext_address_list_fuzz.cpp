@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reads arbitrary bytes as an address list field (From, To). Every display text must be
 // valid UTF-8, and there can be no more texts than the field has bytes.
-#include "store/header/MailAddressList.h"
+#include "mailtext/MailAddressList.h"
 
 #include <QByteArray>
 #include <QUtf8StringView>

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "mailtext/EncodedWords.h"
+#include "mailtext/MailAddressList.h"
 #include "mime/MessageConversion.h"
-#include "platform/charset/EncodedWords.h"
-#include "store/header/EncodedWords.h"
 #include "store/header/HeaderSummary.h"
-#include "store/header/MailAddressList.h"
 #include "store/header/MessageHeader.h"
 
 #include <gtest/gtest.h>

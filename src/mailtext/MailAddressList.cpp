@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "store/header/MailAddressList.h"
+#include "mailtext/MailAddressList.h"
 
-#include "store/header/EncodedWords.h"
+#include "mailtext/EncodedWords.h"
 
 namespace parcelo {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "mime/MimeFieldValue.h"
+#include "mailtext/MimeFieldValue.h"
 
+#include "mailtext/EncodedWords.h"
 #include "platform/HexDigitValue.h"
 #include "platform/charset/CharsetConversion.h"
-#include "platform/charset/EncodedWords.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes arbitrary bytes as a header text with RFC 2047 encoded words. The result is the
 // store's text for names and subjects, so it must be valid UTF-8 whatever the input.
-#include "store/header/EncodedWords.h"
+#include "mailtext/EncodedWords.h"
 
 #include <QByteArray>
 #include <QUtf8StringView>

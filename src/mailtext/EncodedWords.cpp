@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/charset/EncodedWords.h"
+#include "mailtext/EncodedWords.h"
 
 #include "platform/charset/CharsetConversion.h"
 
@@ -229,6 +229,12 @@ DecodedHeaderText DecodeHeaderText(std::string_view value, bool keepAddressSynta
     if (value.find("=?") == npos)
         return {RawTextToUtf8(value), false};
     return Decoder(value, keepAddressSyntax).Run();
+}
+
+QByteArray DecodeEncodedWords(const QByteArray& text) {
+    const DecodedHeaderText decoded =
+        DecodeHeaderText(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    return QByteArray(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
 }
 
 } // namespace parcelo
