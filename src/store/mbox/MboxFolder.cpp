@@ -63,6 +63,7 @@ bool MboxFolder::open(QString* error) {
     indexed_ = false;
     doubt_.clear();
     readSinceCheck_ = kNoneRead;
+    readsAtCheck_ = fileReads_;
     guard_.forget();
     file_.close();
     index_ = ReadCurrentFolderIndex(path_);
@@ -101,11 +102,11 @@ bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message)
     std::unique_ptr<MboxReader> single;
     if (!keep)
         single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                              MboxReader::Options{false, 0, &rules_});
+                                              MboxReader::Options{false, 0, &rules_, &fileReads_});
     else if (!reader_ || readerNext_ > start)
-        reader_ =
-            std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ = std::make_unique<MboxReader>(
+            file_.handle(), start, identity_.size,
+            MboxReader::Options{true, kKeptMessageLimit, &rules_, &fileReads_});
     MboxReader& reader = keep ? *reader_ : *single;
     kept_ = kept_ && !keep;
     while (reader.next(message)) {
@@ -133,9 +134,9 @@ bool MboxFolder::indexNext() {
     if (indexed_)
         return false;
     if (!reader_ || readerNext_ != indexedEnd_) {
-        reader_ =
-            std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
-                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ = std::make_unique<MboxReader>(
+            file_.handle(), indexedEnd_, identity_.size,
+            MboxReader::Options{true, kKeptMessageLimit, &rules_, &fileReads_});
     }
     kept_ = false;
     MboxMessage message;
@@ -382,7 +383,12 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     return S_OK;
 }
 
-void MboxFolder::checkUnchanged(StoreMessageId next) {
+void MboxFolder::checkUnchanged(StoreMessageId next, bool always) {
+    // Nothing read from the file since the last check: what was handed out since came from
+    // bytes read before it passed.
+    if (!always && fileReads_ == readsAtCheck_ && readSinceCheck_ == kNoneRead)
+        return;
+    readsAtCheck_ = fileReads_;
     if (doubt_.isEmpty()) {
         doubt_ = guard_.change();
         // What was read before the last check that passed was read from the file as it was.
@@ -392,7 +398,7 @@ void MboxFolder::checkUnchanged(StoreMessageId next) {
 }
 
 void MboxFolder::endRead() {
-    checkUnchanged(StoreMessageId(starts_.size()));
+    checkUnchanged(StoreMessageId(starts_.size()), true);
     guard_.unlock();
 }
 

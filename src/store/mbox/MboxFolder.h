@@ -79,8 +79,8 @@ private:
     bool rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId);
     QString goneText(StoreMessageId id) const;
     // Compares the file with its state when the read began; next: the message about to be
-    // handed out, or the number of ids at the end.
-    void checkUnchanged(StoreMessageId next);
+    // handed out, or the number of ids at the end. Only after a read of the file, unless always.
+    void checkUnchanged(StoreMessageId next, bool always = false);
     // The enumeration reached its end or failed: the last check, and the lock is let go.
     void endRead();
     bool isOpen() const override { return open_; }
@@ -99,7 +99,9 @@ private:
     // one, opened after it was handed out); none when it is kNoneRead.
     static constexpr StoreMessageId kNoneRead = StoreMessageId(-1);
     StoreMessageId readSinceCheck_ = kNoneRead;
-    MboxScan identity_; // the file's identity when indexed; no messages
+    quint64 fileReads_ = 0;    // reads of the file by the readers of this folder
+    quint64 readsAtCheck_ = 0; // as many as there were at the last check
+    MboxScan identity_;        // the file's identity when indexed; no messages
     // Message id -> where its separator starts, or kGone: 8 bytes a message, in blocks, so
     // that a growing index never holds a doubled copy.
     std::deque<qint64> starts_;

@@ -144,6 +144,8 @@ bool MboxReader::fill() {
         eof_ = true;
         return false;
     }
+    if (options_.reads)
+        ++*options_.reads;
     ssize_t got;
     do {
         got = ::pread(fd_, buffer_.data() + length_, size_t(wanted), bufferOffset_ + length_);
@@ -258,6 +260,8 @@ bool MboxReader::lengthEndsBody() {
     char window[1 + kContentLengthEndWindow];
     const qint64 from = at - 1;
     const qint64 wanted = std::min<qint64>(qint64(sizeof window), end_ - from);
+    if (options_.reads)
+        ++*options_.reads;
     ssize_t got;
     do {
         got = ::pread(fd_, window, size_t(wanted), from);
