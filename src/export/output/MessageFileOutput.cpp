@@ -140,10 +140,12 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         return dir + u'/' + destination.name + u'.' + destination.extension;
     };
     int number = takenNumbers_.empty() ? 0 : takenNumbers_.next(numberKey());
+    // Only the notes and the confirming of files look at which file it is.
+    const FileIdentity identity = note || confirmFiles_ ? draft.identity() : FileIdentity();
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
-        if (!path.isEmpty() && note && !(*note)(path, draft.identity(), bytes.size(), &error))
+        if (!path.isEmpty() && note && !(*note)(path, identity, bytes.size(), &error))
             return failure(error, path);
         const PlaceResult placed = path.isEmpty() ? PlaceResult::Failed : draft.place(path, &error);
         // Someone took the name: try the next one. A directory of that name leaves the
@@ -162,7 +164,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
             takenNumbers_.remember(numberKey(), number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
-        record(path, bytes.size(), key, draft.identity());
+        record(path, bytes.size(), key, identity);
         return resultOf(Status::Written, path);
     }
 }
@@ -188,11 +190,11 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     MessageFileDraft draft;
     if (!draft.write(QFileInfo(path).absolutePath(), bytes, &error))
         return failure(path + QStringLiteral(": ") + error, path);
-    if (note && !(*note)(path, draft.identity(), bytes.size(), &error))
+    const FileIdentity identity = draft.identity();
+    if (note && !(*note)(path, identity, bytes.size(), &error))
         return failure(error, path);
     if (!draft.replace(path, &error))
         return failure(error, path);
-    const FileIdentity identity = draft.identity();
 
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend()) {
