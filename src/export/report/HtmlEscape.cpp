@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/HtmlEscape.h"
 
+#include <cstring>
+
 namespace parcelo {
 
 namespace {
@@ -26,18 +28,31 @@ QLatin1StringView AddressEscape(char16_t c) {
     }
 }
 
+// Measured first, then written in place: an entry has many escapes (each space of an address),
+// and appending them one by one costs more than the text itself.
 template <typename Escape>
 void AppendEscaped(QByteArray* out, QByteArrayView utf8, Escape escapeOf) {
-    qsizetype plain = 0; // start of the run of bytes kept as they are
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const QLatin1StringView escape = escapeOf(static_cast<unsigned char>(utf8[i]));
-        if (escape.isEmpty())
-            continue;
-        out->append(utf8.sliced(plain, i - plain));
-        out->append(escape.data(), escape.size());
-        plain = i + 1;
+    qsizetype size = utf8.size();
+    for (const char byte : utf8) {
+        const qsizetype escaped = escapeOf(static_cast<unsigned char>(byte)).size();
+        size += escaped > 0 ? escaped - 1 : 0;
     }
-    out->append(utf8.sliced(plain));
+    if (size == utf8.size()) {
+        out->append(utf8);
+        return;
+    }
+    const qsizetype start = out->size();
+    out->resize(start + size);
+    char* to = out->data() + start;
+    for (const char byte : utf8) {
+        const QLatin1StringView escape = escapeOf(static_cast<unsigned char>(byte));
+        if (escape.isEmpty()) {
+            *to++ = byte;
+        } else {
+            std::memcpy(to, escape.data(), size_t(escape.size()));
+            to += escape.size();
+        }
+    }
 }
 
 QLatin1StringView TextEscape(char16_t c) {
