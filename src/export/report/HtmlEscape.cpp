@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/HtmlEscape.h"
 
+#include <array>
 #include <cstring>
 
 namespace parcelo {
@@ -28,15 +29,27 @@ QLatin1StringView AddressEscape(char16_t c) {
     }
 }
 
-// Measured first, then written in place: an entry has many escapes (each space of an address),
-// and appending them one by one costs more than the text itself.
-template <typename Escape>
-void AppendEscaped(QByteArray* out, QByteArrayView utf8, Escape escapeOf) {
-    qsizetype size = utf8.size();
-    for (const char byte : utf8) {
-        const qsizetype escaped = escapeOf(static_cast<unsigned char>(byte)).size();
-        size += escaped > 0 ? escaped - 1 : 0;
+// The escape of each byte, looked up: an entry has many escapes (each space of an address),
+// so the escaped size is measured first and the bytes written in place.
+struct EscapeTable {
+    std::array<QLatin1StringView, 256> of;
+    std::array<quint8, 256> growth{}; // the bytes the escape adds
+};
+
+template <typename Escape> EscapeTable TableOf(Escape escapeOf) {
+    EscapeTable table;
+    for (int c = 0; c < 256; ++c) {
+        table.of[size_t(c)] = escapeOf(char16_t(c));
+        if (!table.of[size_t(c)].isEmpty())
+            table.growth[size_t(c)] = quint8(table.of[size_t(c)].size() - 1);
     }
+    return table;
+}
+
+void AppendEscaped(QByteArray* out, QByteArrayView utf8, const EscapeTable& table) {
+    qsizetype size = utf8.size();
+    for (const char byte : utf8)
+        size += table.growth[static_cast<unsigned char>(byte)];
     if (size == utf8.size()) {
         out->append(utf8);
         return;
@@ -45,7 +58,7 @@ void AppendEscaped(QByteArray* out, QByteArrayView utf8, Escape escapeOf) {
     out->resize(start + size);
     char* to = out->data() + start;
     for (const char byte : utf8) {
-        const QLatin1StringView escape = escapeOf(static_cast<unsigned char>(byte));
+        const QLatin1StringView escape = table.of[static_cast<unsigned char>(byte)];
         if (escape.isEmpty()) {
             *to++ = byte;
         } else {
@@ -73,11 +86,13 @@ QLatin1StringView TextEscape(char16_t c) {
 } // namespace
 
 void AppendHtmlEscapedAddress(QByteArray* out, QByteArrayView utf8) {
-    AppendEscaped(out, utf8, AddressEscape);
+    static const EscapeTable table = TableOf(AddressEscape);
+    AppendEscaped(out, utf8, table);
 }
 
 void AppendHtmlEscapedText(QByteArray* out, QByteArrayView utf8) {
-    AppendEscaped(out, utf8, TextEscape);
+    static const EscapeTable table = TableOf(TextEscape);
+    AppendEscaped(out, utf8, table);
 }
 
 QString HtmlEscapeAddress(const QString& text) {
