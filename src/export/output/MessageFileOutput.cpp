@@ -169,7 +169,8 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
                 error = path + QStringLiteral(": a directory has the name");
             return failure(error, path);
         }
-        if (number > 0 || numbered)
+        // The table is made at the first name found taken: a run of unique names needs none.
+        if (number > 0 || (numbered && !takenNumbers_.empty()))
             takenNumbers_.remember(numberKey(), number + 1);
         if (messageOption_ == MessageOverwriteIfNewer)
             written_.insert(path, WrittenFile{key, false});
