@@ -15,7 +15,11 @@ void FileInDirectory::setPath(const QByteArray& path) {
                      : slash == 0 ? QByteArrayLiteral("/")
                                   : path.left(slash);
     name_ = path.mid(slash + 1);
-    displayPath_ = QFile::decodeName(path);
+    path_ = path;
+}
+
+QString FileInDirectory::displayPath() const {
+    return QFile::decodeName(path_);
 }
 
 bool FileInDirectory::open(const QByteArray& path) {
@@ -54,7 +58,7 @@ FileInDirectory FileInDirectory::withName(const QByteArray& name) const {
     const QByteArray path = directoryPath_ == "/" ? '/' + name : directoryPath_ + '/' + name;
     other.name_ = name;
     other.entry_ = directory_ ? name : path;
-    other.displayPath_ = QFile::decodeName(path);
+    other.path_ = path;
     return other;
 }
 

@@ -36,7 +36,7 @@ public:
     // The directory's path as it was given.
     const QByteArray& directoryPath() const { return directoryPath_; }
     // The path it was made from, as text for messages.
-    QString displayPath() const { return displayPath_; }
+    QString displayPath() const;
 
     // The entry itself, a link not followed; false with errno set.
     bool stat(struct stat* st) const;
@@ -50,7 +50,7 @@ private:
     QByteArray directoryPath_;
     QByteArray name_;
     QByteArray entry_;
-    QString displayPath_;
+    QByteArray path_; // as given; spelled as text only when a message asks for it
 };
 
 // The path of the file that path names with every link resolved, spelled as the file system

@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -167,12 +168,14 @@ TEST_F(OnlyNewExportTest, SourcesGoOnlyWhileTheFilesExportedBeforeStandElseTheyA
         add(b, subject);
     ASSERT_EQ(run().Exported, 6);
     auto files = filesByBody();
-    // One file is deleted, one is replaced by another file of the same size.
+    // One file is deleted, one is replaced by another file of the same size, as an editor
+    // saves: written beside it and renamed over it (removing it first could hand the new file
+    // the same inode number).
     ASSERT_TRUE(QFile::remove(files["body of b1"].front()));
     const QString b2 = files["body of b2"].front();
-    const QByteArray bytes = test::readFile(b2);
-    ASSERT_TRUE(QFile::remove(b2));
-    ASSERT_TRUE(test::writeFile(b2, bytes));
+    ASSERT_TRUE(test::writeFile(b2 + ".new", test::readFile(b2)));
+    ASSERT_EQ(
+        ::rename(QFile::encodeName(b2 + ".new").constData(), QFile::encodeName(b2).constData()), 0);
 
     app.ActionDelete = 1;
     const ExportCommandResult result = run();

@@ -39,4 +39,14 @@ TEST(TakenNameNumbers, RemembersNamesApartAndForgetsOnlyByLosingTheirSlot) {
     }
     EXPECT_EQ(numbers.next(first), 0);
     EXPECT_EQ(numbers.next(second), 2);
+
+    // A name given out once (1) does not push out one found taken: a run of many unique names
+    // would otherwise send every repeated name back to probing from the start.
+    numbers.remember(first, 1);
+    EXPECT_EQ(numbers.next(second), 2);
+    EXPECT_EQ(numbers.next(first), 0);
+    numbers.remember(second, 1);
+    EXPECT_EQ(numbers.next(second), 1);
+    numbers.remember(first, 1);
+    EXPECT_EQ(numbers.next(first), 1);
 }

@@ -27,6 +27,9 @@ char32_t CodePointAt(const QString& text, qsizetype i, qsizetype* units) {
 }
 
 QString CutToUtf8Bytes(const QString& text, qsizetype maxBytes) {
+    // No UTF-16 unit takes more than three bytes: most names fit without being measured.
+    if (text.size() * 3 <= maxBytes)
+        return text;
     qsizetype bytes = 0;
     qsizetype i = 0;
     while (i < text.size()) {

@@ -3,6 +3,8 @@
 
 #include "export/naming/NameLimits.h"
 
+#include <array>
+
 namespace parcelo {
 
 namespace {
@@ -40,16 +42,34 @@ bool isInvalidInDirectoryName(QChar c) {
            c == u'<' || c == u'>' || c == u'|' || c == QChar(u'\0');
 }
 
+bool IsKeptInName(char32_t c) {
+    return QChar::isLetterOrNumber(c) || !isForbiddenInName(c);
+}
+
 } // namespace
 
 QString SanitizeName(const QString& text) {
+    // ASCII looked up, the rest asked of Unicode; what is kept is copied in runs.
+    static const auto keptAscii = [] {
+        std::array<bool, 128> table{};
+        for (char32_t c = 0; c < 128; ++c)
+            table[c] = IsKeptInName(c);
+        return table;
+    }();
     QString result;
     result.reserve(text.size());
+    const QStringView view(text);
+    qsizetype run = 0; // start of the run of code units kept
     for (qsizetype i = 0, units = 1; i < text.size(); i += units) {
-        const char32_t c = CodePointAt(text, i, &units);
-        if (QChar::isLetterOrNumber(c) || !isForbiddenInName(c))
-            result.append(QStringView(text).sliced(i, units));
+        const char16_t unit = text.at(i).unicode();
+        units = 1;
+        const bool kept = unit < 128 ? keptAscii[unit] : IsKeptInName(CodePointAt(text, i, &units));
+        if (!kept) {
+            result.append(view.sliced(run, i - run));
+            run = i + units;
+        }
     }
+    result.append(view.sliced(run));
     qsizetype end = result.size();
     while (end > 0 && result.at(end - 1).isSpace())
         --end;

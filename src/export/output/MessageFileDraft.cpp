@@ -31,15 +31,19 @@ int MessageFileDraft::start(const QString& directory, PendingFile::Naming naming
                             const QByteArray& bytes) {
     file_.discard();
     identity_ = {};
-    struct stat st;
-    if (!file_.begin(DirectoryEntry(directory), {naming, false, false}) || !file_.write(bytes) ||
-        !file_.identify(&st)) {
+    if (!file_.begin(DirectoryEntry(directory), {naming, false, false}) || !file_.write(bytes)) {
         const int failure = file_.failure() != 0 ? file_.failure() : EIO;
         file_.discard();
         return failure;
     }
-    identity_ = FileIdentity::of(st);
     return 0;
+}
+
+FileIdentity MessageFileDraft::identity() const {
+    struct stat st;
+    if (!identity_.known() && file_.identify(&st))
+        identity_ = FileIdentity::of(st);
+    return identity_;
 }
 
 bool MessageFileDraft::write(const QString& directory, const QByteArray& bytes, QString* error) {

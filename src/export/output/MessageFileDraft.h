@@ -23,7 +23,8 @@ public:
     bool writeNameless(const QString& directory, const QByteArray& bytes);
     bool written() const { return file_.pending(); }
     // Which file was written: a name that stands for another file later is not this one's.
-    FileIdentity identity() const { return identity_; }
+    // Looked at when first asked, which must be before it is placed; unknown when it cannot be.
+    FileIdentity identity() const;
     // Gives the file the name unless anything (a file, a link, anything) already has it.
     PlaceResult place(const QString& path, QString* error);
     // Gives the file the name, replacing the entry there (a link is replaced, never followed);
@@ -42,7 +43,7 @@ private:
     int start(const QString& directory, PendingFile::Naming naming, const QByteArray& bytes);
 
     PendingFile file_;
-    FileIdentity identity_;
+    mutable FileIdentity identity_;
 };
 
 } // namespace parcelo

@@ -135,20 +135,32 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         return failure(path + QStringLiteral(": ") + error, path);
     }
 
-    // The key is made only when a number is remembered or looked up: most names are free.
-    const auto numberKey = [&] {
-        return dir + u'/' + destination.name + u'.' + destination.extension;
+    // Numbered names are remembered as they are given out. The next message of a name goes
+    // straight to the number after the last one; a name given out unnumbered (remembered as 1)
+    // is tried again, since its file may have gone, but what has it needs no look.
+    const bool numbered =
+        messageOption_ != MessageSkip && messageOption_ != MessageOverwriteIfNewer;
+    QString madeKey;
+    const auto numberKey = [&]() -> const QString& {
+        if (madeKey.isEmpty())
+            madeKey = dir + u'/' + destination.name + u'.' + destination.extension;
+        return madeKey;
     };
     int number = takenNumbers_.empty() ? 0 : takenNumbers_.next(numberKey());
+    const bool givenOut = number == 1;
+    if (givenOut)
+        number = 0;
+    // Only the notes and the confirming of files look at which file it is.
+    const FileIdentity identity = note || confirmFiles_ ? draft.identity() : FileIdentity();
     for (;;) {
         const QString path =
             NumberedMessageFilePath(dir, destination.name, destination.extension, number, &error);
-        if (!path.isEmpty() && note && !(*note)(path, draft.identity(), bytes.size(), &error))
+        if (!path.isEmpty() && note && !(*note)(path, identity, bytes.size(), &error))
             return failure(error, path);
         const PlaceResult placed = path.isEmpty() ? PlaceResult::Failed : draft.place(path, &error);
         // Someone took the name: try the next one. A directory of that name leaves the
         // message without a file, as it always did.
-        if (placed == PlaceResult::Taken && !isDirectory(path)) {
+        if (placed == PlaceResult::Taken && ((givenOut && number == 0) || !isDirectory(path))) {
             ++number;
             continue;
         }
@@ -157,10 +169,10 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
                 error = path + QStringLiteral(": a directory has the name");
             return failure(error, path);
         }
-        // Only names that were taken need remembering; keeping every name would grow with the run.
-        if (number > 0)
+        // The table is made at the first name found taken: a run of unique names needs none.
+        if (number > 0 || (numbered && !takenNumbers_.empty()))
             takenNumbers_.remember(numberKey(), number + 1);
-        record(path, bytes.size(), key, draft.identity());
+        record(path, bytes.size(), key, identity);
         if (messageOption_ == MessageOverwriteIfNewer)
             rememberWritten(path, key);
         return resultOf(Status::Written, path);
@@ -188,11 +200,11 @@ MessageFileResult MessageFileOutput::replaceIfNewer(const QString& path, const Q
     MessageFileDraft draft;
     if (!draft.write(QFileInfo(path).absolutePath(), bytes, &error))
         return failure(path + QStringLiteral(": ") + error, path);
-    if (note && !(*note)(path, draft.identity(), bytes.size(), &error))
+    const FileIdentity identity = draft.identity();
+    if (note && !(*note)(path, identity, bytes.size(), &error))
         return failure(error, path);
     if (!draft.replace(path, &error))
         return failure(error, path);
-    const FileIdentity identity = draft.identity();
 
     MessageFileResult result = resultOf(Status::Written, path);
     if (earlier != written_.cend()) {

@@ -22,7 +22,11 @@ void TakenNameNumbers::remember(const QString& name, int next) {
     if (slots_.empty())
         slots_.resize(kSlots);
     const quint64 hash = HashOf(name);
-    slots_[hash & (kSlots - 1)] = Slot{hash, next};
+    Slot& slot = slots_[hash & (kSlots - 1)];
+    // A name given out once does not push out one found taken: that one saves more probes.
+    if (next <= 1 && slot.hash != hash && slot.next > 1)
+        return;
+    slot = Slot{hash, next};
 }
 
 } // namespace parcelo

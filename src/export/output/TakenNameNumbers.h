@@ -7,11 +7,12 @@
 
 namespace parcelo {
 
-// The next number to try for file names that were found taken, so that the tenth message of a
-// name does not probe nine names first. A fixed table, filled as names are taken: its memory
-// does not grow with the run. A name whose slot another name took is probed from 1 again:
-// slower, never wrong. Names are told apart by a 64-bit hash; should two ever share one, the
-// second starts at the first's number and skips free names, never taking a used one.
+// The next number to try for the file names given out, so that the tenth message of a name
+// does not probe nine names first. A fixed table, filled as names are given out: its memory
+// does not grow with the run. A name whose slot another name took is probed from the start
+// again: slower, never wrong. A name found taken keeps its slot against names given out once.
+// Names are told apart by a 64-bit hash; should two ever share one, the second starts at the
+// first's number and skips free names, never taking a used one.
 class TakenNameNumbers {
 public:
     bool empty() const { return slots_.empty(); }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report/HtmlEscape.h"
 
+#include <array>
+#include <cstring>
+
 namespace parcelo {
 
 namespace {
@@ -26,18 +29,43 @@ QLatin1StringView AddressEscape(char16_t c) {
     }
 }
 
-template <typename Escape>
-void AppendEscaped(QByteArray* out, QByteArrayView utf8, Escape escapeOf) {
-    qsizetype plain = 0; // start of the run of bytes kept as they are
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const QLatin1StringView escape = escapeOf(static_cast<unsigned char>(utf8[i]));
-        if (escape.isEmpty())
-            continue;
-        out->append(utf8.sliced(plain, i - plain));
-        out->append(escape.data(), escape.size());
-        plain = i + 1;
+// The escape of each byte, looked up: an entry has many escapes (each space of an address),
+// so the escaped size is measured first and the bytes written in place.
+struct EscapeTable {
+    std::array<QLatin1StringView, 256> of;
+    std::array<quint8, 256> growth{}; // the bytes the escape adds
+};
+
+template <typename Escape> EscapeTable TableOf(Escape escapeOf) {
+    EscapeTable table;
+    for (int c = 0; c < 256; ++c) {
+        table.of[size_t(c)] = escapeOf(char16_t(c));
+        if (!table.of[size_t(c)].isEmpty())
+            table.growth[size_t(c)] = quint8(table.of[size_t(c)].size() - 1);
     }
-    out->append(utf8.sliced(plain));
+    return table;
+}
+
+void AppendEscaped(QByteArray* out, QByteArrayView utf8, const EscapeTable& table) {
+    qsizetype size = utf8.size();
+    for (const char byte : utf8)
+        size += table.growth[static_cast<unsigned char>(byte)];
+    if (size == utf8.size()) {
+        out->append(utf8);
+        return;
+    }
+    const qsizetype start = out->size();
+    out->resize(start + size);
+    char* to = out->data() + start;
+    for (const char byte : utf8) {
+        const QLatin1StringView escape = table.of[static_cast<unsigned char>(byte)];
+        if (escape.isEmpty()) {
+            *to++ = byte;
+        } else {
+            std::memcpy(to, escape.data(), size_t(escape.size()));
+            to += escape.size();
+        }
+    }
 }
 
 QLatin1StringView TextEscape(char16_t c) {
@@ -58,11 +86,13 @@ QLatin1StringView TextEscape(char16_t c) {
 } // namespace
 
 void AppendHtmlEscapedAddress(QByteArray* out, QByteArrayView utf8) {
-    AppendEscaped(out, utf8, AddressEscape);
+    static const EscapeTable table = TableOf(AddressEscape);
+    AppendEscaped(out, utf8, table);
 }
 
 void AppendHtmlEscapedText(QByteArray* out, QByteArrayView utf8) {
-    AppendEscaped(out, utf8, TextEscape);
+    static const EscapeTable table = TableOf(TextEscape);
+    AppendEscaped(out, utf8, table);
 }
 
 QString HtmlEscapeAddress(const QString& text) {

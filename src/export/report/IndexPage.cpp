@@ -6,6 +6,7 @@
 #include "platform/LocaleFormats.h"
 
 #include <QUrl>
+#include <array>
 #include <cstring>
 
 namespace parcelo {
@@ -77,20 +78,28 @@ QByteArray FileUrl(const QString& path) {
     if (!plain)
         return QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded);
     static const char hex[] = "0123456789ABCDEF";
+    static const auto encoded = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 256; ++c)
+            table[size_t(c)] = c <= 0x20 || c >= 0x7F || std::strchr("\"#%<>?\\^`{|}", c);
+        return table;
+    }();
     const QByteArray utf8 = path.toUtf8();
-    QByteArray url;
-    url.reserve(7 + utf8.size() * 3 / 2);
-    url.append("file://");
+    QByteArray url(7 + utf8.size() * 3, Qt::Uninitialized);
+    char* to = url.data();
+    std::memcpy(to, "file://", 7);
+    to += 7;
     for (const char byte : utf8) {
         const unsigned char c = static_cast<unsigned char>(byte);
-        if (c <= 0x20 || c >= 0x7F || std::strchr("\"#%<>?\\^`{|}", c)) {
-            url.append('%');
-            url.append(hex[c >> 4]);
-            url.append(hex[c & 15]);
+        if (encoded[c]) {
+            *to++ = '%';
+            *to++ = hex[c >> 4];
+            *to++ = hex[c & 15];
         } else {
-            url.append(byte);
+            *to++ = byte;
         }
     }
+    url.truncate(to - url.constData());
     return url;
 }
 

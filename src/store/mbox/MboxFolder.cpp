@@ -68,6 +68,7 @@ bool MboxFolder::open(QString* error) {
     readEnd_.reset();
     doubt_.clear();
     readSinceCheck_ = kNoneRead;
+    readsAtCheck_ = fileReads_;
     guard_.forget();
     file_.close();
     index_ = ReadCurrentFolderIndex(path_);
@@ -106,11 +107,11 @@ bool MboxFolder::readMessage(StoreMessageId id, bool keep, MboxMessage* message)
     std::unique_ptr<MboxReader> single;
     if (!keep)
         single = std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                              MboxReader::Options{false, 0, &rules_});
+                                              MboxReader::Options{false, 0, &rules_, &fileReads_});
     else if (!reader_ || readerNext_ > start)
-        reader_ =
-            std::make_unique<MboxReader>(file_.handle(), start, identity_.size,
-                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ = std::make_unique<MboxReader>(
+            file_.handle(), start, identity_.size,
+            MboxReader::Options{true, kKeptMessageLimit, &rules_, &fileReads_});
     MboxReader& reader = keep ? *reader_ : *single;
     kept_ = kept_ && !keep;
     while (reader.next(message)) {
@@ -138,9 +139,9 @@ bool MboxFolder::indexNext() {
     if (indexed_)
         return false;
     if (!reader_ || readerNext_ != indexedEnd_) {
-        reader_ =
-            std::make_unique<MboxReader>(file_.handle(), indexedEnd_, identity_.size,
-                                         MboxReader::Options{true, kKeptMessageLimit, &rules_});
+        reader_ = std::make_unique<MboxReader>(
+            file_.handle(), indexedEnd_, identity_.size,
+            MboxReader::Options{true, kKeptMessageLimit, &rules_, &fileReads_});
     }
     kept_ = false;
     MboxMessage message;
@@ -392,7 +393,12 @@ HRESULT MboxFolder::applyChanges(bool compact) {
     return S_OK;
 }
 
-void MboxFolder::checkUnchanged(StoreMessageId next) {
+void MboxFolder::checkUnchanged(StoreMessageId next, bool always) {
+    // Nothing read from the file since the last check: what was handed out since came from
+    // bytes read before it passed.
+    if (!always && fileReads_ == readsAtCheck_ && readSinceCheck_ == kNoneRead)
+        return;
+    readsAtCheck_ = fileReads_;
     if (doubt_.isEmpty()) {
         doubt_ = guard_.change();
         // What was read before the last check that passed was read from the file as it was.
@@ -413,7 +419,7 @@ void MboxFolder::endRead() {
         end.messages = messagesBefore_ + qint64(starts_.size());
         readEnd_ = end;
     }
-    checkUnchanged(StoreMessageId(starts_.size()));
+    checkUnchanged(StoreMessageId(starts_.size()), true);
     if (!doubt_.isEmpty())
         readEnd_.reset();
     guard_.unlock();

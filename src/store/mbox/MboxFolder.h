@@ -85,8 +85,8 @@ private:
     bool rescanForChange(MboxScan* scan, std::vector<size_t>* indexOfId);
     QString goneText(StoreMessageId id) const;
     // Compares the file with its state when the read began; next: the message about to be
-    // handed out, or the number of ids at the end.
-    void checkUnchanged(StoreMessageId next);
+    // handed out, or the number of ids at the end. Only after a read of the file, unless always.
+    void checkUnchanged(StoreMessageId next, bool always = false);
     // The enumeration reached its end or failed: the last check, and the lock is let go.
     void endRead();
     bool isOpen() const override { return open_; }
@@ -105,7 +105,9 @@ private:
     // one, opened after it was handed out); none when it is kNoneRead.
     static constexpr StoreMessageId kNoneRead = StoreMessageId(-1);
     StoreMessageId readSinceCheck_ = kNoneRead;
-    MboxScan identity_; // the file's identity when indexed; no messages
+    quint64 fileReads_ = 0;    // reads of the file by the readers of this folder
+    quint64 readsAtCheck_ = 0; // as many as there were at the last check
+    MboxScan identity_;        // the file's identity when indexed; no messages
     // Message id -> where its separator starts, or kGone; most of it in a temporary file.
     MessageStarts starts_;
     qint64 indexedEnd_ = 0; // messages before this offset have their ids

@@ -10,11 +10,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <unistd.h>
 
 namespace parcelo {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 constexpr qsizetype kBufferSize = 256 * 1024;
 // Of a header only the fields the flags are read from are kept, up to this size.
@@ -33,11 +36,13 @@ bool IsEmptyLine(const char* data, qsizetype size) {
     return (size == 1 && data[0] == '\n') || (size == 2 && data[0] == '\r' && data[1] == '\n');
 }
 
-bool StartsWithField(const char* data, qsizetype size, const char* name, qsizetype* valueStart) {
-    const qsizetype length = qsizetype(std::strlen(name));
+// Each header line is matched against several names: their lengths are known up front.
+bool StartsWithField(const char* data, qsizetype size, std::string_view name,
+                     qsizetype* valueStart) {
+    const qsizetype length = qsizetype(name.size());
     if (size <= length || data[length] != ':' ||
-        QByteArrayView(data, length).compare(QByteArrayView(name, length), Qt::CaseInsensitive) !=
-            0)
+        QByteArrayView(data, length)
+                .compare(QByteArrayView(name.data(), length), Qt::CaseInsensitive) != 0)
         return false;
     qsizetype i = length + 1;
     while (i < size && (data[i] == ' ' || data[i] == '\t'))
@@ -60,8 +65,8 @@ bool IsHeaderContinuation(const char* data, qsizetype size) {
 // The fields the mail client writes as a block right after the separator line: for mail it
 // fetched the account and the server's id of the message, then its status fields.
 enum ClientField { kAccountKey, kUidl, kMozillaStatus, kMozillaStatus2, kMozillaKeys };
-constexpr const char* kClientFields[] = {"X-Account-Key", "X-UIDL", "X-Mozilla-Status",
-                                         "X-Mozilla-Status2", "X-Mozilla-Keys"};
+constexpr std::string_view kClientFields[] = {"X-Account-Key", "X-UIDL", "X-Mozilla-Status",
+                                              "X-Mozilla-Status2", "X-Mozilla-Keys"};
 
 int ClientFieldOf(const char* data, qsizetype size) {
     qsizetype value = 0;
@@ -74,8 +79,8 @@ int ClientFieldOf(const char* data, qsizetype size) {
 // The status fields other mail programs write, anywhere in the header.
 bool IsStatusField(const char* data, qsizetype size) {
     qsizetype value = 0;
-    return StartsWithField(data, size, "Status", &value) ||
-           StartsWithField(data, size, "X-Status", &value);
+    return StartsWithField(data, size, "Status"sv, &value) ||
+           StartsWithField(data, size, "X-Status"sv, &value);
 }
 
 // A line of one or more '>' and "From ", which loses a '>' when read by separators.
@@ -144,6 +149,8 @@ bool MboxReader::fill() {
         eof_ = true;
         return false;
     }
+    if (options_.reads)
+        ++*options_.reads;
     ssize_t got;
     do {
         got = ::pread(fd_, buffer_.data() + length_, size_t(wanted), bufferOffset_ + length_);
@@ -258,6 +265,8 @@ bool MboxReader::lengthEndsBody() {
     char window[1 + kContentLengthEndWindow];
     const qint64 from = at - 1;
     const qint64 wanted = std::min<qint64>(qint64(sizeof window), end_ - from);
+    if (options_.reads)
+        ++*options_.reads;
     ssize_t got;
     do {
         got = ::pread(fd_, window, size_t(wanted), from);
@@ -433,33 +442,33 @@ void MboxReader::headerLine(const Line& line) {
         AppendLine(&flagFields_, head, size, kKeptFlagFieldsLimit);
     quotedHeaderLines_ += IsQuotedFromLine(head, size);
     qsizetype value = 0;
-    if (!lengthField_ && StartsWithField(head, size, "Content-Length", &value)) {
+    if (!lengthField_ && StartsWithField(head, size, "Content-Length"sv, &value)) {
         lengthField_ = true;
         message_.contentLength = ContentLengthValue(QByteArrayView(head + value, size - value));
     }
     if (firstOfFile_) {
-        if (StartsWithField(head, size, "Subject", &value))
+        if (StartsWithField(head, size, "Subject"sv, &value))
             folderDataSubject_ =
                 folderDataSubject_ ||
                 QByteArrayView(head + value, size - value).trimmed() == kFolderDataSubject;
-        else if (StartsWithField(head, size, "X-IMAP", &value) ||
-                 StartsWithField(head, size, "X-IMAPbase", &value))
+        else if (StartsWithField(head, size, "X-IMAP"sv, &value) ||
+                 StartsWithField(head, size, "X-IMAPbase"sv, &value))
             folderDataField_ = true;
     }
-    if (field == kMozillaStatus && StartsWithField(head, size, "X-Mozilla-Status", &value)) {
+    if (field == kMozillaStatus && StartsWithField(head, size, "X-Mozilla-Status"sv, &value)) {
         const int digits = HexDigits(head, size, value);
         if (digits > 0 && digits <= 8) {
             message_.mozStatusOffset = line.start + value;
             message_.mozStatusLength = digits;
         }
     } else if (field == kMozillaStatus2 &&
-               StartsWithField(head, size, "X-Mozilla-Status2", &value)) {
+               StartsWithField(head, size, "X-Mozilla-Status2"sv, &value)) {
         const int digits = HexDigits(head, size, value);
         if (digits > 0 && digits <= 8) {
             message_.mozStatus2Offset = line.start + value;
             message_.mozStatus2Length = digits;
         }
-    } else if (field == kMozillaKeys && StartsWithField(head, size, "X-Mozilla-Keys", &value) &&
+    } else if (field == kMozillaKeys && StartsWithField(head, size, "X-Mozilla-Keys"sv, &value) &&
                size < kLineHeadLimit) {
         // The padding is the room for tags: the value is all after the colon and one space.
         constexpr qsizetype kName = sizeof("X-Mozilla-Keys:") - 1;
@@ -470,7 +479,7 @@ void MboxReader::headerLine(const Line& line) {
         message_.mozKeysOffset = line.start + value;
         message_.mozKeysLength = int(end - value);
         message_.mozKeys = QByteArray(head + value, end - value);
-    } else if (message_.statusValueOffset < 0 && StartsWithField(head, size, "Status", &value)) {
+    } else if (message_.statusValueOffset < 0 && StartsWithField(head, size, "Status"sv, &value)) {
         message_.statusValueOffset = line.start + value;
     }
 }

@@ -22,6 +22,7 @@ public:
         // at most this long; longer ones are left to be read from the file when needed.
         qint64 regionLimit = 0;
         const MboxStateRules* rules = nullptr; // how read and flagged are read; null: plain
+        quint64* reads = nullptr;              // counts each read of the file, when given
     };
 
     // Reads [start, end) of the open file fd (not taken over); start is 0 or where a separator
