@@ -456,6 +456,213 @@ def strace_counts(runner, args, bench):
         print("  %-18s %8.2f a message (%d)" % (name, calls / bench.count, calls))
 
 
+# ---------------------------------------------------------------- Maildir and wide trees
+
+MAILDIR_TARGET = 1.3  # parcelo over cp -r of the Maildir
+LINEAR_TARGET = 1.3  # time a folder at the largest wide tree over that at the smallest
+WIDE_LAYOUTS = ("mbox", "maildir++", "maildir")
+
+
+def count_files_below(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def maildir_text(writer, i, stamp):
+    # The message as an mbox holds it, without its separator line.
+    return writer.message(i, stamp).split("\n", 1)[1]
+
+
+def write_maildir_message(maildir, writer, i, stamp):
+    """One message file: every tenth in new/, the others in cur/, every other one seen."""
+    if i % 10 == 0:
+        name = "new/%d.M%dP7.bench" % (stamp, i)
+    else:
+        name = "cur/%d.M%dP7.bench:2,%s" % (stamp, i, "S" if i % 2 else "")
+    with open(maildir / name, "w", encoding="utf-8", newline="\n") as f:
+        f.write(maildir_text(writer, i, stamp))
+
+
+def make_maildir(maildir):
+    for sub in ("cur", "new", "tmp"):
+        (maildir / sub).mkdir(parents=True, exist_ok=True)
+
+
+def write_maildir(maildir, count, seed):
+    make_maildir(maildir)
+    writer = MboxWriter(seed)
+    stamp = 1230768000
+    for i in range(count):
+        stamp += writer.rng.randint(60, 3600)
+        write_maildir_message(maildir, writer, i, stamp)
+
+
+def wide_tree_names(count):
+    """Tree paths of count mailboxes: half of them side by side at the top, the others in
+    groups of ten (a mailbox and its nine sub-mailboxes), so that both a long list of siblings
+    and many folders with sub-folders show a step that grows with the square."""
+    flat = count // 2
+    paths = [("Box %05d" % i,) for i in range(flat)]
+    group = 0
+    while len(paths) < count:
+        parent = "Group%05d" % group
+        paths.append((parent,))
+        for k in range(min(9, count - len(paths))):
+            paths.append((parent, "sub%d" % k))
+        group += 1
+    return paths
+
+
+def write_wide_tree(store, layout, count, seed):
+    writer = MboxWriter(seed)
+    stamp = 1230768000
+    store.mkdir(parents=True)
+    if layout == "maildir++":
+        make_maildir(store)  # its own messages are the Inbox, here none
+    for i, path in enumerate(wide_tree_names(count)):
+        stamp += writer.rng.randint(60, 3600)
+        if layout == "mbox":
+            folder = store.joinpath(*(name + ".sbd" for name in path[:-1]), path[-1])
+            folder.parent.mkdir(parents=True, exist_ok=True)
+            with open(folder, "w", encoding="utf-8", newline="\n") as f:
+                f.write(writer.message(i, stamp))
+        else:
+            maildir = (store / ("." + ".".join(path)) if layout == "maildir++"
+                       else store.joinpath(*path))
+            make_maildir(maildir)
+            write_maildir_message(maildir, writer, i, stamp)
+
+
+def median_of(results):
+    return statistics.median(w for w, _ in results)
+
+
+def peak_of(results):
+    return max(kib for _, kib in results) / 1024
+
+
+def verdict(ok):
+    return "PASS" if ok else "FAIL"
+
+
+def run_maildir(args, runner, order_rng):
+    """parcelo-cli on generated Maildirs against cp -r of the same Maildir."""
+    peaks = {}
+    for count in args.maildir:
+        folder = runner.work / ("maildir%d" % count)
+        store = folder / "Maildir"
+        start = time.monotonic()
+        write_maildir(store, count, args.seed + count)
+        print("\nMaildir of %d messages written in %.0f s" % (count, time.monotonic() - start),
+              flush=True)
+        serial = iter(range(1, 1 << 30))
+        results = {"parcelo": [], "cp": []}
+
+        def run_one(name):
+            dest = folder / ("%s-%03d" % (name, next(serial)))
+            os.sync()
+            time.sleep(PAUSE_SECONDS)
+            if name == "parcelo":
+                dest.mkdir()
+                app = folder / ("app-%03d" % next(serial))
+                app.mkdir()
+                cmd = parcelo_command(args.cli, store, dest, app)
+            else:
+                cmd = ["cp", "-r", str(store), str(dest)]
+            result = runner.run(cmd, name + ".log")
+            files = count_files_below(dest)
+            if files != count:
+                raise Failure("%s wrote %d files for %d messages (in %s)"
+                              % (name, files, count, dest))
+            results[name].append(result)
+            return result
+
+        run_one("parcelo")  # warm-up: the Maildir in the page cache for every later command
+        results["parcelo"].clear()
+        for r in range(args.rounds):
+            order = ["parcelo", "cp"]
+            order_rng.shuffle(order)
+            print("  round %d/%d: %s" % (r + 1, args.rounds, ", ".join(
+                "%s %.2f s" % (name, run_one(name)[0]) for name in order)), flush=True)
+        for name in ("parcelo", "cp"):
+            walls = [w for w, _ in results[name]]
+            print("  %-10s %7.2f [%.2f-%.2f] s, peak RSS %.1f MB" % (
+                name, median_of(results[name]), min(walls), max(walls), peak_of(results[name])))
+        ratio = median_of(results["parcelo"]) / median_of(results["cp"])
+        peaks[count] = peak_of(results["parcelo"])
+        print("  %-18s %6.2f  target <= %g %s" % ("parcelo/cp -r", ratio, MAILDIR_TARGET,
+                                                  verdict(ratio <= MAILDIR_TARGET)))
+        print("  %-18s %6.1f  target <= %g MB %s" % ("parcelo peak MB", peaks[count],
+                                                      PEAK_LIMIT_MB,
+                                                      verdict(peaks[count] <= PEAK_LIMIT_MB)))
+    if len(peaks) > 1:
+        spread = max(peaks.values()) - min(peaks.values())
+        print("\nMaildir: parcelo peak MB by size: %s; spread %.1f MB, target <= %g MB %s"
+              % (", ".join("%d: %.1f" % item for item in sorted(peaks.items())), spread,
+                 PEAK_SPREAD_MB, verdict(spread <= PEAK_SPREAD_MB)))
+
+
+def run_wide_tree(args, runner):
+    """`tree` and an export of every mailbox of trees of one-message mailboxes, per layout."""
+    for layout in WIDE_LAYOUTS:
+        per_folder = {"tree": {}, "export": {}}
+        for count in args.wide_tree:
+            folder = runner.work / ("wide-%s-%d" % (layout.replace("+", "p"), count))
+            store = folder / "Local Folders"
+            start = time.monotonic()
+            write_wide_tree(store, layout, count, args.seed + count)
+            print("\n%s tree of %d mailboxes written in %.0f s"
+                  % (layout, count, time.monotonic() - start), flush=True)
+            results = {"tree": [], "export": []}
+            for r in range(args.rounds + 1):
+                dest = folder / ("dest-%03d" % r)
+                app = folder / ("app-%03d" % r)
+                dest.mkdir()
+                app.mkdir()
+                tree = runner.run([args.cli, "tree", "--store", str(store)], "tree.log")
+                lines = len((runner.work / "tree.log").read_text().splitlines())
+                if lines < count + 1:
+                    raise Failure("tree printed %d lines for %d mailboxes" % (lines, count))
+                os.sync()
+                time.sleep(PAUSE_SECONDS)
+                export = runner.run(
+                    [args.cli, "export", "--store", str(store), "--dest", str(dest),
+                     "--app-folder", str(app), "--set", "AntiDateFiles=0"], "export.log")
+                files = count_files_below(dest)
+                if files != count:
+                    raise Failure("export wrote %d files for %d mailboxes (in %s)"
+                                  % (files, count, dest))
+                if r == 0:
+                    continue  # warm-up
+                results["tree"].append(tree)
+                results["export"].append(export)
+                print("  round %d/%d: tree %.2f s, export %.2f s"
+                      % (r, args.rounds, tree[0], export[0]), flush=True)
+            for name in ("tree", "export"):
+                median = median_of(results[name])
+                per_folder[name][count] = median / count
+                print("  %-7s %7.2f s, %6.1f us a folder, peak RSS %.1f MB"
+                      % (name, median, median / count * 1e6, peak_of(results[name])))
+        if len(args.wide_tree) > 1:
+            small, large = min(args.wide_tree), max(args.wide_tree)
+            for name in ("tree", "export"):
+                ratio = per_folder[name][large] / per_folder[name][small]
+                print("  %s %-7s time a folder at %d over %d: %5.2f  target <= %g %s"
+                      % (layout, name, large, small, ratio, LINEAR_TARGET,
+                         verdict(ratio <= LINEAR_TARGET)))
+
+
+def maildir_disk_need(args):
+    """Bytes the Maildir and wide-tree runs keep until the end (sources and destinations)."""
+    per_file = AVERAGE_MESSAGE * 1.05 + 4096
+    need = 0
+    for n in args.maildir or ():
+        need += n * per_file * (2 + 2 * args.rounds)
+    for n in args.wide_tree or ():
+        need += len(WIDE_LAYOUTS) * n * (per_file + 3 * 4096) * (2 + args.rounds)
+    return need
+
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -479,7 +686,25 @@ def parse_args():
     parser.add_argument("--seed", type=int, default=1, help="seed of the mbox and the order")
     parser.add_argument("--strace", action="store_true",
                         help="also count the system calls of one run on the smallest size")
+    parser.add_argument("--maildir", type=int, nargs="*", metavar="N",
+                        help="also export generated Maildirs of N messages against cp -r of them "
+                        "(default sizes: 20000 100000)")
+    parser.add_argument("--wide-tree", type=int, nargs="*", metavar="N",
+                        help="also time tree and export on stores of N one-message mailboxes, "
+                        "mbox and Maildir layouts (default sizes: 10000 50000)")
+    parser.add_argument("--skip-mbox", action="store_true",
+                        help="leave out the mbox sizes (with --maildir or --wide-tree)")
     args = parser.parse_args()
+    if args.maildir == []:
+        args.maildir = [20000, 100000]
+    if args.wide_tree == []:
+        args.wide_tree = [10000, 50000]
+    if any(n < 1 for n in (args.maildir or []) + (args.wide_tree or [])):
+        parser.error("--maildir and --wide-tree sizes must be at least 1")
+    args.maildir = sorted(set(args.maildir or []))
+    args.wide_tree = sorted(set(args.wide_tree or []))
+    if args.skip_mbox and not (args.maildir or args.wide_tree):
+        parser.error("--skip-mbox leaves nothing to run without --maildir or --wide-tree")
     args.only = [name.strip() for name in args.only.split(",") if name.strip()]
     unknown = [name for name in args.only if name not in COMMANDS]
     if unknown or not args.only:
@@ -487,7 +712,7 @@ def parse_args():
     if any(n < 1 for n in args.messages) or args.rounds < 1:
         parser.error("--messages and --rounds must be at least 1")
     args.messages = sorted(set(args.messages))
-    if "parcelo" in args.only or "cp" in args.only or args.strace:
+    if "parcelo" in args.only or "cp" in args.only or args.strace or args.maildir or args.wide_tree:
         args.cli = os.path.abspath(args.cli)
         if not os.access(args.cli, os.X_OK):
             parser.error("no parcelo-cli at %s (build it or give --cli)" % args.cli)
@@ -509,6 +734,9 @@ def check_disk(args, tmp):
         if args.strace and n == args.messages[0]:
             dests += 1
         need += n * AVERAGE_MESSAGE + dests * n * per_file
+    if args.skip_mbox:
+        need = 0
+    need += maildir_disk_need(args)
     need = need * 1.1 + (1 << 30)
     free = st.f_bavail * block
     if free < need:
@@ -542,7 +770,7 @@ def main():
         print("work folder %s; commands: %s; cli %s" % (work, ", ".join(args.only), args.cli))
         order_rng = random.Random(args.seed)
         benches = []
-        for count in args.messages:
+        for count in [] if args.skip_mbox else args.messages:
             bench = SizeBench(args, runner, count)
             bench.prepare()
             bench.run_rounds(order_rng)
@@ -556,6 +784,10 @@ def main():
             print("\nparcelo peak MB by size: %s; spread %.1f MB, target <= %g MB %s"
                   % (", ".join("%d: %.1f" % (b.count, p) for b, p in zip(benches, peaks)),
                      spread, PEAK_SPREAD_MB, "PASS" if spread <= PEAK_SPREAD_MB else "FAIL"))
+        if args.maildir:
+            run_maildir(args, runner, order_rng)
+        if args.wide_tree:
+            run_wide_tree(args, runner)
         return 0
     except Failure as error:
         print("export-speed: error: %s" % error, file=sys.stderr)
