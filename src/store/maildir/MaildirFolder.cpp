@@ -114,13 +114,22 @@ bool MeasureStream(QFile* file, quint64* cbMessage, QByteArray* header) {
 }
 
 // Reads the whole file into bytes unless it holds more than limit; false on a read error.
-bool ReadUpTo(int fd, qint64 limit, QByteArray* bytes, bool* tooBig) {
+// sizeHint: the file's size when it was opened, read in one call with a byte to spare.
+bool ReadUpTo(int fd, qint64 sizeHint, qint64 limit, QByteArray* bytes, bool* tooBig) {
     *tooBig = false;
     qsizetype size = 0;
+    bytes->resize(qsizetype(std::clamp<qint64>(sizeHint + 1, 4096, limit + 1)));
     for (;;) {
-        if (bytes->size() - size < 4096)
-            bytes->resize(std::max<qsizetype>(bytes->size() * 2, size + 65536));
-        const ssize_t got = ::read(fd, bytes->data() + size, size_t(bytes->size() - size));
+        if (size == bytes->size()) {
+            if (size > limit) {
+                *tooBig = true;
+                bytes->clear();
+                return true;
+            }
+            bytes->resize(qsizetype(std::min<qint64>(qint64(size) * 2, limit + 1)));
+        }
+        const size_t wanted = size_t(bytes->size() - size);
+        const ssize_t got = ::read(fd, bytes->data() + size, wanted);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -128,11 +137,10 @@ bool ReadUpTo(int fd, qint64 limit, QByteArray* bytes, bool* tooBig) {
         if (got == 0)
             break;
         size += got;
-        if (size > limit) {
-            *tooBig = true;
-            bytes->clear();
-            return true;
-        }
+        // Short of what was asked once the size the file had is in: its end, without another
+        // call to see it.
+        if (size_t(got) < wanted && size >= sizeHint)
+            break;
     }
     bytes->resize(size);
     return true;
@@ -247,7 +255,7 @@ bool MaildirFolder::read(const Entry& message, struct stat* st, QByteArray* head
         (st->st_dev != device_ && IsOnPseudoFileSystem(fd)))
         return fail(QStringLiteral("not a regular file"));
     bool tooBig = false;
-    if (!ReadUpTo(fd, kKeptMessageSize, &measured_.bytes, &tooBig))
+    if (!ReadUpTo(fd, st->st_size, kKeptMessageSize, &measured_.bytes, &tooBig))
         return fail(SystemErrorText(errno));
     if (!tooBig) {
         MeasureBytes(measured_.bytes, &measured_.cbMessage, header);
