@@ -187,57 +187,55 @@ bool MaildirFolder::open(QString* error) {
             *error = error_;
         return false;
     }
-    entries_.clear();
-    names_.clear();
     measured_ = Measured{};
     struct stat st;
     device_ = ::stat(nativeDirectory_.constData(), &st) == 0 ? st.st_dev : 0;
-    ForEachMessageFile(nativeDirectory_, [this](std::string_view name, bool inNew) {
-        if (names_.size() + qsizetype(name.size()) > qsizetype(UINT32_MAX))
-            return;
-        entries_.push_back({std::uint32_t(names_.size()), std::uint16_t(name.size()), inNew, false});
-        names_.append(name.data(), qsizetype(name.size()));
+    names_ = std::make_unique<MaildirNameList>();
+    QString failure;
+    bool listed = true;
+    ForEachMessageFile(nativeDirectory_, [&](std::string_view name, bool inNew) {
+        listed = listed && names_->add(name, inNew, &failure);
     });
-    const char* names = names_.constData();
-    std::stable_sort(entries_.begin(), entries_.end(), [names](const Entry& a, const Entry& b) {
-        return std::string_view(names + a.nameOffset, a.nameSize) <
-               std::string_view(names + b.nameOffset, b.nameSize);
-    });
-    entries_.shrink_to_fit();
+    if (!listed || !names_->finish(&failure)) {
+        error_ = QStringLiteral("%1 cannot be listed: %2").arg(directory_, failure);
+        if (error)
+            *error = error_;
+        return false;
+    }
+    gone_.assign(names_->size(), false);
     open_ = true;
     return true;
 }
 
-QByteArray MaildirFolder::nameOf(const Entry& entry) const {
-    return QByteArray(names_.constData() + entry.nameOffset, entry.nameSize);
-}
-
 QByteArray MaildirFolder::nativePath(const Entry& entry) const {
-    return nativeDirectory_ + (entry.inNew ? "/new/" : "/cur/") + nameOf(entry);
+    return nativeDirectory_ + (entry.inNew ? "/new/" : "/cur/") + entry.name;
 }
 
 QString MaildirFolder::pathText(const Entry& entry) const {
     return directory_ + (entry.inNew ? QStringLiteral("/new/") : QStringLiteral("/cur/")) +
-           QString::fromUtf8(nameOf(entry));
+           QString::fromUtf8(entry.name);
 }
 
-MaildirFolder::Entry* MaildirFolder::entry(StoreMessageId id) {
-    if (!open_ || id >= entries_.size() || entries_[id].gone)
-        return nullptr;
-    return &entries_[id];
-}
-
-MaildirFolder::Entry* MaildirFolder::liveEntry(StoreMessageId id) {
-    Entry* found = entry(id);
-    if (!found)
+bool MaildirFolder::liveEntry(StoreMessageId id, Entry* found) {
+    if (!open_ || id >= gone_.size() || gone_[id]) {
         error_ =
             open_ ? QStringLiteral("%1: message %2 is no longer there").arg(directory_).arg(id + 1)
                   : QStringLiteral("%1 is not open").arg(directory_);
-    return found;
+        return false;
+    }
+    QString failure;
+    if (!names_->at(id, &found->name, &found->inNew, &failure)) {
+        error_ = QStringLiteral("%1: message %2: %3").arg(directory_).arg(id + 1).arg(failure);
+        return false;
+    }
+    return true;
 }
 
 QString MaildirFolder::MessageLocation(StoreMessageId id) const {
-    return id < entries_.size() ? pathText(entries_[id]) : QString();
+    Entry found;
+    if (!names_ || id >= names_->size() || !names_->at(id, &found.name, &found.inNew, nullptr))
+        return {};
+    return pathText(found);
 }
 
 bool MaildirFolder::read(const Entry& message, struct stat* st, QByteArray* header) {
@@ -273,11 +271,11 @@ bool MaildirFolder::read(const Entry& message, struct stat* st, QByteArray* head
     return true;
 }
 
-void MaildirFolder::measure(StoreMessageId id, MESSAGEPROPS* props) {
+void MaildirFolder::measure(StoreMessageId id, const Entry& message, MESSAGEPROPS* props) {
     measured_ = Measured{};
     measured_.id = id;
     measured_.valid = true;
-    const Entry& message = entries_[id];
+    measured_.message = message;
     struct stat st {};
     QByteArray header;
     measured_.readable = read(message, &st, &header);
@@ -285,7 +283,7 @@ void MaildirFolder::measure(StoreMessageId id, MESSAGEPROPS* props) {
     measured_.modified = st.st_mtim;
     if (!props)
         return;
-    const MaildirFileName name = MaildirFileName::parse(QString::fromUtf8(nameOf(message)));
+    const MaildirFileName name = MaildirFileName::parse(QString::fromUtf8(message.name));
     *props = MESSAGEPROPS{};
     props->dwMessageId = id;
     if (message.inNew || !name.hasFlag(QLatin1Char('S')))
@@ -304,23 +302,40 @@ void MaildirFolder::measure(StoreMessageId id, MESSAGEPROPS* props) {
 }
 
 HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
-    for (; id < entries_.size(); ++id) {
-        if (!entry(id))
+    for (; id < gone_.size(); ++id) {
+        if (gone_[id])
             continue;
-        measure(id, props);
+        Entry message;
+        if (!liveEntry(id, &message)) {
+            // The list of names cannot be read: the message is enumerated, its reading fails.
+            measured_ = Measured{};
+            measured_.id = id;
+            measured_.valid = true;
+            measured_.error = error_;
+            *props = MESSAGEPROPS{};
+            props->dwMessageId = id;
+        } else {
+            measure(id, message, props);
+        }
         *next = id + 1;
         return S_OK;
     }
-    *next = StoreMessageId(entries_.size());
+    *next = StoreMessageId(gone_.size());
     return S_FALSE;
 }
 
 HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStream>* stream) {
-    Entry* message = liveEntry(id);
-    if (!message)
+    if (!open_ || id >= gone_.size() || gone_[id]) {
+        Entry ignored;
+        liveEntry(id, &ignored);
         return E_NOTFOUND;
-    if (!measured_.valid || measured_.id != id)
-        measure(id, nullptr);
+    }
+    if (!measured_.valid || measured_.id != id) {
+        Entry found;
+        if (!liveEntry(id, &found))
+            return E_IO;
+        measure(id, found, nullptr);
+    }
     if (!measured_.readable) {
         error_ = measured_.error;
         return E_IO;
@@ -329,29 +344,29 @@ HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStre
         // The bytes read for its properties are handed out while the file is still the one
         // they came from: a message changed since is not exported, nor deleted or marked later.
         struct stat st;
-        if (::stat(nativePath(*message).constData(), &st) != 0) {
-            error_ = pathText(*message) + QStringLiteral(": ") + SystemErrorText(errno);
+        if (::stat(nativePath(measured_.message).constData(), &st) != 0) {
+            error_ = pathText(measured_.message) + QStringLiteral(": ") + SystemErrorText(errno);
             return E_IO;
         }
         if (st.st_ino != measured_.inode || st.st_size != measured_.fileSize ||
             st.st_mtim.tv_sec != measured_.modified.tv_sec ||
             st.st_mtim.tv_nsec != measured_.modified.tv_nsec) {
-            error_ = pathText(*message) +
+            error_ = pathText(measured_.message) +
                      QStringLiteral(": the message changed after the folder was read");
             return E_IO;
         }
         *stream = std::make_unique<CrlfMemoryStream>(measured_.bytes, 0, measured_.bytes.size(),
                                                      measured_.cbMessage, false,
-                                                     pathText(*message));
+                                                     pathText(measured_.message));
         return S_OK;
     }
-    const QByteArray native = nativePath(*message);
+    const QByteArray native = nativePath(measured_.message);
     const QString path = QFile::decodeName(native);
     if (QFile::encodeName(path) != native) {
         // A big message whose name has no spelling as text: read through its descriptor.
         const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            error_ = pathText(*message) + QStringLiteral(": ") + SystemErrorText(errno);
+            error_ = pathText(measured_.message) + QStringLiteral(": ") + SystemErrorText(errno);
             return E_IO;
         }
         const PathPin pin(fd);
@@ -380,40 +395,39 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
         return E_INVALIDARG;
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
-        Entry* message = liveEntry(id);
-        if (!message) {
+        Entry message;
+        if (!liveEntry(id, &message)) {
             hr = E_INVALIDARG;
             continue;
         }
-        const QByteArray oldName = nameOf(*message);
+        const QByteArray& oldName = message.name;
         const MaildirFileName name = MaildirFileName::parse(QString::fromUtf8(oldName));
-        if (!message->inNew && name.hasFlag(QLatin1Char('S')))
+        if (!message.inNew && name.hasFlag(QLatin1Char('S')))
             continue;
         if (!IsUtf8(oldName)) {
             error_ = QStringLiteral("cannot rename %1: its name is not UTF-8, so it is left as it is")
-                         .arg(pathText(*message));
+                         .arg(pathText(message));
             hr = E_IO;
             continue;
         }
         const QByteArray newName = name.withFlag(QLatin1Char('S')).toUtf8();
-        if (message->inNew && ::mkdir((nativeDirectory_ + "/cur").constData(), 0777) != 0 &&
+        if (message.inNew && ::mkdir((nativeDirectory_ + "/cur").constData(), 0777) != 0 &&
             errno != EEXIST) {
             error_ =
                 QStringLiteral("cannot create %1/cur: %2").arg(directory_, SystemErrorText(errno));
             hr = E_IO;
             continue;
         }
-        if (!RenameNoReplace(nativePath(*message), nativeDirectory_ + "/cur/" + newName)) {
+        if (!RenameNoReplace(nativePath(message), nativeDirectory_ + "/cur/" + newName)) {
             error_ = QStringLiteral("cannot rename %1 to %2: %3")
-                         .arg(pathText(*message), QString::fromUtf8(newName),
+                         .arg(pathText(message), QString::fromUtf8(newName),
                               SystemErrorText(errno));
             hr = E_IO;
             continue;
         }
-        message->nameOffset = std::uint32_t(names_.size());
-        message->nameSize = std::uint16_t(newName.size());
-        message->inNew = false;
-        names_.append(newName);
+        names_->replace(id, newName, false);
+        if (measured_.id == id)
+            measured_ = Measured{};
     }
     return hr;
 }
@@ -421,19 +435,19 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
 HRESULT MaildirFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
     HRESULT hr = S_OK;
     for (StoreMessageId id : ids.ids) {
-        Entry* message = liveEntry(id);
-        if (!message) {
+        Entry message;
+        if (!liveEntry(id, &message)) {
             hr = E_INVALIDARG;
-        } else if (!IsUtf8(nameOf(*message))) {
+        } else if (!IsUtf8(message.name)) {
             error_ = QStringLiteral("cannot remove %1: its name is not UTF-8, so it is left as it is")
-                         .arg(pathText(*message));
+                         .arg(pathText(message));
             hr = E_IO;
-        } else if (::unlink(nativePath(*message).constData()) != 0) {
+        } else if (::unlink(nativePath(message).constData()) != 0) {
             error_ = QStringLiteral("cannot remove %1: %2")
-                         .arg(pathText(*message), SystemErrorText(errno));
+                         .arg(pathText(message), SystemErrorText(errno));
             hr = E_IO;
         } else {
-            message->gone = true;
+            gone_[id] = true;
             if (measured_.id == id)
                 measured_ = Measured{};
         }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "store/EnumeratedStoreFolder.h"
+#include "store/maildir/MaildirNameList.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,12 +41,9 @@ public:
     static constexpr qint64 kKeptMessageSize = 4 << 20;
 
 private:
-    // A message file; its name lies in names_. A big folder keeps a few bytes a message.
     struct Entry {
-        std::uint32_t nameOffset = 0;
-        std::uint16_t nameSize = 0;
+        QByteArray name;
         bool inNew = false;
-        bool gone = false;
     };
     // The message last enumerated, as its properties were taken from it.
     struct Measured {
@@ -56,28 +54,27 @@ private:
         qint64 fileSize = 0;
         ino_t inode = 0;
         struct timespec modified {};
+        Entry message;
         QByteArray bytes; // the file's bytes, when it is small enough to keep
         QString error;    // why it could not be read
     };
 
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
-    Entry* entry(StoreMessageId id);
-    // The entry of a live message id, or null with the reason in error_.
-    Entry* liveEntry(StoreMessageId id);
-    QByteArray nameOf(const Entry& entry) const;
+    // The file of a live message id; false when there is none, with the reason in error_.
+    bool liveEntry(StoreMessageId id, Entry* found);
     QByteArray nativePath(const Entry& entry) const;
     QString pathText(const Entry& entry) const;
     // Takes the size and, when props is given, the properties of the message with this id.
-    void measure(StoreMessageId id, MESSAGEPROPS* props);
+    void measure(StoreMessageId id, const Entry& message, MESSAGEPROPS* props);
     // Reads the message's file into measured_; false with the reason in measured_.error.
     bool read(const Entry& message, struct stat* st, QByteArray* header);
 
     QString directory_;
     QByteArray nativeDirectory_;
     dev_t device_ = 0; // of the folder's directory
-    QByteArray names_;
-    std::vector<Entry> entries_;
+    std::unique_ptr<MaildirNameList> names_;
+    std::vector<bool> gone_;
     Measured measured_;
     bool open_ = false;
     QString error_;
