@@ -59,6 +59,22 @@ std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
     return folders;
 }
 
+// Whether Nested would find a Maildir below directory; stops at the first one.
+bool HasNestedMaildir(const StorePath& directory, dev_t device, VisitedDirectories* visited,
+                      int level) {
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
+        if (!IsPlainSubDirectory(entry.name) || !visited->insert(entry.identity).second)
+            continue;
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty() || !ReasonToSkip(path, level).isEmpty())
+            continue;
+        if (IsMaildir(path.path) ||
+            (entry.identity.device == device && HasNestedMaildir(path, device, visited, level + 1)))
+            return true;
+    }
+    return false;
+}
+
 // Where each folder of a Maildir++ tree lies in its level, by the names of its path: a search
 // among the siblings for each directory would grow with the square of their number.
 class PlusPlusLevels {
@@ -128,7 +144,7 @@ bool LooksLikeMaildir(const QString& directory) {
     if (!DirectoryIdentity(directory, &identity))
         return false;
     visited.insert(identity);
-    return !Nested({directory, nullptr}, identity.device, &visited, nullptr, 1).empty();
+    return HasNestedMaildir({directory, nullptr}, identity.device, &visited, 1);
 }
 
 std::vector<MailFolderDraft> MaildirFolders(const QString& directory,
