@@ -4,6 +4,7 @@
 
 Usage: bench/export-speed.py [--messages N ...] [--rounds R] [--only NAMES] [--cli PATH]
                              [--tmp DIR] [--seed S] [--strace]
+                             [--maildir [N ...]] [--wide-tree [N ...]] [--skip-mbox]
 
 For each size a deterministic mbox is written (realistic headers, encoded words, quoted-printable
 and multipart messages with base64 attachments, mboxrd-quoted ">From " body lines, about 8.8 KB a
@@ -16,6 +17,11 @@ They run alternately, in a shuffled order each round, each into a fresh folder a
 pause. Nothing is deleted before the end, since deleting tens of thousands of files slows the
 creation of the next ones on some file systems. Prints, per size, the median [min-max] wall time
 and peak resident size (MB = 2^20 bytes) of each command and the ratios against their targets.
+--maildir writes Maildirs of the same messages (a tenth in new/) and times parcelo-cli on each
+against cp -r of the Maildir, with the peak resident size by size. --wide-tree writes stores of N
+mailboxes of one message each (half side by side, half in groups of ten) as an mbox tree, a
+Maildir++ and a nested Maildir, and times `tree` and an export of every mailbox: the time a folder
+at the largest N over that at the smallest shows whether a step grows with the square.
 The exit status is 0 whatever the figures; non-zero only when a command fails or writes a wrong
 number of files, or on bad arguments.
 """

@@ -40,8 +40,7 @@ bool HasFlag(std::string_view name, char flag) {
 
 // Calls found(name, inNew) for each message file of new/ and cur/: regular files (links
 // followed) but dot-files and trashed messages.
-template <typename Found>
-void ForEachMessageFile(const QByteArray& directory, Found&& found) {
+template <typename Found> void ForEachMessageFile(const QByteArray& directory, Found&& found) {
     for (const char* sub : {"new", "cur"}) {
         const QByteArray path = directory + '/' + sub;
         DIR* dir = ::opendir(path.constData());
@@ -63,6 +62,11 @@ void ForEachMessageFile(const QByteArray& directory, Found&& found) {
         ::closedir(dir);
     }
 }
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
 
 bool IsUtf8(const QByteArray& name) {
     return QString::fromUtf8(name).toUtf8() == name;
@@ -225,7 +229,8 @@ bool MaildirFolder::liveEntry(StoreMessageId id, Entry* found) {
     }
     QString failure;
     if (!names_->at(id, &found->name, &found->inNew, &failure)) {
-        error_ = QStringLiteral("%1: message %2: %3").arg(directory_).arg(id + 1).arg(failure);
+        error_ = QStringLiteral("%1: message %2: %3")
+                     .arg(directory_, QString::number(id + 1), failure);
         return false;
     }
     return true;
@@ -247,7 +252,7 @@ bool MaildirFolder::read(const Entry& message, struct stat* st, QByteArray* head
     const int fd = ::open(nativePath(message).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return fail(SystemErrorText(errno));
-    const PathPin closer(fd);
+    const FdCloser closer{fd};
     // A file on the folder's own file system cannot be one of the system's (/proc, /sys).
     if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode) ||
         (st->st_dev != device_ && IsOnPseudoFileSystem(fd)))
@@ -294,11 +299,9 @@ void MaildirFolder::measure(StoreMessageId id, const Entry& message, MESSAGEPROP
     if (!measured_.readable && ::stat(nativePath(message).constData(), &st) != 0)
         st = {};
     const qint64 modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    ApplyHeaderSummary(measured_.readable ? SummarizeHeader(MessageHeader(header))
-                                          : HeaderSummary{},
-                       modified > 999 ? QDateTime::fromMSecsSinceEpoch(modified, Qt::UTC)
-                                      : QDateTime(),
-                       props);
+    ApplyHeaderSummary(
+        measured_.readable ? SummarizeHeader(MessageHeader(header)) : HeaderSummary{},
+        modified > 999 ? QDateTime::fromMSecsSinceEpoch(modified, Qt::UTC) : QDateTime(), props);
 }
 
 HRESULT MaildirFolder::findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) {
@@ -370,9 +373,9 @@ HRESULT MaildirFolder::OpenMessage(StoreMessageId id, std::unique_ptr<IStoreStre
             return E_IO;
         }
         const PathPin pin(fd);
-        auto opened = std::make_unique<CrlfFileStream>(QStringLiteral("/proc/self/fd/%1").arg(fd),
-                                                       0, measured_.fileSize,
-                                                       measured_.cbMessage, false);
+        auto opened =
+            std::make_unique<CrlfFileStream>(QStringLiteral("/proc/self/fd/%1").arg(fd), 0,
+                                             measured_.fileSize, measured_.cbMessage, false);
         if (!opened->open()) {
             error_ = opened->LastError();
             return E_IO;
@@ -405,8 +408,9 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
         if (!message.inNew && name.hasFlag(QLatin1Char('S')))
             continue;
         if (!IsUtf8(oldName)) {
-            error_ = QStringLiteral("cannot rename %1: its name is not UTF-8, so it is left as it is")
-                         .arg(pathText(message));
+            error_ =
+                QStringLiteral("cannot rename %1: its name is not UTF-8, so it is left as it is")
+                    .arg(pathText(message));
             hr = E_IO;
             continue;
         }
@@ -419,9 +423,9 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
             continue;
         }
         if (!RenameNoReplace(nativePath(message), nativeDirectory_ + "/cur/" + newName)) {
-            error_ = QStringLiteral("cannot rename %1 to %2: %3")
-                         .arg(pathText(message), QString::fromUtf8(newName),
-                              SystemErrorText(errno));
+            error_ =
+                QStringLiteral("cannot rename %1 to %2: %3")
+                    .arg(pathText(message), QString::fromUtf8(newName), SystemErrorText(errno));
             hr = E_IO;
             continue;
         }
@@ -439,8 +443,9 @@ HRESULT MaildirFolder::DeleteMessages(const MESSAGEIDLIST& ids) {
         if (!liveEntry(id, &message)) {
             hr = E_INVALIDARG;
         } else if (!IsUtf8(message.name)) {
-            error_ = QStringLiteral("cannot remove %1: its name is not UTF-8, so it is left as it is")
-                         .arg(pathText(message));
+            error_ =
+                QStringLiteral("cannot remove %1: its name is not UTF-8, so it is left as it is")
+                    .arg(pathText(message));
             hr = E_IO;
         } else if (::unlink(nativePath(message).constData()) != 0) {
             error_ = QStringLiteral("cannot remove %1: %2")

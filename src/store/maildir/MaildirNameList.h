@@ -55,8 +55,8 @@ private:
     QString fileError(const QString& doing) const;
 
     qsizetype memoryBytes_;
-    QByteArray chunk_;       // records as added, not yet sorted
-    QByteArray sorted_;      // every record in order, when they fit in memory
+    QByteArray chunk_;  // records as added, not yet sorted
+    QByteArray sorted_; // every record in order, when they fit in memory
     std::unique_ptr<QTemporaryFile> file_;
     qint64 fileEnd_ = 0;
     std::vector<Run> runs_;
