@@ -4,6 +4,7 @@
 
 Usage: bench/export-speed.py [--messages N ...] [--rounds R] [--only NAMES] [--cli PATH]
                              [--tmp DIR] [--seed S] [--strace] [--million [N]]
+                             [--maildir [N ...]] [--wide-tree [N ...]] [--skip-mbox]
 
 For each size a deterministic mbox is written (realistic headers, encoded words, quoted-printable
 and multipart messages with base64 attachments, mboxrd-quoted ">From " body lines, about 8.8 KB a
@@ -21,6 +22,11 @@ and peak resident size (MB = 2^20 bytes) of each command and the ratios against 
 With --million, one more run: an mbox of 1,000,000 messages with unique names (subjects "Bulk
 message N", 97 senders, about 2.5 KB a message) and one of 20,000 alike are exported once each,
 and the two peaks are compared; it needs about 9 GB of disk, deleted as soon as it is done.
+--maildir writes Maildirs of the same messages (a tenth in new/) and times parcelo-cli on each
+against cp -r of the Maildir, with the peak resident size by size. --wide-tree writes stores of N
+mailboxes of one message each (half side by side, half in groups of ten) as an mbox tree, a
+Maildir++ and a nested Maildir, and times `tree` and an export of every mailbox: the time a folder
+at the largest N over that at the smallest shows whether a step grows with the square.
 The exit status is 0 whatever the figures; non-zero only when a command fails or writes a wrong
 number of files, or on bad arguments.
 """
@@ -262,6 +268,7 @@ class Runner:
         self.work = work
         self.env = env
         self.child = None  # pid of the running command, ended on Ctrl-C
+        self.last_cpu = 0.0  # user and system seconds of the last command
         libc = ctypes.CDLL(None, use_errno=True)
         if libc.prctl(self.PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
             raise Failure("cannot become a subreaper: %s" % os.strerror(ctypes.get_errno()))
@@ -294,6 +301,7 @@ class Runner:
             signal.pthread_sigmask(signal.SIG_SETMASK, blocked)
         _, status, usage = os.wait4(self.child, 0)
         wall = time.monotonic() - start
+        self.last_cpu = usage.ru_utime + usage.ru_stime
         self.child = None
         code = os.waitstatus_to_exitcode(status)
         if code != 0:
@@ -580,6 +588,223 @@ def million_run(args, runner):
                                                "PASS" if big <= PEAK_LIMIT_MB else "FAIL"))
 
 
+# ---------------------------------------------------------------- Maildir and wide trees
+
+MAILDIR_TARGET = 1.3  # parcelo over cp -r of the Maildir
+LINEAR_TARGET = 1.3  # time a folder at the largest wide tree over that at the smallest
+WIDE_LAYOUTS = ("mbox", "maildir++", "maildir")
+
+
+def count_files_below(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def maildir_text(writer, i, stamp):
+    # The message as an mbox holds it, without its separator line.
+    return writer.message(i, stamp).split("\n", 1)[1]
+
+
+def write_maildir_message(maildir, writer, i, stamp):
+    """One message file: every tenth in new/, the others in cur/, every other one seen."""
+    if i % 10 == 0:
+        name = "new/%d.M%dP7.bench" % (stamp, i)
+    else:
+        name = "cur/%d.M%dP7.bench:2,%s" % (stamp, i, "S" if i % 2 else "")
+    with open(maildir / name, "w", encoding="utf-8", newline="\n") as f:
+        f.write(maildir_text(writer, i, stamp))
+
+
+def make_maildir(maildir):
+    for sub in ("cur", "new", "tmp"):
+        (maildir / sub).mkdir(parents=True, exist_ok=True)
+
+
+def write_maildir(maildir, count, seed):
+    make_maildir(maildir)
+    writer = MboxWriter(seed)
+    stamp = 1230768000
+    for i in range(count):
+        stamp += writer.rng.randint(60, 3600)
+        write_maildir_message(maildir, writer, i, stamp)
+
+
+def wide_tree_names(count):
+    """Tree paths of count mailboxes: half of them side by side at the top, the others in
+    groups of ten (a mailbox and its nine sub-mailboxes), so that both a long list of siblings
+    and many folders with sub-folders show a step that grows with the square."""
+    flat = count // 2
+    paths = [("Box %05d" % i,) for i in range(flat)]
+    group = 0
+    while len(paths) < count:
+        parent = "Group%05d" % group
+        paths.append((parent,))
+        for k in range(min(9, count - len(paths))):
+            paths.append((parent, "sub%d" % k))
+        group += 1
+    return paths
+
+
+def write_wide_tree(store, layout, count, seed):
+    writer = MboxWriter(seed)
+    stamp = 1230768000
+    store.mkdir(parents=True)
+    if layout == "maildir++":
+        make_maildir(store)  # its own messages are the Inbox, here none
+    for i, path in enumerate(wide_tree_names(count)):
+        stamp += writer.rng.randint(60, 3600)
+        if layout == "mbox":
+            folder = store.joinpath(*(name + ".sbd" for name in path[:-1]), path[-1])
+            folder.parent.mkdir(parents=True, exist_ok=True)
+            with open(folder, "w", encoding="utf-8", newline="\n") as f:
+                f.write(writer.message(i, stamp))
+        else:
+            maildir = (store / ("." + ".".join(path)) if layout == "maildir++"
+                       else store.joinpath(*path))
+            make_maildir(maildir)
+            write_maildir_message(maildir, writer, i, stamp)
+
+
+def median_of(results):
+    return statistics.median(w for w, _ in results)
+
+
+def peak_of(results):
+    return max(kib for _, kib in results) / 1024
+
+
+def verdict(ok):
+    return "PASS" if ok else "FAIL"
+
+
+def run_maildir(args, runner, order_rng):
+    """parcelo-cli on generated Maildirs against cp -r of the same Maildir."""
+    peaks = {}
+    for count in args.maildir:
+        folder = runner.work / ("maildir%d" % count)
+        store = folder / "Maildir"
+        start = time.monotonic()
+        write_maildir(store, count, args.seed + count)
+        print("\nMaildir of %d messages written in %.0f s" % (count, time.monotonic() - start),
+              flush=True)
+        serial = iter(range(1, 1 << 30))
+        results = {"parcelo": [], "cp": []}
+
+        def run_one(name):
+            dest = folder / ("%s-%03d" % (name, next(serial)))
+            os.sync()
+            time.sleep(PAUSE_SECONDS)
+            if name == "parcelo":
+                dest.mkdir()
+                app = folder / ("app-%03d" % next(serial))
+                app.mkdir()
+                cmd = parcelo_command(args.cli, store, dest, app)
+            else:
+                cmd = ["cp", "-r", str(store), str(dest)]
+            result = runner.run(cmd, name + ".log")
+            files = count_files_below(dest)
+            if files != count:
+                raise Failure("%s wrote %d files for %d messages (in %s)"
+                              % (name, files, count, dest))
+            results[name].append(result)
+            return result
+
+        run_one("parcelo")  # warm-up: the Maildir in the page cache for every later command
+        results["parcelo"].clear()
+        for r in range(args.rounds):
+            order = ["parcelo", "cp"]
+            order_rng.shuffle(order)
+            print("  round %d/%d: %s" % (r + 1, args.rounds, ", ".join(
+                "%s %.2f s" % (name, run_one(name)[0]) for name in order)), flush=True)
+        for name in ("parcelo", "cp"):
+            walls = [w for w, _ in results[name]]
+            print("  %-10s %7.2f [%.2f-%.2f] s, peak RSS %.1f MB" % (
+                name, median_of(results[name]), min(walls), max(walls), peak_of(results[name])))
+        ratio = median_of(results["parcelo"]) / median_of(results["cp"])
+        peaks[count] = peak_of(results["parcelo"])
+        print("  %-18s %6.2f  target <= %g %s" % ("parcelo/cp -r", ratio, MAILDIR_TARGET,
+                                                  verdict(ratio <= MAILDIR_TARGET)))
+        print("  %-18s %6.1f  target <= %g MB %s" % ("parcelo peak MB", peaks[count],
+                                                      PEAK_LIMIT_MB,
+                                                      verdict(peaks[count] <= PEAK_LIMIT_MB)))
+    if len(peaks) > 1:
+        spread = max(peaks.values()) - min(peaks.values())
+        print("\nMaildir: parcelo peak MB by size: %s; spread %.1f MB, target <= %g MB %s"
+              % (", ".join("%d: %.1f" % item for item in sorted(peaks.items())), spread,
+                 PEAK_SPREAD_MB, verdict(spread <= PEAK_SPREAD_MB)))
+
+
+def run_wide_tree(args, runner):
+    """`tree` and an export of every mailbox of trees of one-message mailboxes, per layout.
+    Besides the wall time, the processor time (user and system) of each command: it shows the
+    growth without the waits for a disk or for other programs."""
+    for layout in WIDE_LAYOUTS:
+        per_folder = {}
+        for count in args.wide_tree:
+            folder = runner.work / ("wide-%s-%d" % (layout.replace("+", "p"), count))
+            store = folder / "Local Folders"
+            start = time.monotonic()
+            write_wide_tree(store, layout, count, args.seed + count)
+            print("\n%s tree of %d mailboxes written in %.0f s"
+                  % (layout, count, time.monotonic() - start), flush=True)
+            results = {"tree": [], "export": []}
+            cpu = {"tree": [], "export": []}
+            for r in range(args.rounds + 1):
+                dest = folder / ("dest-%03d" % r)
+                app = folder / ("app-%03d" % r)
+                dest.mkdir()
+                app.mkdir()
+                tree = runner.run([args.cli, "tree", "--store", str(store)], "tree.log")
+                tree_cpu = runner.last_cpu
+                lines = len((runner.work / "tree.log").read_text().splitlines())
+                if lines < count + 1:
+                    raise Failure("tree printed %d lines for %d mailboxes" % (lines, count))
+                os.sync()
+                time.sleep(PAUSE_SECONDS)
+                export = runner.run(
+                    [args.cli, "export", "--store", str(store), "--dest", str(dest),
+                     "--app-folder", str(app), "--set", "AntiDateFiles=0"], "export.log")
+                files = count_files_below(dest)
+                if files != count:
+                    raise Failure("export wrote %d files for %d mailboxes (in %s)"
+                                  % (files, count, dest))
+                if r == 0:
+                    continue  # warm-up
+                results["tree"].append(tree)
+                results["export"].append(export)
+                cpu["tree"].append(tree_cpu)
+                cpu["export"].append(runner.last_cpu)
+                print("  round %d/%d: tree %.2f s, export %.2f s"
+                      % (r, args.rounds, tree[0], export[0]), flush=True)
+            for name in ("tree", "export"):
+                median = median_of(results[name])
+                median_cpu = statistics.median(cpu[name])
+                per_folder[name, "wall", count] = median / count
+                per_folder[name, "cpu", count] = median_cpu / count
+                print("  %-7s %7.2f s, %6.1f us a folder (processor %6.1f us), peak RSS %.1f MB"
+                      % (name, median, median / count * 1e6, median_cpu / count * 1e6,
+                         peak_of(results[name])))
+        if len(args.wide_tree) > 1:
+            small, large = min(args.wide_tree), max(args.wide_tree)
+            for name in ("tree", "export"):
+                for kind in ("wall", "cpu"):
+                    ratio = per_folder[name, kind, large] / per_folder[name, kind, small]
+                    print("  %s %-7s %s time a folder at %d over %d: %5.2f  target <= %g %s"
+                          % (layout, name, "processor" if kind == "cpu" else "wall", large, small,
+                             ratio, LINEAR_TARGET, verdict(ratio <= LINEAR_TARGET)))
+
+
+def maildir_disk_need(args):
+    """Bytes the Maildir and wide-tree runs keep until the end (sources and destinations)."""
+    per_file = AVERAGE_MESSAGE * 1.05 + 4096
+    need = 0
+    for n in args.maildir or ():
+        need += n * per_file * (2 + 2 * args.rounds)
+    for n in args.wide_tree or ():
+        need += len(WIDE_LAYOUTS) * n * (per_file + 3 * 4096) * (2 + args.rounds)
+    return need
+
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -607,7 +832,25 @@ def parse_args():
                         help="also the memory run: peak of one export of 1,000,000 messages (or N) "
                              "with unique names against one of %d; about 9 GB of disk"
                              % MILLION_BASE)
+    parser.add_argument("--maildir", type=int, nargs="*", metavar="N",
+                        help="also export generated Maildirs of N messages against cp -r of them "
+                        "(default sizes: 20000 100000)")
+    parser.add_argument("--wide-tree", type=int, nargs="*", metavar="N",
+                        help="also time tree and export on stores of N one-message mailboxes, "
+                        "mbox and Maildir layouts (default sizes: 10000 50000)")
+    parser.add_argument("--skip-mbox", action="store_true",
+                        help="leave out the mbox sizes (with --maildir or --wide-tree)")
     args = parser.parse_args()
+    if args.maildir == []:
+        args.maildir = [20000, 100000]
+    if args.wide_tree == []:
+        args.wide_tree = [10000, 50000]
+    if any(n < 1 for n in (args.maildir or []) + (args.wide_tree or [])):
+        parser.error("--maildir and --wide-tree sizes must be at least 1")
+    args.maildir = sorted(set(args.maildir or []))
+    args.wide_tree = sorted(set(args.wide_tree or []))
+    if args.skip_mbox and not (args.maildir or args.wide_tree):
+        parser.error("--skip-mbox leaves nothing to run without --maildir or --wide-tree")
     args.only = [name.strip() for name in args.only.split(",") if name.strip()]
     unknown = [name for name in args.only if name not in COMMANDS]
     if unknown or not args.only:
@@ -617,7 +860,7 @@ def parse_args():
     args.messages = sorted(set(args.messages))
     if args.million < 0:
         parser.error("--million takes a number of messages")
-    if needs_reference(args) or args.strace or args.million:
+    if needs_reference(args) or args.strace or args.million or args.maildir or args.wide_tree:
         args.cli = os.path.abspath(args.cli)
         if not os.access(args.cli, os.X_OK):
             parser.error("no parcelo-cli at %s (build it or give --cli)" % args.cli)
@@ -641,7 +884,10 @@ def check_disk(args, tmp):
         if args.strace and n == args.messages[0]:
             dests += 1
         need += n * AVERAGE_MESSAGE + dests * n * per_file
+    if args.skip_mbox:
+        need = 0
     need += million_disk_need(args, block)
+    need += maildir_disk_need(args)
     need = need * 1.1 + (1 << 30)
     free = st.f_bavail * block
     if free < need:
@@ -677,7 +923,7 @@ def main():
         print("work folder %s; commands: %s; cli %s" % (work, ", ".join(args.only), args.cli))
         order_rng = random.Random(args.seed)
         benches = []
-        for count in args.messages:
+        for count in [] if args.skip_mbox else args.messages:
             bench = SizeBench(args, runner, count)
             bench.prepare()
             bench.run_rounds(order_rng)
@@ -693,6 +939,10 @@ def main():
                      spread, PEAK_SPREAD_MB, "PASS" if spread <= PEAK_SPREAD_MB else "FAIL"))
         if args.million:
             million_run(args, runner)
+        if args.maildir:
+            run_maildir(args, runner, order_rng)
+        if args.wide_tree:
+            run_wide_tree(args, runner)
         return 0
     except Failure as error:
         print("export-speed: error: %s" % error, file=sys.stderr)

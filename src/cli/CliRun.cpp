@@ -12,8 +12,10 @@
 #include "platform/ShellOpen.h"
 #include "store/IStoreNamespace.h"
 #include "store/tree/FolderTreeModel.h"
+#include "store/tree/TreePath.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <cstdio>
 
 namespace parcelo::cli {
@@ -125,8 +127,27 @@ int runExport(const CliContext& cli, const CliOptions& options) {
                 e->Checked = true;
         });
     }
+    // Each mailbox by its tree path, the first in tree order: a search of the whole tree for
+    // each --folder would grow with their product.
+    QHash<QString, std::pair<int, FolderTreeModel::Entry*>> mailboxes;
+    if (!options.folders.isEmpty()) {
+        int order = 0;
+        forEachEntry(tree.Root(), [&](FolderTreeModel::Entry* e) {
+            if (e->Record.Type == kTreeMailbox && !mailboxes.contains(e->Record.Path))
+                mailboxes.insert(e->Record.Path, {order++, e});
+        });
+    }
+    const auto findMailbox = [&mailboxes](const QString& path) -> FolderTreeModel::Entry* {
+        const auto exact = mailboxes.constFind(path);
+        const auto canonical = mailboxes.constFind(CanonicalTreePath(path));
+        if (exact == mailboxes.cend())
+            return canonical == mailboxes.cend() ? nullptr : canonical->second;
+        if (canonical == mailboxes.cend() || exact->first <= canonical->first)
+            return exact->second;
+        return canonical->second;
+    };
     for (const QString& path : options.folders) {
-        FolderTreeModel::Entry* entry = tree.FindEntry(path, kTreeMailbox);
+        FolderTreeModel::Entry* entry = findMailbox(path);
         if (!entry) {
             cli.printErr(
                 QStringLiteral("no mailbox '%1' in the store (see 'parcelo-cli tree')").arg(path));

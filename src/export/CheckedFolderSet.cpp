@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/CheckedFolderSet.h"
 
+#include <algorithm>
+
 namespace parcelo {
 
 void CheckedFolderSet::Clear() {
@@ -9,16 +11,34 @@ void CheckedFolderSet::Clear() {
     TotalMessages = 0;
 }
 
-void CollectCheckedFolders(const FolderTreeModel::Entry* item, CheckedFolderSet& set) {
-    for (; item; item = item->NextSibling()) {
-        if (!item->Children.empty())
-            CollectCheckedFolders(item->Children.front().get(), set);
-        if (item->Checked && item->Record.Type == kTreeMailbox) {
-            set.CheckedFolderIds.push_front(item->Record.FolderId);
-            set.CheckedFolderPaths.push_front(item->Record.Path);
-            set.TotalMessages += item->Record.MessageCount;
-        }
+namespace {
+
+void CollectSubtree(const FolderTreeModel::Entry* item, CheckedFolderSet& set) {
+    for (const auto& child : item->Children)
+        CollectSubtree(child.get(), set);
+    if (item->Checked && item->Record.Type == kTreeMailbox) {
+        set.CheckedFolderIds.push_front(item->Record.FolderId);
+        set.CheckedFolderPaths.push_front(item->Record.Path);
+        set.TotalMessages += item->Record.MessageCount;
     }
+}
+
+} // namespace
+
+void CollectCheckedFolders(const FolderTreeModel::Entry* item, CheckedFolderSet& set) {
+    if (!item)
+        return;
+    if (!item->Parent) {
+        CollectSubtree(item, set);
+        return;
+    }
+    // The siblings are walked by position: finding each next one anew would grow with the
+    // square of their number.
+    const auto& siblings = item->Parent->Children;
+    auto it = std::find_if(siblings.begin(), siblings.end(),
+                           [item](const auto& sibling) { return sibling.get() == item; });
+    for (; it != siblings.end(); ++it)
+        CollectSubtree(it->get(), set);
 }
 
 } // namespace parcelo

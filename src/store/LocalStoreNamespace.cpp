@@ -5,7 +5,6 @@
 #include "platform/Sha256.h"
 #include "store/EmptyStoreFolder.h"
 #include "store/RegularFile.h"
-#include "store/maildir/MaildirFileName.h"
 #include "store/maildir/MaildirFolder.h"
 #include "store/mbox/CurrentFolderIndex.h"
 #include "store/mbox/MboxFolder.h"
@@ -44,11 +43,9 @@ HRESULT LocalStoreNamespace::GetDirectory(QString* directory) {
 LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& node) {
     Counts counts;
     if (node.kind == MailFolderNode::Kind::Maildir) {
-        for (const MaildirFolder::Entry& entry : MaildirFolder::ListMessages(node.mailPath)) {
-            ++counts.messages;
-            if (entry.inNew || !MaildirFileName::parse(entry.fileName).hasFlag(QLatin1Char('S')))
-                ++counts.unread;
-        }
+        const MaildirFolder::Counts found = MaildirFolder::CountMessages(node.mailPath);
+        counts.messages = found.messages;
+        counts.unread = found.unread;
     } else if (node.kind == MailFolderNode::Kind::Mbox) {
         Counts& cached = (*mboxCounts_)[node.mailPath];
         MboxScan known;

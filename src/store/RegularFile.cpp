@@ -58,6 +58,10 @@ bool OpenRegularFileToPeek(QFile* file, const QString& path) {
     return openRegular(file, path, false, nullptr);
 }
 
+bool IsOnPseudoFileSystem(int fd) {
+    return onPseudoFileSystem(fd);
+}
+
 bool IsOnPseudoFileSystem(const QString& path) {
     struct statfs fs;
     return ::statfs(QFile::encodeName(path).constData(), &fs) == 0 && isPseudo(fs);

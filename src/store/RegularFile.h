@@ -18,5 +18,7 @@ bool OpenRegularFileToPeek(QFile* file, const QString& path);
 // True for a path on /proc or /sys: nothing there is mail, and some files are consumed by
 // reading them (/proc/kmsg).
 bool IsOnPseudoFileSystem(const QString& path);
+// The same for an open file.
+bool IsOnPseudoFileSystem(int fd);
 
 } // namespace parcelo

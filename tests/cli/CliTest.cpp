@@ -134,6 +134,17 @@ TEST_F(CliTest, ExportOfChosenFoldersOnly) {
     EXPECT_EQ(result.out, "Task completed. 6 messages exported.\n");
 }
 
+TEST_F(CliTest, AFolderPathInAnySpellingOfItsEscapesChoosesItsMailbox) {
+    const QString maildir = tmp.filePath("Maildir");
+    ASSERT_TRUE(test::copyTree(test::examplesDir() + "/Maildir", maildir));
+    const CliResult result =
+        run({"export", "--store", maildir, "--dest", dest, "--app-folder", appFolder, "--folder",
+             "Maildir\\Caf%c3%a9", "--folder", "Maildir\\Work", "--folder",
+             "Maildir\\Caf\u00e9"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "Task completed. 3 messages exported.\n");
+}
+
 TEST_F(CliTest, ErrorsAndExitCodes) {
     struct Case {
         QStringList arguments;

@@ -232,3 +232,27 @@ TEST(FolderTreeModelNames, EveryNameHasAPathOfItsOwnAndAPrintableLine) {
     EXPECT_EQ(FolderTreeModel::EntryPathText(belled), "bell%07");
     EXPECT_EQ(FolderTreeModel::EntryPathText(model.Root()), "Local Folders");
 }
+
+TEST(FolderTreeModelOrder, NamesEqualButForLetterCaseKeepTheOrderTheyWereInsertedIn) {
+    // Folders come from a store in byte order; the tree inserts them from the last one back,
+    // each after the entries whose texts equal its own.
+    FakeStore store;
+    for (const char* name : {"Beta", "Gamma", "alpha", "beta", "gamma"})
+        store.AddFolder(0, name);
+    const auto sub = store.AddFolder(0, "zeta");
+    for (const char* name : {"B", "a", "b"})
+        store.AddFolder(sub, name);
+    FolderTreeModel model;
+    model.PopulateFolderTree(store);
+    EXPECT_EQ(dump(model).toStdString(), R"(Local Folders
+  alpha
+  beta
+  Beta
+  gamma
+  Gamma
+  zeta
+    a
+    b
+    B
+  zeta)");
+}

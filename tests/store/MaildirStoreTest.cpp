@@ -4,6 +4,7 @@
 #include "support/StoreTestSupport.h"
 #include "support/TestEnv.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -191,4 +192,50 @@ TEST(MaildirStore, AFileChangedAfterEnumerationFailsTheRead) {
     ASSERT_TRUE(QFile::remove(file));
     std::unique_ptr<IStoreStream> stream;
     EXPECT_LT(inbox->OpenMessage(0, &stream), 0);
+}
+
+TEST(MaildirStore, AFileRewrittenToTheSameSizeAfterEnumerationFailsTheRead) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("cur/1.host:2,S"));
+    ASSERT_TRUE(writeFile(file, "Subject: x\n\nfirst\n"));
+    auto inbox = OpenFolderByPath(*OpenStore(dir.path()), QStringLiteral("Inbox"));
+    ASSERT_TRUE(inbox);
+    ASSERT_EQ(EnumerateMessages(*inbox).size(), 1u);
+    // What was enumerated is no longer there: exporting it, then deleting the file, would lose
+    // the new text.
+    ASSERT_TRUE(writeFile(file, "Subject: x\n\nlater\n"));
+    struct utimbuf later {};
+    later.actime = later.modtime = QDateTime::currentSecsSinceEpoch() + 60;
+    ASSERT_EQ(::utime(QFile::encodeName(file).constData(), &later), 0);
+    bool ok = true;
+    ReadSource(*inbox, 0, &ok);
+    EXPECT_FALSE(ok);
+}
+
+TEST(MaildirStore, MessagesSmallAndBigReadWithTheirLineEndsMadeCrLf) {
+    QTemporaryDir dir;
+    QByteArray big = "Subject: big\n\n";
+    const QByteArray line = QByteArray(990, 'x') + "\n";
+    while (big.size() < 9 << 20)
+        big += line;
+    big += "a last line without its end";
+    const QByteArray small = "Subject: small\r\n\nmixed\nends\r\n";
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("cur/1.host:2,S")), big));
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("new/2.host")), small));
+    auto inbox = OpenFolderByPath(*OpenStore(dir.path()), QStringLiteral("Inbox"));
+    ASSERT_TRUE(inbox);
+    const auto messages = EnumerateMessages(*inbox);
+    ASSERT_EQ(messages.size(), 2u);
+    const QByteArray expected[] = {QByteArray(big).replace("\n", "\r\n"),
+                                   "Subject: small\r\n\r\nmixed\r\nends\r\n"};
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(messages[i].cbMessage, quint64(expected[i].size()));
+        bool ok = false;
+        const QByteArray read = ReadSource(*inbox, messages[i].dwMessageId, &ok);
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(read == expected[i]) << read.size() << " bytes for " << expected[i].size();
+    }
+    EXPECT_EQ(messages[0].pszNormalSubject, QByteArray("big"));
+    EXPECT_EQ(messages[1].pszNormalSubject, QByteArray("small"));
 }

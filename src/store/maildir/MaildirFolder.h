@@ -2,12 +2,13 @@
 #pragma once
 
 #include "store/EnumeratedStoreFolder.h"
-#include "store/StoreDirectory.h"
-#include "store/header/HeaderSummary.h"
+#include "store/maildir/MaildirNameList.h"
 
-#include <QDateTime>
+#include <QByteArray>
 #include <QString>
-#include <map>
+#include <cstdint>
+#include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace parcelo {
@@ -30,32 +31,52 @@ public:
     // The message's file, where it is now (marking read moves it).
     QString MessageLocation(StoreMessageId id) const override;
 
-    struct Entry {
-        QString path;
-        std::shared_ptr<const PathPin> pin; // keeps path usable (see StoreDirEntry)
-        QString fileName;
-        bool inNew = false;
-        bool gone = false;
-        bool measured = false;
-        bool readable = false;
-        quint64 cbMessage = 0;
-        QDateTime modified;
-        QString error; // why it could not be measured
+    struct Counts {
+        std::int32_t messages = 0;
+        std::int32_t unread = 0;
     };
+    // The messages of a Maildir directory and the unread ones among them, without listing them.
+    static Counts CountMessages(const QString& directory);
 
-    // The regular message files of a Maildir directory, in file-name order; trashed (T) ones
-    // left out.
-    static std::vector<Entry> ListMessages(const QString& directory);
+    // Messages up to this size are read once, for their properties and their source alike.
+    static constexpr qint64 kKeptMessageSize = 4 << 20;
 
 private:
+    struct Entry {
+        QByteArray name;
+        bool inNew = false;
+    };
+    // The message last enumerated, as its properties were taken from it.
+    struct Measured {
+        StoreMessageId id = 0;
+        bool valid = false;
+        bool readable = false;
+        quint64 cbMessage = 0;
+        qint64 fileSize = 0;
+        ino_t inode = 0;
+        struct timespec modified {};
+        Entry message;
+        QByteArray bytes; // the file's bytes, when it is small enough to keep
+        QString error;    // why it could not be read
+    };
+
     bool isOpen() const override { return open_; }
     HRESULT findFrom(StoreMessageId id, StoreMessageId* next, MESSAGEPROPS* props) override;
-    Entry* entry(StoreMessageId id);
-    // The entry of a live message id, or null with the reason in error_.
-    Entry* liveEntry(StoreMessageId id);
+    // The file of a live message id; false when there is none, with the reason in error_.
+    bool liveEntry(StoreMessageId id, Entry* found);
+    QByteArray nativePath(const Entry& entry) const;
+    QString pathText(const Entry& entry) const;
+    // Takes the size and, when props is given, the properties of the message with this id.
+    void measure(StoreMessageId id, const Entry& message, MESSAGEPROPS* props);
+    // Reads the message's file into measured_; false with the reason in measured_.error.
+    bool read(const Entry& message, struct stat* st, QByteArray* header);
 
     QString directory_;
-    std::vector<Entry> entries_;
+    QByteArray nativeDirectory_;
+    dev_t device_ = 0; // of the folder's directory
+    std::unique_ptr<MaildirNameList> names_;
+    std::vector<bool> gone_;
+    Measured measured_;
     bool open_ = false;
     QString error_;
 };

@@ -5,6 +5,7 @@
 #include "store/mbox/MboxLayout.h"
 
 #include <QFileInfo>
+#include <unordered_map>
 
 namespace parcelo {
 
@@ -58,13 +59,40 @@ std::vector<MailFolderDraft> Nested(const StorePath& directory, dev_t device,
     return folders;
 }
 
-MailFolderDraft* FindOrAdd(std::vector<MailFolderDraft>* folders, const QByteArray& name) {
-    for (MailFolderDraft& folder : *folders)
-        if (folder.name == name)
-            return &folder;
-    folders->push_back(MailFolderDraft{name, MailFolderNode::Kind::None, QString(), nullptr, {}});
-    return &folders->back();
+// Whether Nested would find a Maildir below directory; stops at the first one.
+bool HasNestedMaildir(const StorePath& directory, dev_t device, VisitedDirectories* visited,
+                      int level) {
+    for (const StoreDirEntry& entry : SubDirectories(directory)) {
+        if (!IsPlainSubDirectory(entry.name) || !visited->insert(entry.identity).second)
+            continue;
+        const StorePath path = EntryPath(directory, entry);
+        if (path.path.isEmpty() || !ReasonToSkip(path, level).isEmpty())
+            continue;
+        if (IsMaildir(path.path) ||
+            (entry.identity.device == device && HasNestedMaildir(path, device, visited, level + 1)))
+            return true;
+    }
+    return false;
 }
+
+// Where each folder of a Maildir++ tree lies in its level, by the names of its path: a search
+// among the siblings for each directory would grow with the square of their number.
+class PlusPlusLevels {
+public:
+    MailFolderDraft* findOrAdd(std::vector<MailFolderDraft>* level, QByteArray* key,
+                               const QByteArray& name) {
+        const qint32 size = qint32(name.size());
+        key->append(reinterpret_cast<const char*>(&size), sizeof size).append(name);
+        const auto [it, added] = positions_.try_emplace(*key, level->size());
+        if (added)
+            level->push_back(
+                MailFolderDraft{name, MailFolderNode::Kind::None, QString(), nullptr, {}});
+        return &(*level)[it->second];
+    }
+
+private:
+    std::unordered_map<QByteArray, size_t> positions_;
+};
 
 // A Maildir++ name part is modified UTF-7; one that is not even UTF-8 keeps its bytes.
 QByteArray PartName(const QByteArray& part) {
@@ -75,6 +103,7 @@ QByteArray PartName(const QByteArray& part) {
 std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
                                              VisitedDirectories* visited) {
     std::vector<MailFolderDraft> folders;
+    PlusPlusLevels levels;
     for (const StoreDirEntry& entry : SubDirectories(directory)) {
         const QByteArray& name = entry.name;
         if (!name.startsWith('.') || name.size() < 2)
@@ -87,8 +116,9 @@ std::vector<MailFolderDraft> MaildirPlusPlus(const StorePath& directory,
             continue;
         std::vector<MailFolderDraft>* level = &folders;
         MailFolderDraft* folder = nullptr;
+        QByteArray key;
         for (const QByteArray& part : parts) {
-            folder = FindOrAdd(level, PartName(part));
+            folder = levels.findOrAdd(level, &key, PartName(part));
             level = &folder->children;
         }
         folder->kind = MailFolderNode::Kind::Maildir;
@@ -114,7 +144,7 @@ bool LooksLikeMaildir(const QString& directory) {
     if (!DirectoryIdentity(directory, &identity))
         return false;
     visited.insert(identity);
-    return !Nested({directory, nullptr}, identity.device, &visited, nullptr, 1).empty();
+    return HasNestedMaildir({directory, nullptr}, identity.device, &visited, 1);
 }
 
 std::vector<MailFolderDraft> MaildirFolders(const QString& directory,

@@ -132,14 +132,14 @@ void AppendLine(QByteArray* to, const char* head, qsizetype size, qsizetype limi
 
 MboxReader::MboxReader(int fd, qint64 start, qint64 end, Options options)
     : fd_(fd), end_(end), options_(options), bufferOffset_(start) {
-    buffer_.resize(size_t(kBufferSize));
+    buffer_.reset(new char[size_t(kBufferSize)]);
 }
 
 bool MboxReader::fill() {
     keepRegionBytes(); // what the message has in the buffer, before the buffer moves on
     regionMark_ = 0;
     if (pos_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, size_t(length_ - pos_));
+        std::memmove(buffer_.get(), buffer_.get() + pos_, size_t(length_ - pos_));
         length_ -= pos_;
         bufferOffset_ += pos_;
         pos_ = 0;
@@ -153,7 +153,7 @@ bool MboxReader::fill() {
         ++*options_.reads;
     ssize_t got;
     do {
-        got = ::pread(fd_, buffer_.data() + length_, size_t(wanted), bufferOffset_ + length_);
+        got = ::pread(fd_, buffer_.get() + length_, size_t(wanted), bufferOffset_ + length_);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
         error_ = SystemErrorText(errno);
@@ -173,7 +173,7 @@ bool MboxReader::peekLine(const char** newline) {
     for (;;) {
         const qsizetype available = length_ - pos_;
         *newline =
-            static_cast<const char*>(std::memchr(buffer_.data() + pos_, '\n', size_t(available)));
+            static_cast<const char*>(std::memchr(buffer_.get() + pos_, '\n', size_t(available)));
         if (*newline || eof_ || available >= kLineHeadLimit)
             return available > 0;
         if (!fill() && failed())
@@ -192,11 +192,11 @@ void MboxReader::keepRegionBytes() {
         gathering_.region = QByteArray();
         return;
     }
-    gathering_.region.append(buffer_.data() + from, size);
+    gathering_.region.append(buffer_.get() + from, size);
 }
 
 void MboxReader::takeLine(const char* newline, Line* line) {
-    const char* begin = buffer_.data() + pos_;
+    const char* begin = buffer_.get() + pos_;
     line->start = bufferOffset_ + pos_;
     if (newline || eof_) {
         const qsizetype size = newline ? newline - begin + 1 : length_ - pos_;
@@ -217,7 +217,7 @@ void MboxReader::takeLine(const char* newline, Line* line) {
     char last = 0;
     bool ended = false;
     while (!ended) {
-        const char* piece = buffer_.data() + pos_;
+        const char* piece = buffer_.get() + pos_;
         const qsizetype available = length_ - pos_;
         if (available == 0) {
             if (!fill())
@@ -244,7 +244,7 @@ void MboxReader::takeLine(const char* newline, Line* line) {
 // Body lines only add to the size: they are run through in one loop over the buffer, up to a
 // line that may be a separator or is not whole in the buffer, which the line path then takes.
 void MboxReader::skimBody() {
-    const MboxBodySkim skim = SkimMboxBody(buffer_.data(), pos_, length_, previousEmpty_);
+    const MboxBodySkim skim = SkimMboxBody(buffer_.get(), pos_, length_, previousEmpty_);
     if (skim.lines == 0)
         return;
     if (pendingEmpty_)
@@ -284,7 +284,7 @@ bool MboxReader::readCountedBody() {
             return false;
         }
         const qsizetype take = qsizetype(std::min<qint64>(countLeft_, length_ - pos_));
-        message_.cbMessage += CanonicalBytesAsWritten(buffer_.data() + pos_, take, &countLastCr_);
+        message_.cbMessage += CanonicalBytesAsWritten(buffer_.get() + pos_, take, &countLastCr_);
         pos_ += take;
         countLeft_ -= take;
     }
@@ -293,7 +293,7 @@ bool MboxReader::readCountedBody() {
     const char* newline = nullptr;
     if (!peekLine(&newline))
         return !failed();
-    const char* head = buffer_.data() + pos_;
+    const char* head = buffer_.get() + pos_;
     if (newline && IsEmptyLine(head, newline - head + 1)) {
         // The writer's empty line before the next separator, as a separator's is.
         pendingEmpty_ = true;
@@ -313,7 +313,7 @@ bool MboxReader::next(MboxMessage* message) {
             skimBody();
         if (!peekLine(&newline))
             break;
-        const char* head = buffer_.data() + pos_;
+        const char* head = buffer_.get() + pos_;
         const qsizetype headSize =
             std::min(newline ? newline - head + 1 : length_ - pos_, kLineHeadLimit);
         if (first_ && bufferOffset_ + pos_ == 0 && StartsWith(head, headSize, kBom, kBomLength)) {

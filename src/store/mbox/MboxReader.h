@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace parcelo {
@@ -90,7 +91,8 @@ private:
     qint64 end_;
     Options options_;
     QString error_;
-    std::vector<char> buffer_;
+    // Not zeroed: a reader is made for each folder, and most folders are far smaller.
+    std::unique_ptr<char[]> buffer_;
     qsizetype pos_ = 0;
     qsizetype length_ = 0;
     qint64 bufferOffset_;      // file offset of buffer_[0]

@@ -3,6 +3,7 @@
 
 #include "store/tree/TreePath.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace parcelo {
@@ -153,42 +154,50 @@ bool FolderTreeModel::EnumerateStoreFolders(IStoreNamespace& store, StoreFolderI
     return true;
 }
 
-FolderTreeModel::Entry* FolderTreeModel::InsertSorted(Entry* parent, std::unique_ptr<Entry> child) {
-    child->Parent = parent;
-    auto& children = parent->Children;
-    auto position = children.begin();
-    while (position != children.end() &&
-           QString::compare((*position)->Text, child->Text, Qt::CaseInsensitive) <= 0)
-        ++position;
-    return children.insert(position, std::move(child))->get();
+void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
+    // Every record's parent found once: searching all records for each folder's children would
+    // grow with the square of the folders.
+    ChildRecords byParent;
+    for (const STR_TREE_ITEM& record : records_)
+        if (record.Path.contains(QLatin1Char('\\')))
+            byParent[parentPath(record.Path)].push_back(&record);
+    InsertChildItems(byParent, path, entry);
 }
 
-void FolderTreeModel::InsertChildItems(const QString& path, Entry* entry) {
-    // Copy the children first: the recursion below only reads the list.
-    std::vector<const STR_TREE_ITEM*> children;
-    for (const STR_TREE_ITEM& record : records_)
-        if (record.Path.contains(QLatin1Char('\\')) && parentPath(record.Path) == path)
-            children.push_back(&record);
-
-    for (const STR_TREE_ITEM* record : children) {
+void FolderTreeModel::InsertChildItems(const ChildRecords& byParent, const QString& path,
+                                       Entry* entry) {
+    const auto found = byParent.find(path);
+    if (found == byParent.end())
+        return;
+    std::vector<Entry*> folders;
+    for (const STR_TREE_ITEM* record : *found) {
         if (record->Name.isEmpty() || record->Path.isEmpty() ||
             record->Name.compare(QLatin1String("Deleted Items"), Qt::CaseInsensitive) == 0)
             continue;
         auto child = std::make_unique<Entry>();
         child->Record = *record;
+        child->Parent = entry;
         if (record->Type == kTreeMailbox) {
             child->Text = record->MessageCount > 0 ? record->Name + QStringLiteral(" [") +
                                                          record->MessageCountText + QLatin1Char(']')
                                                    : record->Name;
             child->Image = record->Image;
-            InsertSorted(entry, std::move(child));
         } else if (record->Type == kTreeFolder) {
             child->Text = record->Name;
             child->Image = kImageFolderClosed;
-            Entry* inserted = InsertSorted(entry, std::move(child));
-            InsertChildItems(record->Path, inserted);
+            folders.push_back(child.get());
+        } else {
+            continue;
         }
+        entry->Children.push_back(std::move(child));
     }
+    // Sorted insertion, each after the texts equal to its own: a stable sort.
+    std::stable_sort(entry->Children.begin(), entry->Children.end(),
+                     [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) {
+                         return QString::compare(a->Text, b->Text, Qt::CaseInsensitive) < 0;
+                     });
+    for (Entry* folder : folders)
+        InsertChildItems(byParent, folder->Record.Path, folder);
 }
 
 std::vector<TreeEntryKey> FolderTreeModel::OnCheckToggle(Entry* entry) {

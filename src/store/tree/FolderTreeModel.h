@@ -5,6 +5,7 @@
 #include "store/tree/STR_TREE_ITEM.h"
 #include "store/tree/TreeEntryKey.h"
 
+#include <QHash>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -70,8 +71,9 @@ public:
     Entry* FindEntry(const TreeEntryKey& key) const;
 
 private:
+    using ChildRecords = QHash<QString, std::vector<const STR_TREE_ITEM*>>;
+    void InsertChildItems(const ChildRecords& byParent, const QString& path, Entry* entry);
     void ToggleCheck(Entry* entry);
-    Entry* InsertSorted(Entry* parent, std::unique_ptr<Entry> child);
 
     StoreFolderList records_;
     std::unique_ptr<Entry> root_;
