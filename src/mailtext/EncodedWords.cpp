@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mailtext/EncodedWords.h"
 
+#include "platform/HexDigitValue.h"
 #include "platform/charset/CharsetConversion.h"
 
 #include <optional>
@@ -17,16 +18,6 @@ struct EncodedWord {
     std::string_view charset;
     std::string bytes; // decoded, still in the charset
 };
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
@@ -47,9 +38,10 @@ void DecodeQ(std::string_view text, std::string& out) {
         const char c = text[i];
         if (c == '_') {
             out.push_back(' ');
-        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+        } else if (c == '=' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+                   HexDigitValue(text[i + 2]) >= 0) {
+            out.push_back(
+                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(c);
