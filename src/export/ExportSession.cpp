@@ -431,6 +431,14 @@ QString ExportSession::MessageText(const FolderRun& run, int enumerated,
     return text + QStringLiteral(" of the mail folder '%1'").arg(run.TreePath);
 }
 
+QString ExportSession::ExportedText(const FolderRun& run, StoreMessageId id) {
+    const auto named = run.ExportedNames.find(id);
+    if (named == run.ExportedNames.end())
+        return LocationText(run, id);
+    return MessageText(run, named->second.enumerated, named->second.normalSubject) +
+           LocationText(run, id);
+}
+
 void ExportSession::MessageDone(FolderRun& run, int scanned, int enumerated) {
     run.Reported = enumerated;
     if (checked_.TotalMessages > 0) {
@@ -547,8 +555,11 @@ bool ExportSession::SkipExported(const SourceFingerprint& fingerprint, const MES
         QString why;
         if (!found->thisRun && !ExportManifest::FileStands(found->path, found->record, &why))
             return false;
-        run.RecordedCopies.push_back({props.dwMessageId, found->path, found->record.size,
-                                      found->record.identity.inode, MessageText(run, props)});
+        run.RecordedCopies.push_back({props.dwMessageId,
+                                      found->path,
+                                      found->record.size,
+                                      found->record.identity.inode,
+                                      {run.Enumerated, props.pszNormalSubject}});
     }
     ++skipped_;
     ++run.SkippedInFolder;
@@ -729,8 +740,7 @@ void ExportSession::CompleteWrite(PendingWrite& pending,
     // Only source actions need the exported messages later.
     if (SourceActionsRun()) {
         run.ExportedIdList.push_front(pending.messageId);
-        run.MessageTexts[pending.messageId] =
-            MessageText(run, pending.enumerated, pending.normalSubject);
+        run.ExportedNames[pending.messageId] = {pending.enumerated, pending.normalSubject};
     }
 }
 
@@ -769,7 +779,7 @@ void ExportSession::ConfirmRecordedCopies(FolderRun& run) {
             check.confirm(copy.path, copy.size, copy.inode, &why);
         if (why.isEmpty()) {
             run.ExportedIdList.push_front(copy.messageId);
-            run.MessageTexts[copy.messageId] = copy.text;
+            run.ExportedNames[copy.messageId] = copy.name;
             continue;
         }
         ReportProblem(QStringLiteral("the message file '%1' is not confirmed as a copy of its "
@@ -790,7 +800,7 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         if (settings_.ActionMarkRead == 1) {
             action = QStringLiteral("Flagging exported messages Read...");
             if (!Succeeded(folder.MarkMessagesAsRead(true, list)))
-                ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
+                ReportProblem(ExportedText(run, id) +
                               QStringLiteral(" could not be marked read: ") +
                               ReasonText(folder.LastError()),
                           ExportProblemKind::SourceUnchanged);
@@ -798,7 +808,7 @@ void ExportSession::ApplySourceActions(IStoreFolder& folder, FolderRun& run) {
         if (settings_.ActionDelete == 1) {
             action = QStringLiteral("Deleting exported messages...");
             if (!Succeeded(folder.DeleteMessages(list)))
-                ReportProblem(run.MessageTexts[id] + LocationText(run, id) +
+                ReportProblem(ExportedText(run, id) +
                               QStringLiteral(" could not be deleted: ") +
                               ReasonText(folder.LastError()),
                           ExportProblemKind::SourceUnchanged);

@@ -78,7 +78,13 @@ private:
         int Enumerated = 0; // position of the current message in the folder, from 1
         int Reported = 0;   // the last message the observer heard was done
         std::deque<StoreMessageId> ExportedIdList;
-        std::map<StoreMessageId, QString> MessageTexts; // how a problem names an exported one
+        // What a problem names an exported message by; the text is made only for a problem, so
+        // that a run that acts on its sources keeps little for each message.
+        struct NamedMessage {
+            int enumerated = 0;
+            QByteArray normalSubject;
+        };
+        std::map<StoreMessageId, NamedMessage> ExportedNames;
         const IStoreFolder* Folder = nullptr; // says where a message lies, while it is open
         QString ReadDoubt; // why messages read from the folder may not be as it holds them
         StoreMessageId DoubtFrom = 0; // the first message in doubt, once ReadDoubt is set
@@ -90,7 +96,7 @@ private:
             QString path;
             qint64 size = 0;
             ino_t inode = 0;
-            QString text; // how a problem names the message
+            NamedMessage name;
         };
         std::vector<RecordedCopy> RecordedCopies;
     };
@@ -180,6 +186,8 @@ private:
     // Where the store says the message lies, as " (where)", or nothing; built only for a
     // problem, while the folder is open.
     static QString LocationText(const FolderRun& run, StoreMessageId id);
+    // How a problem names a message this run exported or found exported before.
+    static QString ExportedText(const FolderRun& run, StoreMessageId id);
 
     const ExportSettings& settings_;
     IStoreNamespace& store_;

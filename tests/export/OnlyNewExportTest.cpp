@@ -204,6 +204,24 @@ TEST_F(OnlyNewExportTest, SourcesOfMessagesExportedBeforeGoEvenWhenNothingIsExpo
         EXPECT_EQ(call.rfind("delete:", 0), 0u) << call;
 }
 
+// A source that cannot be deleted is named as any exported message is: once, with where it lies.
+TEST_F(OnlyNewExportTest, ASourceThatCannotGoIsNamedWithItsPlaceOnce) {
+    ASSERT_EQ(run().Exported, 4);
+    store.folders[a].location = "/store/A";
+    store.folders[a].messages[1].failChange = true;
+    add(a, "a4");
+    store.folders[a].messages[3].failChange = true;
+    app.ActionDelete = 1;
+    const ExportCommandResult result = run();
+    EXPECT_EQ(result.Exported, 1);
+    // One exported before and found standing, one exported now.
+    EXPECT_EQ(result.Problems,
+              (QStringList{"the message 2 (\"a2\") of the mail folder 'Local Folders\\A' "
+                           "(/store/A#1) could not be deleted: Input/output error",
+                           "the message 4 (\"a4\") of the mail folder 'Local Folders\\A' "
+                           "(/store/A#3) could not be deleted: Input/output error"}));
+}
+
 TEST_F(OnlyNewExportTest, AListItCannotUseStopsTheRunBeforeItStarts) {
     const QString list = ExportManifest::FileOf(dest.path());
     ASSERT_TRUE(QDir().mkpath(ExportManifest::FolderOf(dest.path())));
