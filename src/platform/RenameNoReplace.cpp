@@ -32,8 +32,11 @@ RenameResult RenameAt(int fromDirectory, const char* from, int toDirectory, cons
 } // namespace
 
 RenameResult RenameNoReplace(const QString& from, const QString& to) {
-    return RenameAt(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
-                    QFile::encodeName(to).constData());
+    return RenameNoReplace(QFile::encodeName(from), QFile::encodeName(to));
+}
+
+RenameResult RenameNoReplace(const QByteArray& from, const QByteArray& to) {
+    return RenameAt(AT_FDCWD, from.constData(), AT_FDCWD, to.constData());
 }
 
 RenameResult RenameNoReplace(const FileInDirectory& from, const FileInDirectory& to) {

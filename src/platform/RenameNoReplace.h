@@ -3,6 +3,7 @@
 
 #include "platform/FileInDirectory.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace parcelo {
@@ -17,6 +18,7 @@ enum class RenameResult {
 // ever replaced. Where the file system lacks the no-replace rename, a hard link and an unlink
 // keep the same promise.
 RenameResult RenameNoReplace(const QString& from, const QString& to);
+RenameResult RenameNoReplace(const QByteArray& from, const QByteArray& to); // names as on disk
 RenameResult RenameNoReplace(const FileInDirectory& from, const FileInDirectory& to);
 
 } // namespace parcelo

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/maildir/MaildirFolder.h"
 
+#include "platform/RenameNoReplace.h"
 #include "platform/SystemErrorText.h"
 #include "store/CrlfCanonicalizer.h"
 #include "store/CrlfFileStream.h"
@@ -148,18 +149,6 @@ bool ReadUpTo(int fd, qint64 sizeHint, qint64 limit, QByteArray* bytes, bool* to
     }
     bytes->resize(size);
     return true;
-}
-
-// Renames without replacing an existing file, so that no message is overwritten.
-bool RenameNoReplace(const QByteArray& source, const QByteArray& target) {
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    if (::link(source.constData(), target.constData()) != 0)
-        return false;
-    return ::unlink(source.constData()) == 0;
 }
 
 } // namespace
@@ -422,7 +411,9 @@ HRESULT MaildirFolder::MarkMessagesAsRead(bool read, const MESSAGEIDLIST& ids) {
             hr = E_IO;
             continue;
         }
-        if (!RenameNoReplace(nativePath(message), nativeDirectory_ + "/cur/" + newName)) {
+        // Never onto another file: no message is overwritten.
+        if (RenameNoReplace(nativePath(message), nativeDirectory_ + "/cur/" + newName) !=
+            RenameResult::Renamed) {
             error_ =
                 QStringLiteral("cannot rename %1 to %2: %3")
                     .arg(pathText(message), QString::fromUtf8(newName), SystemErrorText(errno));
