@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/manifest/ExportManifest.h"
 
+#include "platform/ReadAt.h"
 #include "platform/SystemErrorText.h"
 
 #include <QDir>
@@ -32,23 +33,6 @@ QByteArray LogHeader() {
 
 QString SystemReason(const QByteArray& path) {
     return QFile::decodeName(path) + QStringLiteral(": ") + SystemErrorText(errno);
-}
-
-bool preadAll(int fd, char* data, qint64 size, qint64 offset) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, data, static_cast<size_t>(size), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = EIO;
-            return false;
-        }
-        data += got;
-        size -= got;
-        offset += got;
-    }
-    return true;
 }
 
 } // namespace
@@ -128,7 +112,7 @@ bool ExportManifest::openLog(QString* error) {
     }
     const QByteArray expected = LogHeader();
     QByteArray header(static_cast<qsizetype>(std::min<qint64>(st.st_size, kHeaderSize)), '\0');
-    if (!header.isEmpty() && !preadAll(logFd_, header.data(), header.size(), 0)) {
+    if (!header.isEmpty() && !ReadAt(logFd_, header.data(), header.size(), 0)) {
         *error = SystemReason(logPath_);
         return false;
     }
@@ -176,7 +160,7 @@ bool ExportManifest::scan(qint64 from,
         if (want > 0) {
             const qsizetype had = buffer.size();
             buffer.resize(had + static_cast<qsizetype>(want));
-            if (!preadAll(logFd_, buffer.data() + had, want, offset + had)) {
+            if (!ReadAt(logFd_, buffer.data() + had, want, offset + had)) {
                 *error = SystemReason(logPath_);
                 return false;
             }
@@ -325,7 +309,7 @@ bool ExportManifest::readRecord(qint64 offset, ManifestRecord* record, QString* 
         return false;
     }
     QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(512, logSize_ - offset)), '\0');
-    if (!preadAll(logFd_, bytes.data(), bytes.size(), offset)) {
+    if (!ReadAt(logFd_, bytes.data(), bytes.size(), offset)) {
         *error = SystemReason(logPath_);
         return false;
     }
@@ -333,7 +317,7 @@ bool ExportManifest::readRecord(qint64 offset, ManifestRecord* record, QString* 
     if (size > bytes.size() && offset + size <= logSize_) {
         const qsizetype had = bytes.size();
         bytes.resize(size);
-        if (!preadAll(logFd_, bytes.data() + had, size - had, offset + had)) {
+        if (!ReadAt(logFd_, bytes.data() + had, size - had, offset + had)) {
             *error = SystemReason(logPath_);
             return false;
         }

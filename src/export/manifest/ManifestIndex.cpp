@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/manifest/ManifestIndex.h"
 
+#include "platform/ReadAt.h"
 #include "platform/SystemErrorText.h"
 
 #include <QFile>
@@ -35,24 +36,6 @@ bool fail(QString* error, const QString& what) {
     if (error)
         *error = what + QStringLiteral(": ") + SystemErrorText(errno);
     return false;
-}
-
-bool preadAll(int fd, void* data, size_t size, qint64 offset) {
-    auto* bytes = static_cast<unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, bytes, size, offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = EIO; // the table ends early: it is damaged
-            return false;
-        }
-        bytes += got;
-        size -= static_cast<size_t>(got);
-        offset += got;
-    }
-    return true;
 }
 
 bool pwriteAll(int fd, const void* data, size_t size, qint64 offset) {
@@ -100,7 +83,7 @@ bool ManifestIndex::openClean(const QByteArray& path, qint64 logSize) {
     unsigned char header[kHeaderSize];
     struct stat st {};
     bool whole = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                 preadAll(fd, header, sizeof header, 0) &&
+                 ReadAt(fd, header, sizeof header, 0) &&
                  std::memcmp(header, kMagic, sizeof kMagic) == 0;
     const qint64 slots = whole ? static_cast<qint64>(getInt(header + 24, 8)) : 0;
     const qint64 entries = whole ? static_cast<qint64>(getInt(header + 32, 8)) : 0;
@@ -166,8 +149,8 @@ bool ManifestIndex::markClean(qint64 logSize, QString* error) {
 
 bool ManifestIndex::readSlots(qint64 first, Slot* slots, int count, QString* error) const {
     unsigned char bytes[kBlockSlots * kSlotSize];
-    if (!preadAll(fd_, bytes, static_cast<size_t>(count * kSlotSize),
-                  kHeaderSize + first * kSlotSize))
+    if (!ReadAt(fd_, bytes, static_cast<size_t>(count * kSlotSize),
+                kHeaderSize + first * kSlotSize))
         return fail(error, QFile::decodeName(path_));
     for (int i = 0; i < count; ++i)
         slots[i] = {getInt(bytes + i * kSlotSize, 8), getInt(bytes + i * kSlotSize + 8, 8)};
@@ -239,8 +222,8 @@ bool ManifestIndex::insertNew(int fd, qint64 slots, const Slot& slot, QString* e
     qint64 index = static_cast<qint64>(slot.key & static_cast<quint64>(slots - 1));
     for (;;) {
         const int count = static_cast<int>(std::min<qint64>(kBlockSlots, slots - index));
-        if (!preadAll(fd, bytes, static_cast<size_t>(count * kSlotSize),
-                      kHeaderSize + index * kSlotSize))
+        if (!ReadAt(fd, bytes, static_cast<size_t>(count * kSlotSize),
+                    kHeaderSize + index * kSlotSize))
             return fail(error, QFile::decodeName(path_));
         for (int i = 0; i < count; ++i) {
             if (getInt(bytes + i * kSlotSize, 8) != 0)
@@ -275,8 +258,8 @@ bool ManifestIndex::grow(qint64 slots, QString* error) {
     std::vector<unsigned char> chunk(kChunk * kSlotSize);
     for (qint64 first = 0; first < slots_; first += kChunk) {
         const qint64 count = std::min<qint64>(kChunk, slots_ - first);
-        if (!preadAll(fd_, chunk.data(), static_cast<size_t>(count * kSlotSize),
-                      kHeaderSize + first * kSlotSize))
+        if (!ReadAt(fd_, chunk.data(), static_cast<size_t>(count * kSlotSize),
+                    kHeaderSize + first * kSlotSize))
             return abandon();
         for (qint64 i = 0; i < count; ++i) {
             const Slot slot{getInt(chunk.data() + i * kSlotSize, 8),

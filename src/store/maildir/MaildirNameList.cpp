@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/maildir/MaildirNameList.h"
 
+#include "platform/ReadAt.h"
 #include "platform/SystemErrorText.h"
 
 #include <QDir>
@@ -23,23 +24,6 @@ std::string_view NameOf(const char* record) {
 
 qsizetype RecordSize(const char* record) {
     return 2 + static_cast<unsigned char>(record[0]);
-}
-
-bool ReadAt(int fd, char* into, qsizetype size, qint64 offset) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, into, size_t(size), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = EIO; // the file is shorter than what was written to it
-            return false;
-        }
-        into += got;
-        size -= got;
-        offset += got;
-    }
-    return true;
 }
 
 // One sorted run while runs are merged: its records from the file, a piece at a time.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/mbox/MessageStarts.h"
 
+#include "platform/ReadAt.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -86,17 +88,8 @@ qint64* MessageStarts::load(size_t block) const {
         return b.entries.get();
     makeRoom(block);
     auto entries = std::make_unique<qint64[]>(kBlockEntries);
-    char* bytes = reinterpret_cast<char*>(entries.get());
-    const off_t at = off_t(block * kBlockBytes);
-    size_t done = 0;
-    while (done < kBlockBytes) {
-        const ssize_t n = ::pread(fd_, bytes + done, kBlockBytes - done, at + off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return nullptr;
-        done += size_t(n);
-    }
+    if (!ReadAt(fd_, entries.get(), kBlockBytes, qint64(block * kBlockBytes)))
+        return nullptr;
     b.entries = std::move(entries);
     ++resident_;
     return b.entries.get();
