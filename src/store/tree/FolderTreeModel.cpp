@@ -68,16 +68,6 @@ QString parentPath(const QString& path) {
 
 } // namespace
 
-FolderTreeModel::Entry* FolderTreeModel::Entry::NextSibling() const {
-    if (!Parent)
-        return nullptr;
-    auto& siblings = Parent->Children;
-    for (size_t i = 0; i + 1 < siblings.size(); ++i)
-        if (siblings[i].get() == this)
-            return siblings[i + 1].get();
-    return nullptr;
-}
-
 void FolderTreeModel::Clear() {
     root_.reset();
     records_.clear();

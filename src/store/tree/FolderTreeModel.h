@@ -25,7 +25,6 @@ public:
         Entry* Parent = nullptr;
         std::vector<std::unique_ptr<Entry>> Children;
 
-        Entry* NextSibling() const;
         TreeEntryKey Key() const { return {Record.FolderId, Record.Type}; }
     };
 
