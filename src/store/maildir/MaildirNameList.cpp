@@ -14,16 +14,18 @@ namespace parcelo {
 
 namespace {
 
-constexpr qsizetype kMaxRecord = 2 + 255;
+// A record is the name's length, a byte for new/, then the name.
+constexpr qsizetype kHead = 2;
+constexpr qsizetype kMaxRecord = kHead + 255;
 constexpr qsizetype kWindow = 64 << 10;
 constexpr qsizetype kRunBuffer = 16 << 10;
 
 std::string_view NameOf(const char* record) {
-    return {record + 2, size_t(static_cast<unsigned char>(record[0]))};
+    return {record + kHead, size_t(static_cast<unsigned char>(record[0]))};
 }
 
 qsizetype RecordSize(const char* record) {
-    return 2 + static_cast<unsigned char>(record[0]);
+    return kHead + static_cast<unsigned char>(record[0]);
 }
 
 // One sorted run while runs are merged: its records from the file, a piece at a time.
@@ -71,7 +73,7 @@ bool MaildirNameList::add(std::string_view name, bool inNew, QString* error) {
     return chunk_.size() < memoryBytes_ || spillChunk(error);
 }
 
-bool MaildirNameList::sortChunk(QByteArray* sorted) {
+void MaildirNameList::sortChunk(QByteArray* sorted) {
     std::vector<std::uint32_t> offsets;
     offsets.reserve(chunkCount_);
     for (qsizetype at = 0; at < chunk_.size(); at += RecordSize(chunk_.constData() + at))
@@ -87,7 +89,6 @@ bool MaildirNameList::sortChunk(QByteArray* sorted) {
     chunk_.clear();
     chunk_.squeeze();
     chunkCount_ = 0;
-    return true;
 }
 
 bool MaildirNameList::write(const QByteArray& bytes, QString* error) {

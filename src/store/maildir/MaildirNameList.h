@@ -43,10 +43,7 @@ private:
         qint64 offset = 0;
         qint64 size = 0;
     };
-    // A record is the name's length, a byte for new/, then the name.
-    static constexpr qsizetype kHead = 2;
-
-    bool sortChunk(QByteArray* sorted);
+    void sortChunk(QByteArray* sorted);
     bool spillChunk(QString* error);
     bool mergeRuns(QString* error);
     bool write(const QByteArray& bytes, QString* error);
