@@ -135,9 +135,8 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         return failure(path + QStringLiteral(": ") + error, path);
     }
 
-    // Numbered names are remembered as they are given out. The next message of a name goes
-    // straight to the number after the last one; a name given out unnumbered (remembered as 1)
-    // is tried again, since its file may have gone, but what has it needs no look.
+    // Numbered names are remembered as they are given out: the next message of a name goes
+    // straight to the number after the last one, the unnumbered name counting as the first.
     const bool numbered =
         messageOption_ != MessageSkip && messageOption_ != MessageOverwriteIfNewer;
     QString madeKey;
@@ -147,9 +146,6 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         return madeKey;
     };
     int number = takenNumbers_.empty() ? 0 : takenNumbers_.next(numberKey());
-    const bool givenOut = number == 1;
-    if (givenOut)
-        number = 0;
     // Only the notes and the confirming of files look at which file it is.
     const FileIdentity identity = note || confirmFiles_ ? draft.identity() : FileIdentity();
     for (;;) {
@@ -160,7 +156,7 @@ MessageFileResult MessageFileOutput::placeNumbered(const MessageDestination& des
         const PlaceResult placed = path.isEmpty() ? PlaceResult::Failed : draft.place(path, &error);
         // Someone took the name: try the next one. A directory of that name leaves the
         // message without a file, as it always did.
-        if (placed == PlaceResult::Taken && ((givenOut && number == 0) || !isDirectory(path))) {
+        if (placed == PlaceResult::Taken && !isDirectory(path)) {
             ++number;
             continue;
         }

@@ -14,19 +14,33 @@ int TakenNameNumbers::next(const QString& name) const {
     if (slots_.empty())
         return 0;
     const quint64 hash = HashOf(name);
-    const Slot& slot = slots_[hash & (kSlots - 1)];
-    return slot.hash == hash ? slot.next : 0;
+    const Slot* bucket = &slots_[(hash >> 1) & (kSlots - kWays)];
+    for (size_t i = 0; i < kWays; ++i) {
+        if (bucket[i].hash == hash)
+            return bucket[i].next;
+    }
+    return 0;
 }
 
 void TakenNameNumbers::remember(const QString& name, int next) {
     if (slots_.empty())
         slots_.resize(kSlots);
     const quint64 hash = HashOf(name);
-    Slot& slot = slots_[hash & (kSlots - 1)];
+    Slot* bucket = &slots_[(hash >> 1) & (kSlots - kWays)];
+    // The name's own slot, else an empty one, else the one that saves the fewest probes.
+    Slot* target = nullptr;
+    for (size_t i = 0; i < kWays; ++i) {
+        if (bucket[i].hash == hash) {
+            target = &bucket[i];
+            break;
+        }
+        if (!target || (target->hash != 0 && (bucket[i].hash == 0 || bucket[i].next < target->next)))
+            target = &bucket[i];
+    }
     // A name given out once does not push out one found taken: that one saves more probes.
-    if (next <= 1 && slot.hash != hash && slot.next > 1)
+    if (next <= 1 && target->hash != hash && target->next > 1)
         return;
-    slot = Slot{hash, next};
+    *target = Slot{hash, next};
 }
 
 } // namespace parcelo
