@@ -38,10 +38,15 @@ BackgroundFileWriter::~BackgroundFileWriter() {
 void BackgroundFileWriter::start(Job job) {
     ++started_;
     bytes_.fetch_add(job.bytes.size(), std::memory_order_relaxed);
-    std::lock_guard lock(mutex_);
-    jobs_.push_back(std::move(job));
-    jobCount_.store(jobs_.size(), std::memory_order_release);
-    if (writerSleeping_)
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        jobCount_.store(jobs_.size(), std::memory_order_release);
+        wake = writerSleeping_;
+    }
+    // Woken after the lock is let go, the writer need not wait for it once more.
+    if (wake)
         changed_.notify_all();
 }
 
@@ -111,7 +116,9 @@ void BackgroundFileWriter::run() {
         bytes_.fetch_sub(size, std::memory_order_relaxed);
         results_.push_back(std::move(outcome));
         resultCount_.store(results_.size(), std::memory_order_release);
-        if (callerWants_ > 0 && results_.size() >= callerWants_)
+        const bool wake = callerWants_ > 0 && results_.size() >= callerWants_;
+        lock.unlock();
+        if (wake)
             changed_.notify_all();
     }
 }
