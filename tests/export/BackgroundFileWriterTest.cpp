@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <thread>
 
 using namespace parcelo;
 
@@ -165,4 +167,25 @@ TEST_F(BackgroundFileWriterTest, FilesStartedBeforeShutdownAreAllWritten) {
     const QByteArray page = test::readFile(dir.filePath(QStringLiteral("Index.htm")));
     for (int i = 0; i < kFiles; ++i)
         EXPECT_TRUE(page.contains(QStringLiteral("/m%1.eml\"").arg(i).toUtf8())) << i;
+}
+
+// The writing thread sleeps when it has nothing to do, and a few files do not wake it: asking
+// for a result, or going away, must.
+TEST_F(BackgroundFileWriterTest, AFewFilesStartedWhileTheWriterSleepsAreWritten) {
+    ASSERT_TRUE(QDir().mkpath(out()));
+    {
+        BackgroundFileWriter writer(output, index);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        writer.start(job(0));
+        const Outcome first = writer.result();
+        EXPECT_TRUE(first.file.written());
+        EXPECT_EQ(test::readFile(fileOf(0)).toStdString(), bytesOf(0));
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        writer.start(job(1));
+        writer.start(job(2));
+        // Gone without asking.
+    }
+    EXPECT_EQ(test::readFile(fileOf(1)).toStdString(), bytesOf(1));
+    EXPECT_EQ(test::readFile(fileOf(2)).toStdString(), bytesOf(2));
 }

@@ -10,14 +10,24 @@ namespace {
 
 // Each side looks for the other's hand-over a little while before it sleeps: waking a
 // sleeping thread costs a system call on both sides.
-bool SpinUntilAtLeast(const std::atomic<size_t>& count, size_t wanted) {
+template <typename Ready>
+bool SpinUntil(Ready ready) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(30);
     for (int i = 0;; ++i) {
-        if (count.load(std::memory_order_acquire) >= wanted)
+        if (ready())
             return true;
         if ((i & 63) == 63 && std::chrono::steady_clock::now() > until)
             return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
     }
+}
+
+// Moves a sleeper's wake value, and wakes it when it sleeps.
+void Wake(std::atomic<quint32>& wake) {
+    wake.fetch_add(1);
+    wake.notify_one();
 }
 
 } // namespace
@@ -27,65 +37,81 @@ BackgroundFileWriter::BackgroundFileWriter(MessageFileOutput& output, IndexPageW
     : output_(output), index_(index), csv_(csv), manifest_(manifest), thread_([this] { run(); }) {}
 
 BackgroundFileWriter::~BackgroundFileWriter() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
+    stopping_.store(true);
+    writerSleeps_.store(false);
+    Wake(writerWake_);
     thread_.join();
 }
 
+void BackgroundFileWriter::Sleep(std::atomic<quint32>& wake, quint32 seen) {
+    wake.wait(seen);
+}
+
 void BackgroundFileWriter::start(Job job) {
-    ++started_;
+    const quint32 published = published_.load(std::memory_order_relaxed);
+    Outcome& slot = slots_[published % kMaxJobs];
+    slot = Outcome();
     bytes_.fetch_add(job.bytes.size(), std::memory_order_relaxed);
-    bool wake = false;
-    {
-        std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
-        jobCount_.store(jobs_.size(), std::memory_order_release);
-        wake = writerSleeping_;
-    }
-    // Woken after the lock is let go, the writer need not wait for it once more.
-    if (wake)
-        changed_.notify_all();
+    slot.job = std::move(job);
+    // The slot is the writer's from here; a writer about to sleep either sees it or is woken.
+    published_.store(published + 1);
+    // A sleeping writer is woken for a few files at once, or when the caller waits for one.
+    if (published + 1 - written_.load() >= kWakeBatch)
+        WakeWriter();
+}
+
+void BackgroundFileWriter::WakeWriter() {
+    if (writerSleeps_.load() && writerSleeps_.exchange(false))
+        Wake(writerWake_);
 }
 
 void BackgroundFileWriter::waitForResults(size_t count) {
-    count = std::min(count, started_);
-    if (count == 0 || SpinUntilAtLeast(resultCount_, count))
+    count = std::min(count, started());
+    const quint32 target = taken_ + quint32(count);
+    const auto ready = [this, target] {
+        return qint32(written_.load() - target) >= 0;
+    };
+    if (count == 0)
         return;
-    std::unique_lock lock(mutex_);
-    callerWants_ = count;
-    changed_.wait(lock, [this, count] { return results_.size() >= count; });
-    callerWants_ = 0;
+    WakeWriter();
+    if (SpinUntil(ready))
+        return;
+    callerTarget_.store(target);
+    for (;;) {
+        const quint32 seen = callerWake_.load();
+        callerSleeps_.store(true);
+        if (ready())
+            break;
+        Sleep(callerWake_, seen);
+    }
+    callerSleeps_.store(false);
 }
 
 BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
     waitForResults(1);
-    std::unique_lock lock(mutex_);
-    Outcome result = std::move(results_.front());
-    results_.pop_front();
-    resultCount_.store(results_.size(), std::memory_order_release);
-    --started_;
+    Outcome result = std::move(slots_[taken_ % kMaxJobs]);
+    ++taken_;
     return result;
 }
 
 void BackgroundFileWriter::run() {
-    for (;;) {
-        SpinUntilAtLeast(jobCount_, 1);
-        std::unique_lock lock(mutex_);
-        if (jobs_.empty() && !stopping_) {
-            writerSleeping_ = true;
-            changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-            writerSleeping_ = false;
+    for (quint32 written = 0;; ++written) {
+        const auto ready = [this, written] {
+            return published_.load() != written;
+        };
+        if (!SpinUntil(ready)) {
+            for (;;) {
+                const quint32 seen = writerWake_.load();
+                writerSleeps_.store(true);
+                if (ready() || stopping_.load())
+                    break;
+                Sleep(writerWake_, seen);
+            }
+            writerSleeps_.store(false);
+            if (!ready())
+                return; // stopping, with nothing left to write
         }
-        if (jobs_.empty())
-            return; // stopping, with nothing left to write
-        Outcome outcome;
-        outcome.job = std::move(jobs_.front());
-        jobs_.pop_front();
-        jobCount_.store(jobs_.size(), std::memory_order_release);
-        lock.unlock();
+        Outcome& outcome = slots_[written % kMaxJobs];
         Job& job = outcome.job;
         const QByteArray bytes =
             QByteArray::fromRawData(job.bytes.data(), static_cast<qsizetype>(job.bytes.size()));
@@ -112,14 +138,12 @@ void BackgroundFileWriter::run() {
             std::string().swap(job.bytes);
         else
             job.bytes.clear();
-        lock.lock();
         bytes_.fetch_sub(size, std::memory_order_relaxed);
-        results_.push_back(std::move(outcome));
-        resultCount_.store(results_.size(), std::memory_order_release);
-        const bool wake = callerWants_ > 0 && results_.size() >= callerWants_;
-        lock.unlock();
-        if (wake)
-            changed_.notify_all();
+        // The slot is the caller's again; a caller about to sleep either sees it or is woken.
+        written_.store(written + 1);
+        if (callerSleeps_.load() && qint32(written + 1 - callerTarget_.load()) >= 0 &&
+            callerSleeps_.exchange(false))
+            Wake(callerWake_);
     }
 }
 

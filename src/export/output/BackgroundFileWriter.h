@@ -7,9 +7,7 @@
 #include "export/report/IndexPageWriter.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <array>
 #include <optional>
 #include <string>
 #include <thread>
@@ -73,31 +71,43 @@ public:
     // Waits until at least count results (at most started()) can be taken at once.
     void waitForResults(size_t count);
     // The files started whose results were not taken.
-    size_t started() const { return started_; }
+    size_t started() const { return published_.load(std::memory_order_relaxed) - taken_; }
     // The files started and not written yet: when many wait, the caller may write the next
     // file's bytes itself (see MessageFileOutput::prepare) to take work off this thread.
-    size_t backlog() const { return started_ - resultCount_.load(std::memory_order_acquire); }
-    bool full() const { return started_ >= kMaxJobs || bytes_.load() >= kMaxBytes; }
+    size_t backlog() const {
+        return published_.load(std::memory_order_relaxed) -
+               written_.load(std::memory_order_acquire);
+    }
+    bool full() const { return started() >= kMaxJobs || bytes_.load() >= kMaxBytes; }
 
 private:
     void run();
+    // Sleeps until the value moves off seen; the other side moves it only while the sleeper
+    // says it sleeps, so a hand-over between awake threads costs no system call.
+    static void Sleep(std::atomic<quint32>& wake, quint32 seen);
+    void WakeWriter();
+    static constexpr quint32 kWakeBatch = 8;
 
     MessageFileOutput& output_;
     IndexPageWriter& index_;
     IndexCsvWriter* csv_;
     ExportManifest* manifest_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Job> jobs_;
-    std::deque<Outcome> results_;
-    bool stopping_ = false;
-    // Read without the lock while spinning; changed under it.
-    std::atomic<size_t> jobCount_{0};
-    std::atomic<size_t> resultCount_{0};
+    // A ring of one slot a file: the caller fills the slot of each file it starts, the writer
+    // puts the result in the same slot, the caller takes it from there. Counts only grow (they
+    // wrap): the caller's started and taken, the writer's written.
+    std::array<Outcome, kMaxJobs> slots_;
+    std::atomic<quint32> published_{0};
+    std::atomic<quint32> written_{0};
+    quint32 taken_ = 0;
     std::atomic<size_t> bytes_{0}; // of the files started and not written yet
-    bool writerSleeping_ = false;
-    size_t callerWants_ = 0; // results the sleeping caller waits for; 0 while it is awake
-    size_t started_ = 0;     // the caller's own count
+    std::atomic<bool> stopping_{false};
+    // Each side's sleep: whether it sleeps, and what wakes it. The caller sleeps until
+    // written_ reaches callerTarget_.
+    std::atomic<bool> writerSleeps_{false};
+    std::atomic<quint32> writerWake_{0};
+    std::atomic<bool> callerSleeps_{false};
+    std::atomic<quint32> callerTarget_{0};
+    std::atomic<quint32> callerWake_{0};
     std::thread thread_;
 };
 
