@@ -30,6 +30,7 @@ private:
     enum class State { LineStart, Quotes, From, Body };
 
     void emit(const char* data, qsizetype size, char*& out);
+    template <bool kWrite>
     qsizetype copyLines(const char* data, qsizetype i, qsizetype size, char*& out);
     // Gives the held '>' and the matched part of "From " unchanged.
     void release(char*& out);
