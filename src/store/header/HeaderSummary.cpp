@@ -85,7 +85,8 @@ HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived) {
     const QList<QByteArray> from = AddressDisplayNames(header.value("From"));
     if (!from.isEmpty())
         summary.displayFrom = from.first();
-    summary.displayTo = AddressDisplayNames(header.value("To")).join(", ");
+    const QList<QByteArray> to = AddressDisplayNames(header.value("To"));
+    summary.displayTo = to.size() == 1 ? to.first() : to.join(", ");
     summary.normalSubject = NormalizeSubject(DecodeEncodedWords(header.value("Subject")));
     if (const QByteArray* date = header.find("Date"))
         summary.sent = ParseRfc5322Date(*date);
@@ -96,6 +97,14 @@ HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived) {
     }
     summary.priority = HeaderPriority(header);
     return summary;
+}
+
+MessageHeader SummaryFieldsOf(const QByteArray& header, bool needReceived) {
+    if (needReceived)
+        return MessageHeader(header, {"From", "To", "Subject", "Date", "X-Priority", "Importance",
+                                      "Priority", "Received"});
+    return MessageHeader(header,
+                         {"From", "To", "Subject", "Date", "X-Priority", "Importance", "Priority"});
 }
 
 void ApplyHeaderSummary(const HeaderSummary& summary, const QDateTime& storeReceived,
