@@ -5,6 +5,7 @@
 #include "export/report/IndexPageWriter.h"
 #include "platform/LocaleFormats.h"
 
+#include <QStringEncoder>
 #include <QUrl>
 #include <array>
 #include <cstring>
@@ -30,6 +31,22 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
                           "<hr>");
 }
 
+namespace {
+
+// What toUtf8() gives, in scratch, which serves all of an entry's texts in turn.
+QByteArrayView Utf8Of(const QString& text, QByteArray* scratch) {
+    if (!text.isValidUtf16()) { // the encoder writes a lone surrogate otherwise than toUtf8
+        *scratch = text.toUtf8();
+        return *scratch;
+    }
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    scratch->resize(encoder.requiredSpace(text.size()));
+    const char* end = encoder.appendToBuffer(scratch->data(), text);
+    return QByteArrayView(scratch->constData(), end - scratch->constData());
+}
+
+} // namespace
+
 PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
     static const QByteArray beforeLink = [] {
         QByteArray text("<p><table><tr>");
@@ -43,23 +60,24 @@ PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
         appendText(out);
         out->append("</a>");
     };
+    QByteArray utf8;
+    QByteArray escaped;
     QByteArray text;
     text.reserve(1024);
     text.append("\">");
-    AppendHtmlEscapedText(&text, entry.subject.toUtf8());
+    AppendHtmlEscapedText(&text, Utf8Of(entry.subject, &utf8));
     text.append("</a></td><td>");
-    QByteArray from;
-    AppendHtmlEscapedAddress(&from, entry.fromValue.toUtf8());
-    mailto(&text, from,
-           [&](QByteArray* out) { AppendHtmlEscapedText(out, entry.sender.toUtf8()); });
+    AppendHtmlEscapedAddress(&escaped, Utf8Of(entry.fromValue, &utf8));
+    mailto(&text, escaped,
+           [&](QByteArray* out) { AppendHtmlEscapedText(out, Utf8Of(entry.sender, &utf8)); });
     text.append("</td><td>");
-    AppendHtmlEscapedText(&text, entry.sentDateText.toUtf8());
+    AppendHtmlEscapedText(&text, Utf8Of(entry.sentDateText, &utf8));
     text.append("</td><td>");
     for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
         if (value->isEmpty())
             continue;
-        QByteArray escaped;
-        AppendHtmlEscapedAddress(&escaped, value->toUtf8());
+        escaped.resize(0);
+        AppendHtmlEscapedAddress(&escaped, Utf8Of(*value, &utf8));
         mailto(&text, escaped, [&](QByteArray* out) { out->append(escaped); });
     }
     text.append("</td></tr></table></p><hr>\r\n");
@@ -107,8 +125,12 @@ QByteArray FileUrl(const QString& path) {
 
 QByteArray IndexFileLink(const QString& path) {
     QByteArray link;
-    AppendHtmlEscapedText(&link, FileUrl(path));
+    AppendIndexFileLink(&link, path);
     return link;
+}
+
+void AppendIndexFileLink(QByteArray* out, const QString& path) {
+    AppendHtmlEscapedText(out, FileUrl(path));
 }
 
 QString IndexEntryText(const IndexEntry& entry) {
