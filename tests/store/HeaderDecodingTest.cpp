@@ -142,6 +142,10 @@ TEST(HeaderSummary, NormalSubjectDropsReplyAndForwardPrefixes) {
         // of prefixes, not with the next one left in front.
         {"Re:\xC2\xA0Re: x", "x"},
         {"Fwd:\xE2\x80\x83Re:\xC2\xA0Hello\xC2\xA0", "Hello"},
+        {"\v\fRe:\tHi\r", "Hi"},
+        {"Plain", "Plain"},
+        {" \t ", ""},
+        {"\x1fRe: x", "\x1fRe: x"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalizeSubject(c.subject).toStdString(), c.normal) << c.subject;

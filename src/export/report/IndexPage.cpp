@@ -5,7 +5,6 @@
 #include "export/report/IndexPageWriter.h"
 #include "platform/LocaleFormats.h"
 
-#include <QStringEncoder>
 #include <QUrl>
 #include <array>
 #include <cstring>
@@ -31,22 +30,6 @@ QString IndexPageHeadingText(const QDateTime& now, const QString& homePage) {
                           "<hr>");
 }
 
-namespace {
-
-// What toUtf8() gives, in scratch, which serves all of an entry's texts in turn.
-QByteArrayView Utf8Of(const QString& text, QByteArray* scratch) {
-    if (!text.isValidUtf16()) { // the encoder writes a lone surrogate otherwise than toUtf8
-        *scratch = text.toUtf8();
-        return *scratch;
-    }
-    QStringEncoder encoder(QStringEncoder::Utf8);
-    scratch->resize(encoder.requiredSpace(text.size()));
-    const char* end = encoder.appendToBuffer(scratch->data(), text);
-    return QByteArrayView(scratch->constData(), end - scratch->constData());
-}
-
-} // namespace
-
 PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
     static const QByteArray beforeLink = [] {
         QByteArray text("<p><table><tr>");
@@ -60,24 +43,23 @@ PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
         appendText(out);
         out->append("</a>");
     };
-    QByteArray utf8;
-    QByteArray escaped;
+    QByteArray escaped; // one buffer for the addresses in turn
     QByteArray text;
     text.reserve(1024);
     text.append("\">");
-    AppendHtmlEscapedText(&text, Utf8Of(entry.subject, &utf8));
+    AppendHtmlEscapedText(&text, entry.subject.toUtf8());
     text.append("</a></td><td>");
-    AppendHtmlEscapedAddress(&escaped, Utf8Of(entry.fromValue, &utf8));
+    AppendHtmlEscapedAddress(&escaped, entry.fromValue.toUtf8());
     mailto(&text, escaped,
-           [&](QByteArray* out) { AppendHtmlEscapedText(out, Utf8Of(entry.sender, &utf8)); });
+           [&](QByteArray* out) { AppendHtmlEscapedText(out, entry.sender.toUtf8()); });
     text.append("</td><td>");
-    AppendHtmlEscapedText(&text, Utf8Of(entry.sentDateText, &utf8));
+    AppendHtmlEscapedText(&text, entry.sentDateText.toUtf8());
     text.append("</td><td>");
     for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
         if (value->isEmpty())
             continue;
         escaped.resize(0);
-        AppendHtmlEscapedAddress(&escaped, Utf8Of(*value, &utf8));
+        AppendHtmlEscapedAddress(&escaped, value->toUtf8());
         mailto(&text, escaped, [&](QByteArray* out) { out->append(escaped); });
     }
     text.append("</td></tr></table></p><hr>\r\n");

@@ -43,7 +43,7 @@ MessageHeader::MessageHeader(const QByteArray& header) {
     }
 }
 
-MessageHeader::MessageHeader(const QByteArray& header, std::initializer_list<const char*> only) {
+MessageHeader::MessageHeader(const QByteArray& header, std::initializer_list<QByteArrayView> only) {
     const char* data = header.constData();
     const qsizetype size = header.size();
     fields_.reserve(only.size());
@@ -53,9 +53,9 @@ MessageHeader::MessageHeader(const QByteArray& header, std::initializer_list<con
     while (fields_.size() < only.size() && scanner.next(span)) {
         const QByteArrayView name(data + span.begin, qsizetype(span.nameEnd - span.begin));
         std::size_t index = 0;
-        for (const char* wanted : only) {
-            if (!(kept & (std::uint64_t(1) << index)) &&
-                name.compare(QByteArrayView(wanted), Qt::CaseInsensitive) == 0)
+        for (const QByteArrayView wanted : only) {
+            if (name.size() == wanted.size() && !(kept & (std::uint64_t(1) << index)) &&
+                name.compare(wanted, Qt::CaseInsensitive) == 0)
                 break;
             ++index;
         }

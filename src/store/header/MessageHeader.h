@@ -21,7 +21,7 @@ public:
     explicit MessageHeader(const QByteArray& header);
     // Only the first field of each of these names (at most 64, any letter case), for a reader
     // that looks up no others: the rest is never copied.
-    MessageHeader(const QByteArray& header, std::initializer_list<const char*> only);
+    MessageHeader(const QByteArray& header, std::initializer_list<QByteArrayView> only);
 
     const std::vector<Field>& fields() const { return fields_; }
     // The first field of that name (any letter case); null when absent.
