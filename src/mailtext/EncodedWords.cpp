@@ -168,7 +168,10 @@ private:
             else if (run[i] == '"')
                 m_insideQuotes = !m_insideQuotes;
         }
-        m_result.utf8.append(RawTextToUtf8(run));
+        if (IsValidUtf8(run))
+            m_result.utf8.append(run);
+        else
+            m_result.utf8.append(RawTextToUtf8(run));
     }
 
     void Flush() {
@@ -224,8 +227,10 @@ DecodedHeaderText DecodeHeaderText(std::string_view value, bool keepAddressSynta
 }
 
 QByteArray DecodeEncodedWords(const QByteArray& text) {
-    const DecodedHeaderText decoded =
-        DecodeHeaderText(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    const std::string_view value(text.constData(), static_cast<std::size_t>(text.size()));
+    if (!text.isEmpty() && value.find("=?") == npos && IsValidUtf8(value))
+        return text; // nothing to decode or convert
+    const DecodedHeaderText decoded = DecodeHeaderText(value);
     return QByteArray(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
 }
 

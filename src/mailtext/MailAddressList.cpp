@@ -8,14 +8,23 @@ namespace parcelo {
 namespace {
 
 struct Mailbox {
-    QByteArray phrase;  // display name words, quotes removed
+    QByteArray phrase;  // display name words, quotes removed, white space collapsed
     QByteArray address; // inside <...>, or the bare addr-spec
     QByteArray comment; // the last comment, an old-style name: addr (Name)
     bool angle = false;
 };
 
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// simplified(), which copies even text it leaves alone.
 QByteArray Collapse(const QByteArray& text) {
-    return text.simplified();
+    const qsizetype n = text.size();
+    bool collapsed = n == 0 || (!IsSpace(text[0]) && !IsSpace(text[n - 1]));
+    for (qsizetype i = 1; collapsed && i < n; ++i)
+        collapsed = !IsSpace(text[i]) || (text[i] == ' ' && text[i - 1] != ' ');
+    return collapsed ? text : text.simplified();
 }
 
 QByteArray Display(const Mailbox& box) {
@@ -44,13 +53,18 @@ QByteArray Display(const Mailbox& box) {
 QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
     QList<Mailbox> boxes;
     Mailbox box;
+    const qsizetype n = raw.size();
+    // The open mailbox's phrase, in one buffer for all of them; a mailbox keeps it collapsed.
+    QByteArray phrase;
+    phrase.reserve(n);
     auto finish = [&]() {
-        if (!Collapse(box.phrase).isEmpty() || !box.address.isEmpty() || !box.comment.isEmpty())
+        box.phrase = phrase.isEmpty() ? QByteArray() : phrase.simplified();
+        phrase.resize(0);
+        if (!box.phrase.isEmpty() || !box.address.isEmpty() || !box.comment.isEmpty())
             boxes.append(box);
         box = Mailbox{};
     };
     qsizetype i = 0;
-    const qsizetype n = raw.size();
     while (i < n) {
         const char c = raw[i];
         if (c == '"') {
@@ -58,7 +72,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
             while (i < n && raw[i] != '"') {
                 if (raw[i] == '\\' && i + 1 < n)
                     ++i;
-                box.phrase.append(raw[i]);
+                phrase.append(raw[i]);
                 ++i;
             }
             ++i;
@@ -81,7 +95,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
             }
             ++i;
             box.comment = comment;
-            box.phrase.append(' ');
+            phrase.append(' ');
         } else if (c == '<') {
             const qsizetype close = raw.indexOf('>', i + 1);
             const qsizetype end = close < 0 ? n : close;
@@ -93,6 +107,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
             ++i;
         } else if (c == ':' && !box.angle) {
             box = Mailbox{}; // the group's name
+            phrase.resize(0);
             ++i;
         } else if (c == ';') {
             finish();
@@ -101,7 +116,7 @@ QList<Mailbox> ParseMailboxes(const QByteArray& raw, bool splitAfterAddress) {
             if (box.angle && splitAfterAddress && c != ' ' && c != '\t' && c != '\r' && c != '\n')
                 finish();
             if (!box.angle)
-                box.phrase.append(c);
+                phrase.append(c);
             ++i;
         }
     }

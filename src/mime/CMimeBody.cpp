@@ -62,7 +62,8 @@ CMimeBody::~CMimeBody() = default;
 MimeMediaType CMimeBody::GetMediaType() const {
     static const char* const kNames[] = {"text",        "image",     "audio",  "video",
                                          "application", "multipart", "message"};
-    std::string value = GetFieldValue("Content-Type");
+    const CMimeHeaderField* field = FindField("Content-Type");
+    std::string_view value = field ? std::string_view(field->GetValue()) : std::string_view();
     if (value.empty())
         value = "text";
     for (int code = 0; code < 7; ++code) {

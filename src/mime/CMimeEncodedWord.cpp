@@ -164,8 +164,13 @@ std::size_t CMimeEncodedWord::Encode(std::string& out) {
 
 std::size_t CMimeEncodedWord::Decode(std::string& out) {
     const std::size_t start = out.size();
-    const DecodedHeaderText decoded = DecodeHeaderText(m_input, m_quoteSpecials);
     // A value without encoded words keeps its bytes exactly; one with them becomes UTF-8.
+    if (m_input.find("=?") == std::string_view::npos) {
+        m_charset.clear();
+        out.append(m_input);
+        return out.size() - start;
+    }
+    const DecodedHeaderText decoded = DecodeHeaderText(m_input, m_quoteSpecials);
     if (decoded.hadEncodedWords) {
         m_charset = "utf-8";
         out.append(decoded.utf8);

@@ -4,6 +4,7 @@
 #include "mime/MimeChar.h"
 #include "mime/MimeString.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace parcelo {
@@ -97,6 +98,8 @@ std::ptrdiff_t CMimeHeader::LoadFields(const char* data, std::size_t size) {
     const std::string_view d(data, size);
     HeaderFieldScanner scanner(d);
     HeaderFieldSpan span;
+    // Room for most headers at once rather than growing through 1, 2, 4 and 8.
+    m_fields.reserve(m_fields.size() + std::min<std::size_t>(16, size / 32 + 1));
     while (scanner.next(span)) {
         // A stray line that starts with white space before the first field is dropped.
         if (!span.hasName() && IsSpaceOrTab(static_cast<unsigned char>(d[span.begin])))

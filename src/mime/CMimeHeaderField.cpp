@@ -13,7 +13,7 @@ void CMimeHeaderField::Decode() const {
     if (!m_pending)
         return;
     m_pending = false;
-    auto coder = CreateFieldCoder(m_name);
+    FieldCoder coder(m_name);
     coder->SetInput(std::string_view(m_source).substr(m_valueOffset, m_valueLength), false);
     m_value.clear();
     coder->Decode(m_value);
@@ -102,7 +102,7 @@ std::size_t CMimeHeaderField::GetLength() const {
     if (!m_source.empty())
         return m_source.size();
     Decode();
-    auto coder = CreateFieldCoder(m_name);
+    FieldCoder coder(m_name);
     coder->SetCharset(m_charset);
     coder->SetInput(m_value, true);
     return m_name.size() + coder->EncodedLength() + 4;
@@ -116,7 +116,7 @@ std::ptrdiff_t CMimeHeaderField::Store(std::string& out) const {
     Decode();
     const std::size_t start = out.size();
     out.append(m_name).append(": ");
-    auto coder = CreateFieldCoder(m_name);
+    FieldCoder coder(m_name);
     coder->SetCharset(m_charset);
     coder->SetInput(m_value, true);
     coder->Encode(out);

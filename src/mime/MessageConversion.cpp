@@ -38,6 +38,8 @@ bool MessageFileBytes(const CMimeMessage& message, std::string& bytes) {
 }
 
 QString FieldValueToText(const std::string& value, const std::string& charset) {
+    if (charset.empty() && IsValidUtf8(value))
+        return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
     std::string utf8;
     if (charset.empty() || !ConvertToUtf8(charset, value, utf8))
         utf8 = RawTextToUtf8(value);

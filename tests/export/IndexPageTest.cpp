@@ -152,6 +152,42 @@ TEST_F(IndexPageTest, FileLinkIsAPercentEncodedFileUrl) {
     EXPECT_EQ(QUrl(url, QUrl::StrictMode).toLocalFile(), e.filePath);
 }
 
+// Each text of an entry comes out as its own escaped form, whatever the texts before it held
+// (longer ones, other scripts, characters beyond the BMP, a lone surrogate as toUtf8 writes it).
+TEST_F(IndexPageTest, EachTextIsTheUtf8OfItsEscapedForm) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x93\xA7 R\xC3\xA9sum\xC3\xA9 <\xE4\xB8\x96>");
+    const QString lone = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+    struct Case {
+        QString subject, sender, fromValue, toValue, ccValue;
+    } cases[] = {
+        {emoji + emoji + emoji, QStringLiteral("P"), QStringLiteral("p@x"), emoji,
+         QStringLiteral("c@x")},
+        {QStringLiteral("S"), lone, lone + QStringLiteral(" <l@x>"), QStringLiteral("t@x"), lone},
+        {QString(), QString(), QString(), QString(), QString()},
+    };
+    for (const Case& c : cases) {
+        IndexEntry e = plainEntry();
+        e.subject = c.subject;
+        e.sender = c.sender;
+        e.fromValue = c.fromValue;
+        e.toValue = c.toValue;
+        e.ccValue = c.ccValue;
+        QString expected = QStringLiteral("\">") + HtmlEscapeText(c.subject) +
+                           QStringLiteral("</a></td><td><a href=\"mailto:") +
+                           HtmlEscapeAddress(c.fromValue) + QStringLiteral("\">") +
+                           HtmlEscapeText(c.sender) + QStringLiteral("</a></td><td>") +
+                           HtmlEscapeText(e.sentDateText) + QStringLiteral("</td><td>");
+        for (const QString& recipient : {c.toValue, c.ccValue}) {
+            if (!recipient.isEmpty())
+                expected += QStringLiteral("<a href=\"mailto:") + HtmlEscapeAddress(recipient) +
+                            QStringLiteral("\">") + HtmlEscapeAddress(recipient) +
+                            QStringLiteral("</a>");
+        }
+        expected += QStringLiteral("</td></tr></table></p><hr>\r\n");
+        EXPECT_EQ(PrepareIndexEntry(e).afterLink, expected.toUtf8()) << c.subject.toStdString();
+    }
+}
+
 TEST_F(IndexPageTest, PageThatCannotBeCreatedTakesNoEntries) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("Index.htm")));
     EXPECT_FALSE(WriteIndexEntry(pagePath(), plainEntry(), now_, home_));

@@ -113,6 +113,10 @@ TEST(MailAddressList, DisplayNamesOrAddresses) {
         {"undisclosed-recipients:;", ""},
         {"\"Quote \\\" inside\" <q@b.c>", "Quote \" inside"},
         {"", ""},
+        // Each mailbox's words are its own, white space collapsed, none carried to the next.
+        {"  Ann \t Lee  <a@b.c>,\r\n Bob\n <b@b.c>, c@d.e,Dee<d@e.f>", "Ann Lee|Bob|c@d.e|Dee"},
+        {"list: Ann <a@b.c>; Bob <b@b.c>", "Ann|Bob"},
+        {"Ann (note) <a@b.c>, Bob <b@b.c>", "Ann|Bob"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(AddressDisplayNames(c.raw).join('|').toStdString(), c.names) << c.raw;
@@ -138,6 +142,10 @@ TEST(HeaderSummary, NormalSubjectDropsReplyAndForwardPrefixes) {
         // of prefixes, not with the next one left in front.
         {"Re:\xC2\xA0Re: x", "x"},
         {"Fwd:\xE2\x80\x83Re:\xC2\xA0Hello\xC2\xA0", "Hello"},
+        {"\v\fRe:\tHi\r", "Hi"},
+        {"Plain", "Plain"},
+        {" \t ", ""},
+        {"\x1fRe: x", "\x1fRe: x"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalizeSubject(c.subject).toStdString(), c.normal) << c.subject;
@@ -180,4 +188,37 @@ TEST(HeaderSummary, CollectsTheStoreProperties) {
     EXPECT_EQ(summary.firstReceived, QDateTime(QDate(2009, 3, 3), QTime(18, 40), Qt::UTC));
     EXPECT_EQ(summary.priority, IMSG_PRI_HIGH);
     EXPECT_FALSE(SummarizeHeader(MessageHeader("Date: yesterday\n")).sent.isValid());
+}
+
+TEST(HeaderSummary, ReadsTheFirstOfEachFieldAmongOthers) {
+    const QByteArray header = "Return-Path: <r@b.c>\n"
+                              "RECEIVED: from a by b;\n Tue, 3 Mar 2009 19:40:00 +0100\n"
+                              "Received: from c by d; Tue, 3 Mar 2009 19:45:00 +0100\n"
+                              "X-Mailer: m\n"
+                              "from: Ann <a@b.c>\n"
+                              "From: Bob <b@b.c>\n"
+                              "tO: Cy <c@b.c>,\n\tDee <d@b.c>\n"
+                              "Subject: Re: first\n"
+                              "subject: second\n"
+                              "Date: Tue, 3 Mar 2009 19:41:00 +0100\n"
+                              "X-PRIORITY: 5\n"
+                              "X-Priority: 1\n"
+                              "Message-ID: <m@b.c>\n";
+    struct Case {
+        bool needReceived;
+        QDateTime firstReceived;
+    } cases[] = {
+        {true, QDateTime(QDate(2009, 3, 3), QTime(18, 40), Qt::UTC)},
+        {false, QDateTime()},
+    };
+    for (const Case& c : cases) {
+        const HeaderSummary summary =
+            SummarizeHeader(SummaryFieldsOf(header, c.needReceived), c.needReceived);
+        EXPECT_EQ(summary.displayFrom, QByteArray("Ann"));
+        EXPECT_EQ(summary.displayTo, QByteArray("Cy, Dee"));
+        EXPECT_EQ(summary.normalSubject, QByteArray("first"));
+        EXPECT_EQ(summary.sent, QDateTime(QDate(2009, 3, 3), QTime(18, 41), Qt::UTC));
+        EXPECT_EQ(summary.firstReceived, c.firstReceived);
+        EXPECT_EQ(summary.priority, IMSG_PRI_LOW);
+    }
 }

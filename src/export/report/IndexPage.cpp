@@ -43,14 +43,14 @@ PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
         appendText(out);
         out->append("</a>");
     };
+    QByteArray escaped; // one buffer for the addresses in turn
     QByteArray text;
     text.reserve(1024);
     text.append("\">");
     AppendHtmlEscapedText(&text, entry.subject.toUtf8());
     text.append("</a></td><td>");
-    QByteArray from;
-    AppendHtmlEscapedAddress(&from, entry.fromValue.toUtf8());
-    mailto(&text, from,
+    AppendHtmlEscapedAddress(&escaped, entry.fromValue.toUtf8());
+    mailto(&text, escaped,
            [&](QByteArray* out) { AppendHtmlEscapedText(out, entry.sender.toUtf8()); });
     text.append("</td><td>");
     AppendHtmlEscapedText(&text, entry.sentDateText.toUtf8());
@@ -58,7 +58,7 @@ PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry) {
     for (const QString* value : {&entry.toValue, &entry.ccValue, &entry.bccValue}) {
         if (value->isEmpty())
             continue;
-        QByteArray escaped;
+        escaped.resize(0);
         AppendHtmlEscapedAddress(&escaped, value->toUtf8());
         mailto(&text, escaped, [&](QByteArray* out) { out->append(escaped); });
     }
@@ -107,8 +107,12 @@ QByteArray FileUrl(const QString& path) {
 
 QByteArray IndexFileLink(const QString& path) {
     QByteArray link;
-    AppendHtmlEscapedText(&link, FileUrl(path));
+    AppendIndexFileLink(&link, path);
     return link;
+}
+
+void AppendIndexFileLink(QByteArray* out, const QString& path) {
+    AppendHtmlEscapedText(out, FileUrl(path));
 }
 
 QString IndexEntryText(const IndexEntry& entry) {

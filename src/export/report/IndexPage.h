@@ -35,6 +35,7 @@ struct PreparedIndexEntry {
 PreparedIndexEntry PrepareIndexEntry(const IndexEntry& entry); // all but entry.filePath
 // The link of an entry to its file, as its href attribute holds it (UTF-8).
 QByteArray IndexFileLink(const QString& path);
+void AppendIndexFileLink(QByteArray* out, const QString& path);
 
 // Creates the page with its heading when it does not exist as a file, then appends the entry
 // and CR LF. False, with the reason in error, when the page cannot be created or the entry

@@ -32,8 +32,10 @@ bool IndexPageWriter::append(const IndexEntry& entry, QString* error) {
 }
 
 bool IndexPageWriter::append(const PreparedIndexEntry& entry, const QString& path, QString* error) {
+    if (pending_.capacity() < kWriteSize)
+        pending_.reserve(kWriteSize + 4096); // kept from write to write
     pending_ += entry.beforeLink;
-    pending_ += IndexFileLink(path);
+    AppendIndexFileLink(&pending_, path);
     pending_ += entry.afterLink;
     return pending_.size() < kWriteSize || flush(error);
 }
@@ -41,15 +43,15 @@ bool IndexPageWriter::append(const PreparedIndexEntry& entry, const QString& pat
 bool IndexPageWriter::flush(QString* error) {
     if (pending_.isEmpty())
         return true;
-    const QByteArray bytes = std::move(pending_);
-    pending_ = QByteArray();
-    if (!open(error))
-        return false;
-    const qint64 before = file_.size();
-    if (WriteAll(file_, bytes, error))
-        return true;
-    file_.resize(before);
-    return false;
+    bool written = open(error);
+    if (written) {
+        const qint64 before = file_.size();
+        written = WriteAll(file_, pending_, error);
+        if (!written)
+            file_.resize(before);
+    }
+    pending_.resize(0); // written or dropped
+    return written;
 }
 
 } // namespace parcelo

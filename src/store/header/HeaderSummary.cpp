@@ -5,21 +5,31 @@
 #include "mailtext/MailAddressList.h"
 #include "mailtext/Rfc5322Date.h"
 
+#include <algorithm>
+
 namespace parcelo {
 
 namespace {
 
-bool IsLetter(QStringView text, qsizetype i, char16_t lower) {
-    return i < text.size() && (text[i] == QChar(lower) || text[i] == QChar(lower - 32));
+// The character at i of a UTF-16 text, or of a text all ASCII.
+char16_t At(QStringView text, qsizetype i) {
+    return text[i].unicode();
+}
+char16_t At(QByteArrayView text, qsizetype i) {
+    return char16_t(uchar(text[i]));
+}
+
+template <typename View> bool IsLetter(View text, qsizetype i, char16_t lower) {
+    return i < text.size() && (At(text, i) == lower || At(text, i) == lower - 32);
 }
 
 // Length of one leading "Re:", "Fw:" or "Fwd:" (white space around, an optional "[n]"
 // counter before the colon), or 0.
-qsizetype PrefixLength(QStringView text) {
+template <typename View> qsizetype PrefixLength(View text) {
     qsizetype i = 0;
     const auto skipSpace = [&] {
         // The same white space as trimmed() drops, else a prefix after a no-break space stays.
-        while (i < text.size() && text[i].isSpace())
+        while (i < text.size() && QChar::isSpace(At(text, i)))
             ++i;
     };
     skipSpace();
@@ -31,29 +41,42 @@ qsizetype PrefixLength(QStringView text) {
         return 0;
     }
     skipSpace();
-    if (i < text.size() && text[i] == u'[') {
+    if (i < text.size() && At(text, i) == u'[') {
         qsizetype j = i + 1;
-        while (j < text.size() && text[j] >= u'0' && text[j] <= u'9')
+        while (j < text.size() && At(text, j) >= u'0' && At(text, j) <= u'9')
             ++j;
-        if (j > i + 1 && j < text.size() && text[j] == u']')
+        if (j > i + 1 && j < text.size() && At(text, j) == u']')
             i = j + 1;
     }
     skipSpace();
-    if (i >= text.size() || text[i] != u':')
+    if (i >= text.size() || At(text, i) != u':')
         return 0;
     ++i;
     skipSpace();
     return i;
 }
 
+template <typename View> View WithoutPrefixes(View text) {
+    text = text.trimmed();
+    qsizetype start = 0;
+    while (const qsizetype length = PrefixLength(text.sliced(start)))
+        start += length;
+    return text.sliced(start).trimmed();
+}
+
 } // namespace
 
 QByteArray NormalizeSubject(const QByteArray& subject) {
-    QString text = QString::fromUtf8(subject).trimmed();
-    qsizetype start = 0;
-    while (const qsizetype length = PrefixLength(QStringView(text).sliced(start)))
-        start += length;
-    return QStringView(text).sliced(start).trimmed().toUtf8();
+    // An ASCII subject reads the same as bytes, without a round trip through UTF-16.
+    if (std::all_of(subject.begin(), subject.end(), [](char c) { return uchar(c) < 0x80; })) {
+        const QByteArrayView normal = WithoutPrefixes(QByteArrayView(subject));
+        if (normal.size() == subject.size())
+            return subject;
+        if (!normal.isEmpty())
+            return normal.toByteArray();
+    }
+    const QString text = QString::fromUtf8(subject);
+    return WithoutPrefixes(QStringView(text)).toUtf8();
 }
 
 int HeaderPriority(const MessageHeader& header) {
@@ -85,7 +108,8 @@ HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived) {
     const QList<QByteArray> from = AddressDisplayNames(header.value("From"));
     if (!from.isEmpty())
         summary.displayFrom = from.first();
-    summary.displayTo = AddressDisplayNames(header.value("To")).join(", ");
+    const QList<QByteArray> to = AddressDisplayNames(header.value("To"));
+    summary.displayTo = to.size() == 1 ? to.first() : to.join(", ");
     summary.normalSubject = NormalizeSubject(DecodeEncodedWords(header.value("Subject")));
     if (const QByteArray* date = header.find("Date"))
         summary.sent = ParseRfc5322Date(*date);
@@ -96,6 +120,14 @@ HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived) {
     }
     summary.priority = HeaderPriority(header);
     return summary;
+}
+
+MessageHeader SummaryFieldsOf(const QByteArray& header, bool needReceived) {
+    if (needReceived)
+        return MessageHeader(header, {"From", "To", "Subject", "Date", "X-Priority", "Importance",
+                                      "Priority", "Received"});
+    return MessageHeader(header,
+                         {"From", "To", "Subject", "Date", "X-Priority", "Importance", "Priority"});
 }
 
 void ApplyHeaderSummary(const HeaderSummary& summary, const QDateTime& storeReceived,

@@ -21,6 +21,8 @@ struct HeaderSummary {
 
 // The first Received date is read only with needReceived: a store's own time comes first.
 HeaderSummary SummarizeHeader(const MessageHeader& header, bool needReceived = true);
+// Of a header's lines, the fields SummarizeHeader reads, for it to read them alone.
+MessageHeader SummaryFieldsOf(const QByteArray& header, bool needReceived = true);
 
 // Copies the summary into a message's properties. The received time is the store's own
 // (mbox separator date, Maildir file time) when valid, else the first Received date, else sent.

@@ -4,6 +4,7 @@
 #include "mailtext/HeaderFieldScanner.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace parcelo {
@@ -39,6 +40,30 @@ MessageHeader::MessageHeader(const QByteArray& header) {
         if (span.hasName())
             fields_.push_back({QByteArray(data + span.begin, qsizetype(span.nameEnd - span.begin)),
                                UnfoldedValue(data, span.valueBegin, span.valueEnd)});
+    }
+}
+
+MessageHeader::MessageHeader(const QByteArray& header, std::initializer_list<QByteArrayView> only) {
+    const char* data = header.constData();
+    const qsizetype size = header.size();
+    fields_.reserve(only.size());
+    std::uint64_t kept = 0; // by place in only, which names at most 64
+    HeaderFieldScanner scanner(std::string_view(data, size_t(size)));
+    HeaderFieldSpan span;
+    while (fields_.size() < only.size() && scanner.next(span)) {
+        const QByteArrayView name(data + span.begin, qsizetype(span.nameEnd - span.begin));
+        std::size_t index = 0;
+        for (const QByteArrayView wanted : only) {
+            if (name.size() == wanted.size() && !(kept & (std::uint64_t(1) << index)) &&
+                name.compare(wanted, Qt::CaseInsensitive) == 0)
+                break;
+            ++index;
+        }
+        if (name.isEmpty() || index == only.size())
+            continue;
+        kept |= std::uint64_t(1) << index;
+        fields_.push_back(
+            {name.toByteArray(), UnfoldedValue(data, span.valueBegin, span.valueEnd)});
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <initializer_list>
 #include <vector>
 
 namespace parcelo {
@@ -18,6 +19,9 @@ public:
     MessageHeader() = default;
     // header: the header's lines (any line ends), up to the empty line or the end.
     explicit MessageHeader(const QByteArray& header);
+    // Only the first field of each of these names (at most 64, any letter case), for a reader
+    // that looks up no others: the rest is never copied.
+    MessageHeader(const QByteArray& header, std::initializer_list<QByteArrayView> only);
 
     const std::vector<Field>& fields() const { return fields_; }
     // The first field of that name (any letter case); null when absent.

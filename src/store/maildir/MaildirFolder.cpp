@@ -289,7 +289,7 @@ void MaildirFolder::measure(StoreMessageId id, const Entry& message, MESSAGEPROP
         st = {};
     const qint64 modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     ApplyHeaderSummary(
-        measured_.readable ? SummarizeHeader(MessageHeader(header)) : HeaderSummary{},
+        measured_.readable ? SummarizeHeader(SummaryFieldsOf(header)) : HeaderSummary{},
         modified > 999 ? QDateTime::fromMSecsSinceEpoch(modified, Qt::UTC) : QDateTime(), props);
 }
 

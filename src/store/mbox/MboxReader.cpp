@@ -366,7 +366,8 @@ void MboxReader::separator(const Line& line) {
     message_.headerEnd = message_.contentStart;
     message_.lineEnd =
         line.crlf ? QByteArray::fromRawData("\r\n", 2) : QByteArray::fromRawData("\n", 1);
-    gathering_.separator = QByteArray(line.head, line.headSize);
+    gathering_.separator.resize(0); // keeps its room from message to message
+    gathering_.separator.append(line.head, line.headSize);
     inHeader_ = true;
     pendingEmpty_ = false;
     keepingFlagField_ = false;

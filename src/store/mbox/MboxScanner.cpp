@@ -172,7 +172,8 @@ MboxScan ScanMbox(const QString& path) {
 void SummarizeMboxMessage(const QByteArray& separatorLine, const QByteArray& header,
                           HeaderSummary* summary, QDateTime* receivedDate) {
     *receivedDate = ParseMboxFromLineDate(separatorLine.trimmed());
-    *summary = SummarizeHeader(MessageHeader(header), !receivedDate->isValid());
+    const bool needReceived = !receivedDate->isValid();
+    *summary = SummarizeHeader(SummaryFieldsOf(header, needReceived), needReceived);
 }
 
 } // namespace parcelo
