@@ -119,6 +119,9 @@ int runExport(const CliContext& cli, const CliOptions& options) {
     if (!store)
         return kExitStore;
     const bool skipped = warnSkipped(cli, *store);
+    // Counting an mbox's messages reads all of it: worth it only for a progress bar.
+    if (!TerminalProgress::Shows(cli.io.err))
+        store->LeaveMessageCountsOut();
     FolderTreeModel tree;
     tree.PopulateFolderTree(*store);
     if (options.folders.isEmpty()) {

@@ -5,8 +5,11 @@
 
 namespace parcelo::cli {
 
-TerminalProgress::TerminalProgress(std::FILE* stream)
-    : stream_(stream), enabled_(isatty(fileno(stream)) == 1) {}
+TerminalProgress::TerminalProgress(std::FILE* stream) : stream_(stream), enabled_(Shows(stream)) {}
+
+bool TerminalProgress::Shows(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
 
 TerminalProgress::~TerminalProgress() {
     if (enabled_ && drawn_) {

@@ -11,6 +11,8 @@ namespace parcelo::cli {
 class TerminalProgress : public IExportObserver {
 public:
     explicit TerminalProgress(std::FILE* stream);
+    // Whether a bar is drawn on the stream: only then does the export need a total.
+    static bool Shows(std::FILE* stream);
     ~TerminalProgress() override;
 
     void SetProgress(int percent) override;

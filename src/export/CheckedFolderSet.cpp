@@ -19,7 +19,7 @@ void CollectSubtree(const FolderTreeModel::Entry* item, CheckedFolderSet& set) {
     if (item->Checked && item->Record.Type == kTreeMailbox) {
         set.CheckedFolderIds.push_front(item->Record.FolderId);
         set.CheckedFolderPaths.push_front(item->Record.Path);
-        set.TotalMessages += item->Record.MessageCount;
+        set.TotalMessages += std::max(0, item->Record.MessageCount); // -1: not counted
     }
 }
 

@@ -42,6 +42,10 @@ public:
         (void)id;
         return {};
     }
+
+    // From now on, folder properties leave the message counts unknown (-1) where counting
+    // means reading the whole folder: for a caller that shows no counts.
+    virtual void LeaveMessageCountsOut() {}
 };
 
 // Opens the store at path: a Maildir (cur/ or Maildir++ folders), an mbox tree, or one

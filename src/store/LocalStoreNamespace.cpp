@@ -42,6 +42,11 @@ HRESULT LocalStoreNamespace::GetDirectory(QString* directory) {
 
 LocalStoreNamespace::Counts LocalStoreNamespace::countsOf(const MailFolderNode& node) {
     Counts counts;
+    if (countsLeftOut_ && node.kind != MailFolderNode::Kind::None) {
+        counts.messages = -1;
+        counts.unread = -1;
+        return counts;
+    }
     if (node.kind == MailFolderNode::Kind::Maildir) {
         const MaildirFolder::Counts found = MaildirFolder::CountMessages(node.mailPath);
         counts.messages = found.messages;

@@ -31,6 +31,7 @@ public:
     // device, inode, size and the times of the last change of content and of status (which no
     // program can set back), hashed.
     QString FolderChangeStamp(StoreFolderId id) const override;
+    void LeaveMessageCountsOut() override { countsLeftOut_ = true; }
 
 private:
     struct Counts {
@@ -51,6 +52,7 @@ private:
     std::map<HENUMSTORE, std::pair<StoreFolderId, size_t>> enumerations_; // parent, next child
     HENUMSTORE nextHandle_ = 1;
     // Counted once per version of a file; folders opened here drop their entry on a change.
+    bool countsLeftOut_ = false;
     std::shared_ptr<std::map<QString, Counts>> mboxCounts_ =
         std::make_shared<std::map<QString, Counts>>();
 };

@@ -133,6 +133,31 @@ TEST_P(OnlyNewCliTest, RunsAfterTheFirstExportOnlyWhatArrivedSince) {
     EXPECT_EQ(exportOnlyNew().out, none.arg(all + 5));
 }
 
+// Without a progress bar to show, the store is not counted ahead of the export: the log still
+// says how many messages each mailbox has, when it is read and when it is left out unchanged.
+TEST_P(OnlyNewCliTest, TheLogCountsEachMailboxWithoutAProgressBar) {
+    static const QRegularExpression scanned(QStringLiteral("Number of Scanned Messages: (\\w+)"));
+    int all = -1;
+    for (int run = 0; run < 2; ++run) {
+        const QString app = tmp.filePath(QStringLiteral("app%1").arg(run));
+        const test::CliProcessResult result = test::RunCliProcess(
+            tmp.path(), QStringList{"export", "--store", store, "--dest", dest, "--app-folder",
+                                    app, "--only-new"});
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        if (run == 0)
+            all = exported().size();
+        const QString log = QString::fromUtf8(test::readFile(app + "/Parcelo.log"));
+        int sum = 0;
+        int blocks = 0;
+        for (auto it = scanned.globalMatch(log); it.hasNext(); ++blocks) {
+            const QString count = it.next().captured(1);
+            sum += count == "Zero" ? 0 : count == "One" ? 1 : count.toInt();
+        }
+        EXPECT_GT(blocks, 0) << log.toStdString();
+        EXPECT_EQ(sum, all) << "run " << run << "\n" << log.toStdString();
+    }
+}
+
 TEST_P(OnlyNewCliTest, AMessageChangedInPlaceWithItsFilesSizeAndTimeKeptIsExportedAgain) {
     ASSERT_EQ(exportOnlyNew().exitCode, 0);
     const QString none("Task completed. Zero messages exported, %1 skipped as exported before.\n");
