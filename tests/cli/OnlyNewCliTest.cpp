@@ -140,9 +140,9 @@ TEST_P(OnlyNewCliTest, TheLogCountsEachMailboxWithoutAProgressBar) {
     int all = -1;
     for (int run = 0; run < 2; ++run) {
         const QString app = tmp.filePath(QStringLiteral("app%1").arg(run));
-        const test::CliProcessResult result = test::RunCliProcess(
-            tmp.path(), QStringList{"export", "--store", store, "--dest", dest, "--app-folder",
-                                    app, "--only-new"});
+        const test::CliProcessResult result =
+            test::RunCliProcess(tmp.path(), QStringList{"export", "--store", store, "--dest", dest,
+                                                        "--app-folder", app, "--only-new"});
         ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
         if (run == 0)
             all = exported().size();

@@ -10,8 +10,7 @@ namespace {
 
 // Each side looks for the other's hand-over a little while before it sleeps: waking a
 // sleeping thread costs a system call on both sides.
-template <typename Ready>
-bool SpinUntil(Ready ready) {
+template <typename Ready> bool SpinUntil(Ready ready) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(30);
     for (int i = 0;; ++i) {
         if (ready())
@@ -68,9 +67,7 @@ void BackgroundFileWriter::WakeWriter() {
 void BackgroundFileWriter::waitForResults(size_t count) {
     count = std::min(count, started());
     const quint32 target = taken_ + quint32(count);
-    const auto ready = [this, target] {
-        return qint32(written_.load() - target) >= 0;
-    };
+    const auto ready = [this, target] { return qint32(written_.load() - target) >= 0; };
     if (count == 0)
         return;
     WakeWriter();
@@ -96,9 +93,7 @@ BackgroundFileWriter::Outcome BackgroundFileWriter::result() {
 
 void BackgroundFileWriter::run() {
     for (quint32 written = 0;; ++written) {
-        const auto ready = [this, written] {
-            return published_.load() != written;
-        };
+        const auto ready = [this, written] { return published_.load() != written; };
         if (!SpinUntil(ready)) {
             for (;;) {
                 const quint32 seen = writerWake_.load();

@@ -6,8 +6,8 @@
 #include "export/report/IndexCsvWriter.h"
 #include "export/report/IndexPageWriter.h"
 
-#include <atomic>
 #include <array>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,7 +27,7 @@ public:
         std::string bytes;
         ExportedMessageKey key;
         PreparedIndexEntry entry;
-        MessageFileDraft draft; // the bytes written already, when the caller did it
+        MessageFileDraft draft;  // the bytes written already, when the caller did it
         PreparedCsvRow csvRow{}; // the CSV index's row, when there is one
         // What the list of exported messages notes of the file, when there is one.
         struct ManifestNote {
@@ -38,8 +38,8 @@ public:
     };
     struct Outcome {
         MessageFileResult file;
-        bool indexed = true; // false when the index page could not take the file's entry
-        QString indexError;  // and why
+        bool indexed = true;    // false when the index page could not take the file's entry
+        QString indexError;     // and why
         bool csvIndexed = true; // the same for the CSV index
         QString csvError;
         // Where the list of exported messages noted the file last (see ExportManifest::settle).

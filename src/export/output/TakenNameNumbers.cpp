@@ -34,7 +34,8 @@ void TakenNameNumbers::remember(const QString& name, int next) {
             target = &bucket[i];
             break;
         }
-        if (!target || (target->hash != 0 && (bucket[i].hash == 0 || bucket[i].next < target->next)))
+        if (!target ||
+            (target->hash != 0 && (bucket[i].hash == 0 || bucket[i].next < target->next)))
             target = &bucket[i];
     }
     // A name given out once does not push out one found taken: that one saves more probes.
