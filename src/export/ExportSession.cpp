@@ -179,10 +179,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
             readBefore = FolderReadBefore(folderKey, stamp);
         if (readBefore && readBefore->unchanged) {
             CountFolderReadBefore(run, readBefore->messages);
-            if (run.StoreMessageCount < 0)
-                run.StoreMessageCount = run.Enumerated;
             CheckLogWrite(log_.writeFolderBlock(
-                {run.Name, run.StoreMessageCount, 0, false, false, run.SkippedInFolder, {}}));
+                {run.Name, run.ScannedCount(), 0, false, false, run.SkippedInFolder, {}}));
             return;
         }
     }
@@ -251,11 +249,8 @@ void ExportSession::ExportFolder(StoreFolderId id, const QString& treePath) {
     FlushIndexPage();
     observer_.SetStatusText(CompletedText(exported_, settings_.OnlyNew == 1 ? skipped_ : -1));
     const bool actions = SourceActionsRun();
-    // A folder the store did not count has as many messages as were read.
-    if (run.StoreMessageCount < 0)
-        run.StoreMessageCount = run.Enumerated;
     CheckLogWrite(log_.writeFolderBlock(
-        {run.Name, run.StoreMessageCount, run.ExportedInFolder,
+        {run.Name, run.ScannedCount(), run.ExportedInFolder,
          actions && settings_.ActionMarkRead == 1, actions && settings_.ActionDelete == 1,
          settings_.OnlyNew == 1 ? run.SkippedInFolder : -1, run.Duplicates}));
     QString changeError;

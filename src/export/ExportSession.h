@@ -73,10 +73,12 @@ private:
         StoreFolderId Id = 0;
         QString Name;
         QString TreePath;
-        int StoreMessageCount = 0;
+        int StoreMessageCount = 0; // -1: the store did not count it
         int ExportedInFolder = 0;
         int Enumerated = 0; // position of the current message in the folder, from 1
         int Reported = 0;   // the last message the observer heard was done
+        // What the log counts: a folder the store did not count has as many as were read.
+        int ScannedCount() const { return StoreMessageCount < 0 ? Enumerated : StoreMessageCount; }
         std::deque<StoreMessageId> ExportedIdList;
         // What a problem names an exported message by; the text is made only for a problem, so
         // that a run that acts on its sources keeps little for each message.

@@ -42,10 +42,6 @@ BackgroundFileWriter::~BackgroundFileWriter() {
     thread_.join();
 }
 
-void BackgroundFileWriter::Sleep(std::atomic<quint32>& wake, quint32 seen) {
-    wake.wait(seen);
-}
-
 void BackgroundFileWriter::start(Job job) {
     const quint32 published = published_.load(std::memory_order_relaxed);
     Outcome& slot = slots_[published % kMaxJobs];
@@ -79,7 +75,7 @@ void BackgroundFileWriter::waitForResults(size_t count) {
         callerSleeps_.store(true);
         if (ready())
             break;
-        Sleep(callerWake_, seen);
+        callerWake_.wait(seen);
     }
     callerSleeps_.store(false);
 }
@@ -100,7 +96,7 @@ void BackgroundFileWriter::run() {
                 writerSleeps_.store(true);
                 if (ready() || stopping_.load())
                     break;
-                Sleep(writerWake_, seen);
+                writerWake_.wait(seen);
             }
             writerSleeps_.store(false);
             if (!ready())

@@ -82,9 +82,6 @@ public:
 
 private:
     void run();
-    // Sleeps until the value moves off seen; the other side moves it only while the sleeper
-    // says it sleeps, so a hand-over between awake threads costs no system call.
-    static void Sleep(std::atomic<quint32>& wake, quint32 seen);
     void WakeWriter();
     static constexpr quint32 kWakeBatch = 8;
 
@@ -101,8 +98,10 @@ private:
     quint32 taken_ = 0;
     std::atomic<size_t> bytes_{0}; // of the files started and not written yet
     std::atomic<bool> stopping_{false};
-    // Each side's sleep: whether it sleeps, and what wakes it. The caller sleeps until
-    // written_ reaches callerTarget_.
+    // Each side's sleep: whether it sleeps, and what wakes it (a sleeper waits for the value to
+    // move, which the other side does only while it says it sleeps, so a hand-over between
+    // awake threads costs no system call). The caller sleeps until written_ reaches
+    // callerTarget_.
     std::atomic<bool> writerSleeps_{false};
     std::atomic<quint32> writerWake_{0};
     std::atomic<bool> callerSleeps_{false};
